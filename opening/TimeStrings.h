@@ -1,0 +1,29 @@
+// Time strings (HH:MM:SS,mmm) and the conversions between milliseconds,
+// frames and time strings. Every screen shows and writes times through these.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace vt {
+
+// A time field that is not a decimal number.
+class TimeStringError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads characters 1-2 as hours, 4-5 minutes, 7-8 seconds, 10-12
+// milliseconds; the separators are not examined. Throws TimeStringError.
+int32_t StrToMs(std::string_view text);
+
+// truncate(ms x frameRate / 1000 + 0.5), in double precision.
+int32_t MsToFrame(int64_t ms, float frameRate);
+
+// Frame -> "HH:MM:SS,mmm" at the given rate; empty for a negative frame.
+// Hours wrap after 59.
+std::string FrameToTime(int32_t frame, float frameRate);
+
+}  // namespace vt

@@ -1,0 +1,12 @@
+#include "shell/ProjectState.h"
+
+namespace vt {
+
+ProjectState Project;
+
+void resetProjectState(ProjectState& state)
+{
+    state = ProjectState{};
+}
+
+}  // namespace vt

@@ -1,0 +1,92 @@
+// The project state: everything one screen hands on to the next.
+// Plain process-wide data, read and written directly by the screens; the
+// logic functions take the pieces they work on as arguments instead, so that
+// tests (and, later, undo) can drive them on a state of their own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vt {
+
+// A slot whose two frames hold this value is free.
+inline constexpr int32_t FreeSlotFrame = 999999;
+
+struct TimelineEntry {
+    int32_t StartFrame = 0;  // first frame on which the subtitle is shown
+    int32_t EndFrame = 0;    // last frame on which it is shown (inclusive)
+    std::u16string Text;     // "^p" stands for a line break
+
+    bool isFree() const { return StartFrame == FreeSlotFrame && EndFrame == FreeSlotFrame; }
+};
+
+using TimelineArray = std::vector<TimelineEntry>;
+using ByteArray = std::vector<uint8_t>;
+
+// How a text file was (or is to be) encoded on disk; kept so that a timeline
+// is written back the way it was read.
+enum class TextEncoding : uint8_t {
+    Undecided,  // pure ASCII or nothing read yet: the locale's code set is used
+    Utf8,
+    Gbk,        // read as GB18030, its superset
+    Utf16LE,
+    Utf16BE,
+};
+
+struct FileEncoding {
+    TextEncoding encoding = TextEncoding::Undecided;
+    bool bom = false;
+};
+
+struct ProjectState {
+    // File names are kept as the system's own (UTF-8) paths.
+    std::string VideoFileName;
+    std::string WavFileName;
+    std::string WaveSummaryFileName;
+    std::string TimelineFileName;
+    std::string SubtitleTextFileName;
+
+    float FrameRate = 0.0f;     // 0 = not measured yet
+    float NewFrameRate = 0.0f;
+    int32_t VideoLengthFrames = 0;
+    int32_t PlayPosition = 0;
+
+    TimelineArray Timeline;
+    int32_t TimelineCount = 0;
+    int32_t TextCount = 0;
+    ByteArray WaveSummary;      // pairs of signed bytes (high, low) per 10 ms
+    ByteArray WaveMarks;        // one per summary byte: 1 where a timed line covers it
+
+    bool TextFromTxtFile = false;
+    bool OneLinePerSubtitle = false;
+    bool NewTimeline = false;
+    bool MouseOverWave = false;
+
+    // the editor's remembered controls
+    int8_t StepSizeIndex = 1;
+    int8_t WaveScale = 0;
+    bool EditTimes = true;
+    bool EditTexts = true;
+    int32_t EditorLeft = -1;    // -1: no window rectangle remembered yet
+    int32_t EditorTop = -1;
+    int32_t EditorWidth = -1;
+    int32_t EditorHeight = -1;
+
+    // the file tools' remembered controls
+    int8_t ToolRangeIndex = 1;
+    bool MergeOnTop = false;
+
+    int8_t NextPage = 2;
+
+    // The encoding the timeline file was read in, so that saving keeps it.
+    FileEncoding TimelineEncoding;
+};
+
+// The one project of this run.
+extern ProjectState Project;
+
+// Start-up reset of the main window: every value back to its initial one.
+void resetProjectState(ProjectState& state);
+
+}  // namespace vt
