@@ -1,0 +1,563 @@
+// The media player on libmpv: client API for control, software render API for
+// the picture (a "bgr0" buffer wrapped as a QImage and painted by a child
+// widget that lets the mouse through to the display window).
+#include "platform/MediaPlayer.h"
+
+#include <mpv/client.h>
+#include <mpv/render.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <QPointer>
+#include <QThread>
+#include <QWidget>
+
+#include <algorithm>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace vt {
+
+namespace {
+
+class VideoSurface final : public QWidget {
+public:
+    explicit VideoSurface(QWidget* parent) : QWidget(parent)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setAttribute(Qt::WA_NoSystemBackground);
+    }
+
+    QImage frame;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        if (frame.isNull() || frame.size() != size())
+            painter.fillRect(rect(), Qt::black);
+        if (!frame.isNull())
+            painter.drawImage(QPoint(0, 0), frame);
+    }
+};
+
+// mpv's buffers must be 64-byte aligned, rows included.
+struct FrameBuffer {
+    int width = 0;
+    int height = 0;
+    size_t stride = 0;
+    void* pixels = nullptr;
+
+    ~FrameBuffer() { std::free(pixels); }
+
+    bool resize(int w, int h)
+    {
+        if (w == width && h == height && pixels)
+            return false;
+        std::free(pixels);
+        width = w;
+        height = h;
+        stride = (static_cast<size_t>(w) * 4 + 63) / 64 * 64;
+        pixels = std::aligned_alloc(64, std::max<size_t>(64, stride * static_cast<size_t>(h)));
+        std::memset(pixels, 0, stride * static_cast<size_t>(h));
+        return true;
+    }
+};
+
+class MpvPlayer final : public QObject, public MediaPlayer {
+public:
+    explicit MpvPlayer(bool withAudio);
+    ~MpvPlayer() override;
+
+    void setFileName(const std::string& path) override { fileName_ = path; }
+    void open() override;
+    void close() override;
+    bool isOpen() const override { return open_; }
+    void setTimeFormat(TimeFormat format) override { format_ = format; }
+    TimeFormat timeFormat() const override { return format_; }
+    int64_t length() const override;
+    int64_t position() const override;
+    void play() override;
+    void pause() override;
+    void stop() override;
+    void step(int32_t frames) override;
+    void setDisplayWindow(QWidget* window) override;
+    QRect displayRect() const override;
+    void setDisplayRect(const QRect& rect) override;
+    bool waitUntilSettled(int timeoutMs) override;
+
+private:
+    enum class State { Stopped, Playing, Paused };
+
+    void requireOpen(const char* what) const;
+    void drainEvents();
+    void handleEvent(const mpv_event& event);
+    void onRenderUpdate();
+    void renderFrame();
+    int32_t lastFrame() const { return std::max<int32_t>(0, frameCount_ - 1); }
+    int32_t playbackFrame() const;
+    int64_t inUnit(int64_t frames) const;
+    void setPause(bool paused);
+    void seekExact(int32_t frame);
+    bool waitForEvent(mpv_event_id wanted, int timeoutMs, std::string* error);
+
+    mpv_handle* mpv_ = nullptr;
+    mpv_render_context* render_ = nullptr;
+    std::string fileName_;
+    TimeFormat format_ = TimeFormat::Frames;
+    bool open_ = false;
+    bool hasVideo_ = false;
+    double fps_ = 0.0;
+    double durationS_ = 0.0;
+    int32_t frameCount_ = 0;
+
+    State state_ = State::Stopped;
+    // The frame the picture stands on, or is on its way to: the GUI thread
+    // never waits for mpv, so the position of a step is known before mpv gets there.
+    int32_t frame_ = 0;
+    bool seekInFlight_ = false;
+
+    // mirrors of observed properties
+    double timePos_ = 0.0;
+    bool eofReached_ = false;
+
+    QPointer<QWidget> window_;
+    QPointer<VideoSurface> surface_;
+    QRect displayRect_;
+    bool displayRectSet_ = false;
+    FrameBuffer buffer_;
+    qint64 lastRenderMs_ = 0;
+    QElapsedTimer clock_;
+};
+
+enum ObservedProperty : uint64_t { TimePos = 1, EofReached };
+
+MpvPlayer::MpvPlayer(bool withAudio)
+{
+    // mpv refuses to start unless numbers are formatted the C way
+    std::setlocale(LC_NUMERIC, "C");
+    clock_.start();
+
+    mpv_ = mpv_create();
+    if (!mpv_)
+        throw MediaError("无法创建媒体播放器");
+    auto set = [this](const char* name, const char* value) { mpv_set_option_string(mpv_, name, value); };
+    set("config", "no");
+    set("terminal", "no");
+    set("msg-level", "all=no");
+    set("input-default-bindings", "no");
+    set("input-vo-keyboard", "no");
+    set("osc", "no");
+    set("load-scripts", "no");
+    set("ytdl", "no");
+    set("idle", "yes");
+    set("pause", "yes");
+    set("keep-open", "always");
+    set("vo", "libmpv");
+    set("hwdec", "no");
+    set("hr-seek", "yes");
+    set("hr-seek-framedrop", "no");
+    set("audio-display", "no");
+    set("audio-fallback-to-null", "yes");
+    set("load-unsafe-playlists", "no");
+    if (!withAudio)
+        set("ao", "null");
+    if (mpv_initialize(mpv_) < 0) {
+        mpv_terminate_destroy(mpv_);
+        mpv_ = nullptr;
+        throw MediaError("无法初始化媒体播放器");
+    }
+    mpv_observe_property(mpv_, TimePos, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(mpv_, EofReached, "eof-reached", MPV_FORMAT_FLAG);
+
+    // the render context must exist before a file is loaded
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    if (mpv_render_context_create(&render_, mpv_, params) < 0) {
+        mpv_terminate_destroy(mpv_);
+        mpv_ = nullptr;
+        throw MediaError("无法创建视频输出");
+    }
+
+    // mpv calls these from its own threads: only post a call to the GUI thread
+    mpv_set_wakeup_callback(
+        mpv_, [](void* self) {
+            QMetaObject::invokeMethod(static_cast<MpvPlayer*>(self), [p = static_cast<MpvPlayer*>(self)] { p->drainEvents(); },
+                                      Qt::QueuedConnection);
+        },
+        this);
+    mpv_render_context_set_update_callback(
+        render_, [](void* self) {
+            QMetaObject::invokeMethod(static_cast<MpvPlayer*>(self), [p = static_cast<MpvPlayer*>(self)] { p->onRenderUpdate(); },
+                                      Qt::QueuedConnection);
+        },
+        this);
+}
+
+MpvPlayer::~MpvPlayer()
+{
+    if (render_) {
+        mpv_render_context_set_update_callback(render_, nullptr, nullptr);
+        mpv_render_context_free(render_);
+    }
+    if (mpv_) {
+        mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
+        mpv_terminate_destroy(mpv_);
+    }
+    delete surface_.data();
+}
+
+void MpvPlayer::requireOpen(const char* what) const
+{
+    if (!open_)
+        throw MediaError(std::string("媒体播放器未打开，无法") + what);
+}
+
+bool MpvPlayer::waitForEvent(mpv_event_id wanted, int timeoutMs, std::string* error)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < timeoutMs) {
+        double left = (timeoutMs - waited.elapsed()) / 1000.0;
+        mpv_event* event = mpv_wait_event(mpv_, std::max(0.0, left));
+        if (event->event_id == MPV_EVENT_NONE)
+            continue;
+        if (event->event_id == MPV_EVENT_END_FILE) {
+            auto* end = static_cast<mpv_event_end_file*>(event->data);
+            if (wanted == MPV_EVENT_END_FILE)
+                return true;
+            if (end->reason == MPV_END_FILE_REASON_ERROR) {
+                if (error)
+                    *error = mpv_error_string(end->error);
+                return false;
+            }
+            continue;
+        }
+        if (event->event_id == wanted)
+            return true;
+        handleEvent(*event);
+    }
+    if (error)
+        *error = "等待超时";
+    return false;
+}
+
+void MpvPlayer::open()
+{
+    close();
+    if (fileName_.empty())
+        throw MediaError("没有指定媒体文件");
+
+    state_ = State::Stopped;
+    frame_ = 0;
+    timePos_ = 0.0;
+    eofReached_ = false;
+    seekInFlight_ = false;
+    setPause(true);
+    const char* cmd[] = {"loadfile", fileName_.c_str(), "replace", nullptr};
+    if (int rc = mpv_command(mpv_, cmd); rc < 0)
+        throw MediaError(std::string("无法打开 ") + fileName_ + ": " + mpv_error_string(rc));
+
+    std::string error;
+    if (!waitForEvent(MPV_EVENT_FILE_LOADED, 15000, &error)) {
+        const char* stopCmd[] = {"stop", nullptr};
+        mpv_command(mpv_, stopCmd);
+        throw MediaError("无法打开 " + fileName_ + ": " + error);
+    }
+
+    double duration = 0.0;
+    mpv_get_property(mpv_, "duration", MPV_FORMAT_DOUBLE, &duration);
+    char* vid = mpv_get_property_string(mpv_, "vid");
+    hasVideo_ = vid && std::string(vid) != "no";
+    mpv_free(vid);
+    double fps = 0.0;
+    if (hasVideo_ && mpv_get_property(mpv_, "container-fps", MPV_FORMAT_DOUBLE, &fps) < 0)
+        mpv_get_property(mpv_, "estimated-vf-fps", MPV_FORMAT_DOUBLE, &fps);
+    int64_t count = 0;
+    if (hasVideo_ && mpv_get_property(mpv_, "estimated-frame-count", MPV_FORMAT_INT64, &count) < 0)
+        count = static_cast<int64_t>(std::llround(duration * fps));
+
+    if (!(duration > 0.0) || (hasVideo_ && (!(fps > 0.0) || count <= 0))) {
+        // a still picture or something mpv took for a playlist: not a film
+        const char* stopCmd[] = {"stop", nullptr};
+        mpv_command(mpv_, stopCmd);
+        waitForEvent(MPV_EVENT_END_FILE, 2000, nullptr);
+        throw MediaError("无法打开 " + fileName_ + ": 不是可播放的媒体文件");
+    }
+    durationS_ = duration;
+    fps_ = hasVideo_ ? fps : 0.0;
+    frameCount_ = hasVideo_ ? static_cast<int32_t>(std::min<int64_t>(count, INT32_MAX)) : 0;
+    open_ = true;
+}
+
+void MpvPlayer::close()
+{
+    if (!open_)
+        return;
+    open_ = false;
+    const char* cmd[] = {"stop", nullptr};
+    mpv_command(mpv_, cmd);
+    waitForEvent(MPV_EVENT_END_FILE, 2000, nullptr);
+    state_ = State::Stopped;
+    frame_ = 0;
+    frameCount_ = 0;
+    fps_ = 0.0;
+    hasVideo_ = false;
+    if (surface_) {
+        surface_->frame = QImage();
+        surface_->update();
+    }
+}
+
+int64_t MpvPlayer::inUnit(int64_t frames) const
+{
+    if (format_ == TimeFormat::Frames)
+        return frames;
+    return fps_ > 0.0 ? static_cast<int64_t>(std::llround(static_cast<double>(frames) * 1000.0 / fps_)) : 0;
+}
+
+int64_t MpvPlayer::length() const
+{
+    requireOpen("读取长度");
+    if (!hasVideo_)
+        return format_ == TimeFormat::Milliseconds ? static_cast<int64_t>(std::llround(durationS_ * 1000.0)) : 0;
+    return inUnit(frameCount_);
+}
+
+int32_t MpvPlayer::playbackFrame() const
+{
+    if (eofReached_)
+        return lastFrame();
+    int64_t f = static_cast<int64_t>(std::floor(timePos_ * fps_ + 0.5));
+    return static_cast<int32_t>(std::clamp<int64_t>(f, 0, lastFrame()));
+}
+
+int64_t MpvPlayer::position() const
+{
+    if (!open_)
+        return 0;
+    if (!hasVideo_)
+        return format_ == TimeFormat::Milliseconds ? static_cast<int64_t>(std::llround(timePos_ * 1000.0)) : 0;
+    int32_t f = state_ == State::Playing ? playbackFrame() : frame_;
+    return inUnit(f);
+}
+
+void MpvPlayer::setPause(bool paused)
+{
+    int flag = paused ? 1 : 0;
+    mpv_set_property_async(mpv_, 0, "pause", MPV_FORMAT_FLAG, &flag);
+}
+
+void MpvPlayer::play()
+{
+    requireOpen("播放");
+    setPause(false);
+    state_ = State::Playing;
+}
+
+void MpvPlayer::pause()
+{
+    requireOpen("暂停");
+    if (state_ == State::Playing) {
+        frame_ = playbackFrame();
+        setPause(true);
+        state_ = State::Paused;
+    } else if (state_ == State::Paused) {
+        setPause(false);
+        state_ = State::Playing;
+    }
+}
+
+void MpvPlayer::stop()
+{
+    requireOpen("停止");
+    if (state_ == State::Playing) {
+        frame_ = playbackFrame();
+        setPause(true);
+    }
+    state_ = State::Stopped;
+}
+
+void MpvPlayer::seekExact(int32_t frame)
+{
+    // a quarter frame early lands on the frame itself whatever the rounding of its time stamp
+    std::string target = std::to_string((frame - 0.25) / fps_);
+    if (frame == 0)
+        target = "0";
+    const char* cmd[] = {"seek", target.c_str(), "absolute+exact", nullptr};
+    mpv_command_async(mpv_, 0, cmd);
+    seekInFlight_ = true;
+}
+
+void MpvPlayer::step(int32_t frames)
+{
+    requireOpen("单步");
+    if (!hasVideo_)
+        return;
+    bool wasPlaying = state_ == State::Playing;
+    if (wasPlaying) {
+        frame_ = playbackFrame();
+        setPause(true);
+    }
+    state_ = State::Stopped;
+    int64_t target = std::clamp<int64_t>(int64_t(frame_) + frames, 0, lastFrame());
+    if (target == frame_ && !wasPlaying && !eofReached_)
+        return;
+    if (target == int64_t(frame_) + 1 && !wasPlaying && !seekInFlight_ && !eofReached_) {
+        // stepping one frame forward is cheap: no seek, no decoding from a key frame
+        const char* cmd[] = {"frame-step", nullptr};
+        mpv_command_async(mpv_, 0, cmd);
+    } else {
+        seekExact(static_cast<int32_t>(target));
+    }
+    frame_ = static_cast<int32_t>(target);
+    eofReached_ = false;
+}
+
+void MpvPlayer::drainEvents()
+{
+    if (!mpv_)
+        return;
+    for (;;) {
+        mpv_event* event = mpv_wait_event(mpv_, 0);
+        if (event->event_id == MPV_EVENT_NONE)
+            break;
+        handleEvent(*event);
+    }
+}
+
+void MpvPlayer::handleEvent(const mpv_event& event)
+{
+    switch (event.event_id) {
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        auto* prop = static_cast<mpv_event_property*>(event.data);
+        if (event.reply_userdata == TimePos && prop->format == MPV_FORMAT_DOUBLE)
+            timePos_ = *static_cast<double*>(prop->data);
+        else if (event.reply_userdata == EofReached && prop->format == MPV_FORMAT_FLAG)
+            eofReached_ = *static_cast<int*>(prop->data) != 0;
+        break;
+    }
+    case MPV_EVENT_PLAYBACK_RESTART:
+        seekInFlight_ = false;
+        break;
+    default:
+        break;
+    }
+}
+
+void MpvPlayer::onRenderUpdate()
+{
+    if (!render_)
+        return;
+    uint64_t flags = mpv_render_context_update(render_);
+    if (flags & MPV_RENDER_UPDATE_FRAME)
+        renderFrame();
+}
+
+void MpvPlayer::renderFrame()
+{
+    QSize size = surface_ ? surface_->size() : QSize(64, 36);
+    if (size.width() <= 0 || size.height() <= 0)
+        return;
+    buffer_.resize(size.width(), size.height());
+    int swSize[2] = {buffer_.width, buffer_.height};
+    size_t stride = buffer_.stride;
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_SW_SIZE, swSize},
+        {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("bgr0")},
+        {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+        {MPV_RENDER_PARAM_SW_POINTER, buffer_.pixels},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    if (mpv_render_context_render(render_, params) < 0)
+        return;
+    lastRenderMs_ = clock_.elapsed();
+    if (surface_) {
+        surface_->frame = QImage(static_cast<const uchar*>(buffer_.pixels), buffer_.width, buffer_.height,
+                                 static_cast<qsizetype>(buffer_.stride), QImage::Format_RGB32);
+        surface_->update();
+    }
+}
+
+void MpvPlayer::setDisplayWindow(QWidget* window)
+{
+    delete surface_.data();
+    window_ = window;
+    if (!window)
+        return;
+    surface_ = new VideoSurface(window);
+    surface_->setGeometry(displayRectSet_ ? displayRect_ : window->rect());
+    surface_->lower();
+    surface_->show();
+    renderFrame();
+}
+
+QRect MpvPlayer::displayRect() const
+{
+    if (displayRectSet_)
+        return displayRect_;
+    return window_ ? window_->rect() : QRect();
+}
+
+void MpvPlayer::setDisplayRect(const QRect& rect)
+{
+    displayRect_ = rect;
+    displayRectSet_ = true;
+    if (surface_) {
+        surface_->setGeometry(rect);
+        renderFrame();
+    }
+}
+
+bool MpvPlayer::waitUntilSettled(int timeoutMs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        drainEvents();
+        if (!open_)
+            return true;
+        int seeking = 0;
+        mpv_get_property(mpv_, "seeking", MPV_FORMAT_FLAG, &seeking);
+        double pos = 0.0;
+        bool havePos = mpv_get_property(mpv_, "time-pos", MPV_FORMAT_DOUBLE, &pos) >= 0;
+        int eof = 0;
+        mpv_get_property(mpv_, "eof-reached", MPV_FORMAT_FLAG, &eof);
+        int paused = 0;
+        mpv_get_property(mpv_, "pause", MPV_FORMAT_FLAG, &paused);
+        int32_t shown = havePos ? static_cast<int32_t>(std::clamp<int64_t>(std::floor(pos * fps_ + 0.5), 0, lastFrame())) : -1;
+        bool there = !seeking && !seekInFlight_ && paused && (shown == frame_ || (eof && frame_ == lastFrame()));
+        if (there || !hasVideo_) {
+            // let the last picture reach the widget: wait for a quiet spell without new frames
+            QElapsedTimer quiet;
+            quiet.start();
+            while (quiet.elapsed() < 300) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+                drainEvents();
+                if (clock_.elapsed() - lastRenderMs_ > 60 && quiet.elapsed() > 60)
+                    break;
+                QThread::msleep(2);
+            }
+            return true;
+        }
+        QThread::msleep(2);
+    }
+    return false;
+}
+
+}  // namespace
+
+std::unique_ptr<MediaPlayer> createMediaPlayer(bool withAudio)
+{
+    return std::make_unique<MpvPlayer>(withAudio);
+}
+
+}  // namespace vt
