@@ -1,0 +1,346 @@
+#include "editor/Commands.h"
+
+#include "editor/Coverage.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace vt {
+
+namespace {
+
+constexpr StepSizeItem StepSizeTable[] = {
+    {"微", 1},
+    {"小", 2},
+    {"中", 3},
+    {"大", 5},
+};
+// With no item selected the editor steps by the middle size.
+constexpr int32_t UnselectedStepSize = 3;
+
+namespace VK = VirtualKey;
+
+constexpr KeyBinding KeyTable[] = {
+    {VK::Space, EditOp::PlayPause, 0, 0},
+    {VK::PageUp, EditOp::FrontLine, 0, 0},
+    {VK::PageDown, EditOp::BackLine, 0, 0},
+    {VK::Left, EditOp::Move, -1, -1},
+    {VK::Up, EditOp::Move, 0, 1},
+    {VK::Right, EditOp::Move, 1, 1},
+    {VK::Down, EditOp::Move, 0, -1},
+    {VK::Insert, EditOp::Insert, 0, 0},
+    {VK::Delete, EditOp::Delete, 0, 0},
+    {VK::A, EditOp::Move, -4, -4},
+    {VK::D, EditOp::Move, 0, -2},
+    {VK::E, EditOp::Move, 0, 2},
+    {VK::F, EditOp::Move, 2, 2},
+    {VK::G, EditOp::Move, 4, 4},
+    {VK::R, EditOp::BackLine, 0, 0},
+    {VK::S, EditOp::Move, -2, -2},
+    {VK::V, EditOp::Insert, 0, 0},
+    {VK::W, EditOp::FrontLine, 0, 0},
+    {VK::X, EditOp::Delete, 0, 0},
+};
+
+// Qt's key values (Qt::Key_*) of the keys that have no ASCII code.
+struct QtKeyName {
+    int32_t qtKey;
+    int32_t virtualKey;
+};
+constexpr QtKeyName QtSpecialKeys[] = {
+    {0x01000016, VK::PageUp},    // Qt::Key_PageUp
+    {0x01000017, VK::PageDown},  // Qt::Key_PageDown
+    {0x01000012, VK::Left},      // Qt::Key_Left
+    {0x01000013, VK::Up},        // Qt::Key_Up
+    {0x01000014, VK::Right},     // Qt::Key_Right
+    {0x01000015, VK::Down},      // Qt::Key_Down
+    {0x01000006, VK::Insert},    // Qt::Key_Insert
+    {0x01000007, VK::Delete},    // Qt::Key_Delete
+};
+constexpr uint32_t QtModifierMask = 0xFE000000u;  // Qt::KeyboardModifierMask
+constexpr int32_t QtKeySpace = 0x20;              // Qt::Key_Space
+
+using CR = ClickRegion;
+using CM = ClickMove;
+
+// On the waveform the button says which point goes to the pointer; a press
+// on the far side of the line from that point does nothing.
+constexpr ClickRule WaveClickTable[] = {
+    {CR::BeforeIn, CM::InToPoint, CM::Nothing},
+    {CR::Inside, CM::InToPoint, CM::OutToPoint},
+    {CR::AtOrAfterOut, CM::Nothing, CM::OutToPoint},
+};
+
+// On the video the play position is the point: before the line the right
+// button ends the previous line there, after it both buttons end this one.
+constexpr ClickRule VideoClickTable[] = {
+    {CR::BeforeIn, CM::InToPoint, CM::PreviousLineOutToPoint},
+    {CR::Inside, CM::InToPoint, CM::OutToPoint},
+    {CR::AtOrAfterOut, CM::OutToPoint, CM::OutToPoint},
+};
+
+// A press on the video counts only this far above the window's bottom edge.
+constexpr int32_t VideoClickMarginFromOuterHeight = 300;
+
+int32_t clampToInt32(int64_t v)
+{
+    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+ClickRegion regionOf(int64_t index, const CurrentLineView& view)
+{
+    if (index < view.CurrentInIndex)
+        return ClickRegion::BeforeIn;
+    if (index < view.CurrentOutIndex)
+        return ClickRegion::Inside;
+    return ClickRegion::AtOrAfterOut;
+}
+
+ClickMove ruleFor(std::span<const ClickRule> rules, ClickRegion region, MouseButton button)
+{
+    for (const ClickRule& r : rules)
+        if (r.region == region)
+            return button == MouseButton::Right ? r.right : r.leftOrMiddle;
+    return ClickMove::Nothing;
+}
+
+EditCommand moveTo(int32_t moveTimeIn, int32_t moveTimeOut, int64_t target)
+{
+    EditCommand c;
+    c.op = EditOp::Move;
+    c.moveTimeIn = moveTimeIn;
+    c.moveTimeOut = moveTimeOut;
+    c.targetIndex = clampToInt32(target);
+    return c;
+}
+
+int32_t framesBetween(int64_t toIndex, int64_t fromIndex, float frameRate)
+{
+    return frameOfSummaryIndex(clampToInt32(toIndex - fromIndex), frameRate);
+}
+
+// The move a click makes with the point at summary index `point`.
+EditCommand clickCommand(ClickMove move, int64_t point, const CurrentLineView& view, float frameRate,
+                         const ByteArray* marks)
+{
+    switch (move) {
+    case ClickMove::InToPoint:
+        return moveTo(framesBetween(point, view.CurrentInIndex, frameRate), 0, point);
+    case ClickMove::OutToPoint:
+        return moveTo(0, framesBetween(point, view.CurrentOutIndex, frameRate), point);
+    case ClickMove::PreviousLineOutToPoint: {
+        const int32_t end = previousLineEnd(view.CurrentInIndex, view.WaveViewStart, *marks);
+        EditCommand c = moveTo(0, framesBetween(point, end, frameRate), point);
+        c.preferPreviousLine = true;
+        return c;
+    }
+    case ClickMove::Nothing: break;
+    }
+    return {};
+}
+
+bool noCurrentLine(const CurrentLineView& view)
+{
+    return view.CurrentInIndex < 0 || view.CurrentOutIndex < 0;
+}
+
+}  // namespace
+
+std::span<const StepSizeItem> stepSizeItems()
+{
+    return StepSizeTable;
+}
+
+int32_t StepSize(int32_t itemIndex)
+{
+    if (itemIndex < 0 || itemIndex >= static_cast<int32_t>(std::size(StepSizeTable)))
+        return UnselectedStepSize;
+    return StepSizeTable[itemIndex].frames;
+}
+
+std::span<const KeyBinding> keyBindings()
+{
+    return KeyTable;
+}
+
+EditCommand keyCommand(int32_t virtualKey, int32_t stepSize)
+{
+    for (const KeyBinding& k : KeyTable) {
+        if (k.key != virtualKey)
+            continue;
+        EditCommand c;
+        c.op = k.op;
+        c.moveTimeIn = k.inSteps * stepSize;
+        c.moveTimeOut = k.outSteps * stepSize;
+        return c;
+    }
+    return {};
+}
+
+int32_t qtKeyToVirtualKey(int32_t qtKey)
+{
+    const int32_t key = static_cast<int32_t>(static_cast<uint32_t>(qtKey) & ~QtModifierMask);
+    if (key == QtKeySpace)
+        return VK::Space;
+    if (key >= '0' && key <= '9')
+        return key;
+    if (key >= 'A' && key <= 'Z')
+        return key;
+    // Qt reports letters in upper case; a lower-case code (from a key's
+    // text) is the same key.
+    if (key >= 'a' && key <= 'z')
+        return key - 'a' + 'A';
+    for (const QtKeyName& k : QtSpecialKeys)
+        if (k.qtKey == key)
+            return k.virtualKey;
+    return 0;
+}
+
+PauseToggle togglePause(int32_t playSpeed)
+{
+    if (playSpeed == NormalPlaySpeed)
+        return {0, PointerShape::AppStarting};
+    return {NormalPlaySpeed, PointerShape::Arrow};
+}
+
+CommandOutcome FormKeyDown(int32_t virtualKey, bool edit1Visible, int32_t stepItemIndex,
+                           int32_t playSpeed)
+{
+    CommandOutcome out;
+    if (edit1Visible)
+        return out;
+    out.command = keyCommand(virtualKey, StepSize(stepItemIndex));
+    if (out.command.op == EditOp::PlayPause) {
+        const PauseToggle t = togglePause(playSpeed);
+        out.playSpeed = t.playSpeed;
+        out.pointer = t.pointer;
+    }
+    // every key, used or not, restarts the refresh at 10 ms
+    out.wavIntervalMs = ImmediateRefreshMs;
+    out.restartWavTimer = true;
+    return out;
+}
+
+CommandOutcome FormMouseWheel(WheelTurn turn, int32_t stepItemIndex)
+{
+    const int32_t s = StepSize(stepItemIndex);
+    CommandOutcome out;
+    out.command.op = EditOp::Move;
+    out.command.moveTimeOut = turn == WheelTurn::TowardsUser ? -s : s;
+    out.wavIntervalMs = ImmediateRefreshMs;
+    return out;
+}
+
+std::span<const ClickRule> waveClickRules()
+{
+    return WaveClickTable;
+}
+
+std::span<const ClickRule> videoClickRules()
+{
+    return VideoClickTable;
+}
+
+int32_t previousLineEnd(int32_t inIndex, int32_t waveViewStart, const ByteArray& WaveMarks)
+{
+    // indices outside the marks count as uncovered
+    const auto covered = [&](int64_t i) {
+        return i >= 0 && i < static_cast<int64_t>(WaveMarks.size()) && WaveMarks[size_t(i)] != 0;
+    };
+    int64_t i = int64_t{inIndex} - 2;
+    while (i > waveViewStart && !covered(i))
+        i -= 2;
+    return clampToInt32(i);
+}
+
+CommandOutcome PaintBoxWavMouseDown(MouseButton button, int32_t WaveMouseX,
+                                    const CurrentLineView& view, float frameRate)
+{
+    CommandOutcome out;
+    out.wavIntervalMs = ImmediateRefreshMs;
+    if (noCurrentLine(view))
+        return out;
+    const int64_t x = int64_t{view.WaveViewStart} + 2 * int64_t{WaveMouseX};
+    const ClickMove move = ruleFor(WaveClickTable, regionOf(x, view), button);
+    out.command = clickCommand(move, x, view, frameRate, nullptr);
+    return out;
+}
+
+CommandOutcome FormMouseDown(MouseButton button, int32_t y, int32_t outerHeight,
+                             int32_t playerPosition, float frameRate, const CurrentLineView& view,
+                             const ByteArray& WaveMarks)
+{
+    CommandOutcome out;
+    if (int64_t{y} > int64_t{outerHeight} - VideoClickMarginFromOuterHeight)
+        return out;
+    requirePositiveFrameRate(frameRate);
+    out.wavIntervalMs = ImmediateRefreshMs;
+    if (noCurrentLine(view))
+        return out;
+    const int64_t p = summaryIndexOfFrame(playerPosition, frameRate);
+    const ClickMove move = ruleFor(VideoClickTable, regionOf(p, view), button);
+    out.command = clickCommand(move, p, view, frameRate, &WaveMarks);
+    return out;
+}
+
+EditChoice CheckBoxTimeClick(EditChoice choice)
+{
+    if (!choice.texts && !choice.times)
+        choice.texts = true;
+    return choice;
+}
+
+EditChoice CheckBoxTextClick(EditChoice choice)
+{
+    if (!choice.times && !choice.texts)
+        choice.times = true;
+    return choice;
+}
+
+ButtonAction buttonAction(EditorButton button)
+{
+    ButtonAction a;
+    switch (button) {
+    case EditorButton::Help: a.showsHelp = true; break;
+    case EditorButton::Save: a.saves = true; break;
+    case EditorButton::Back:
+        a.nextPage = 2;  // open-project screen
+        a.closesEditor = true;
+        break;
+    case EditorButton::Next:
+        a.nextPage = 4;  // file tools
+        a.closesEditor = true;
+        break;
+    }
+    return a;
+}
+
+void runCommand(const EditCommand& command, const EditOperations& ops)
+{
+    switch (command.op) {
+    case EditOp::None:
+    case EditOp::PlayPause:
+        return;
+    case EditOp::FrontLine: ops.procFrontLine(); return;
+    case EditOp::BackLine: ops.procBackLine(); return;
+    case EditOp::Insert: ops.procIns(); return;
+    case EditOp::Delete: ops.procDel(); return;
+    case EditOp::Move:
+        if (!command.preferPreviousLine) {
+            ops.moveTimeLine(command.moveTimeIn, command.moveTimeOut);
+            return;
+        }
+        // the flag must not outlive the one move, whatever the move does
+        struct ClearAfter {
+            const EditOperations& ops;
+            ~ClearAfter() { ops.setPreferPreviousLine(false); }
+        };
+        ops.setPreferPreviousLine(true);
+        ClearAfter clear{ops};
+        ops.moveTimeLine(command.moveTimeIn, command.moveTimeOut);
+        return;
+    }
+}
+
+}  // namespace vt
