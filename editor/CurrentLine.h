@@ -1,0 +1,53 @@
+// The current line (the line nearest to the play position, or to the
+// pointer while it is over the waveform), the jumps from line to line, and
+// growing the timeline array.
+#pragma once
+
+#include "shell/ProjectState.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace vt {
+
+// Slots added to the timeline array each time an insertion finds it full.
+inline constexpr int32_t TimelineGrowth = 256;
+
+// Covered bytes counted outwards from the anchor (in steps of 2 indices,
+// so 0.12 s of subtitle) before a candidate line is taken.
+inline constexpr int32_t CoveredBytesToCount = 12;
+
+// What the lookup reads of the editor's waveform view, as the last refresh
+// and the pointer left it.
+struct LineLookup {
+    bool MouseOverWave = false;     // anchor at the pointer instead of the play position
+    int32_t WaveMouseX = 0;         // pointer X over PaintBoxWav, in pixels
+    int32_t WaveViewStart = 0;      // summary index of the strip's column 0
+    int32_t WaveWidth = 556;        // strip width in pixels; each shows 2 indices
+    bool PreferPreviousLine = false;  // take the candidate before the anchor when there is one
+};
+
+// The slot of the current line for play position Fram, or -1. Only lines
+// the waveform view shows take part. The slot scan can end on a free slot
+// when the chosen point lies after every used line; that counts as no
+// current line, so the result is then -1 and no operation acts on a free
+// slot. Throws std::invalid_argument for a frame rate that is not positive.
+int32_t GetCurrLineNumb(const TimelineArray& timeline, int32_t timelineCount, const ByteArray& waveMarks,
+                        float frameRate, const LineLookup& view, int32_t Fram);
+
+// The frame the player is to step to for Page Down / R: the start of the
+// first line that lies wholly after the play position; empty when there is
+// none.
+std::optional<int32_t> procBackLine(const TimelineArray& timeline, int32_t timelineCount, int32_t playPosition);
+
+// The frame for Page Up / W: the start of the last line that has ended before
+// the play position, or of line 0 when none has; empty for an empty timeline.
+std::optional<int32_t> procFrontLine(const TimelineArray& timeline, int32_t timelineCount, int32_t playPosition);
+
+// Saves the timeline through `save` first, then adds TimelineGrowth free
+// slots. When the save throws, the array stays as it was and the exception
+// passes on.
+void ZoomSrtArray(TimelineArray& timeline, const std::function<void()>& save);
+
+}  // namespace vt

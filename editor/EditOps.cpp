@@ -1,0 +1,279 @@
+#include "editor/EditOps.h"
+
+#include "editor/Coverage.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace vt {
+
+namespace {
+
+// A new line takes at most this much of the free room, in summary indices.
+constexpr int64_t FreeRoomStep = 40;
+constexpr int64_t FreeRoomMeasured = 300;   // measuring stops once this much is found
+constexpr int64_t FreeRoomNeeded = 60;      // less free room than this: no insertion
+constexpr int64_t SummaryEndMargin = 60;    // the new line keeps this far from the end of the marks
+
+bool coveredAt(const ByteArray& marks, int64_t index)
+{
+    return index >= 0 && index < int64_t(marks.size()) && marks[size_t(index)] != 0;
+}
+
+int32_t clampToInt32(int64_t v)
+{
+    return int32_t(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
+// The new line's time code, or empty when the play position does not take one.
+struct PlannedLine {
+    int32_t in;
+    int32_t out;
+    int32_t slot;
+};
+
+std::optional<PlannedLine> planInsertedLine(const TimelineState& s, int32_t playPosition)
+{
+    const ByteArray& marks = s.WaveMarks;
+    const int64_t length = int64_t(marks.size());
+    const int64_t p = summaryIndexOfFrame(playPosition, s.FrameRate);
+    if (p < 0 || coveredAt(marks, p))
+        return std::nullopt;
+
+    // The room is measured in steps of 0.2 s, but against the first covered
+    // index after the position rather than the index at each step: a line
+    // shorter than a step would otherwise lie hidden between two probes.
+    const int64_t reach = std::min(p + FreeRoomMeasured + FreeRoomStep, length - 1);
+    int64_t nextCovered = std::numeric_limits<int64_t>::max();
+    for (int64_t j = p + 1; j <= reach; ++j) {
+        if (marks[size_t(j)] != 0) {
+            nextCovered = j;
+            break;
+        }
+    }
+    int64_t g = 0;
+    while (g < FreeRoomMeasured && p + g + FreeRoomStep < length - SummaryEndMargin
+           && p + g + FreeRoomStep < nextCovered)
+        g += FreeRoomStep;
+    if (g < FreeRoomNeeded)
+        return std::nullopt;
+
+    const int32_t in = playPosition;
+    const int32_t out = frameOfSummaryIndex(int32_t(p + g), s.FrameRate);
+    const TimelineArray& t = s.Timeline;
+    const int32_t count = s.TimelineCount;
+    int32_t slot = -1;
+    if (count == 0 || t[0].StartFrame >= out)
+        slot = 0;
+    else if (t[size_t(count - 1)].EndFrame <= in)
+        slot = count;
+    else {
+        for (int32_t j = count - 1; j >= 1; --j) {
+            if (t[size_t(j - 1)].EndFrame <= in && t[size_t(j)].StartFrame >= out) {
+                slot = j;
+                break;
+            }
+        }
+    }
+    // no gap holds the line: only a timeline out of order could get here,
+    // and putting the line anywhere would make it worse
+    if (slot < 0)
+        return std::nullopt;
+    return PlannedLine{in, out, slot};
+}
+
+}  // namespace
+
+TimelineState timelineStateOf(ProjectState& project)
+{
+    return TimelineState{project.Timeline, project.TimelineCount, project.TextCount, project.WaveMarks,
+                         project.FrameRate};
+}
+
+std::u16string placeholderText(int32_t slot)
+{
+    std::u16string text(PlaceholderTextBefore);
+    for (char c : std::to_string(int64_t(slot) + 1))
+        text.push_back(char16_t(c));
+    text += PlaceholderTextAfter;
+    return text;
+}
+
+int32_t moveTimeLine(TimelineState& s, const LineLookup& view, int32_t playPosition, int32_t mediaLength,
+                     int32_t MoveTimeIn, int32_t moveTimeOut)
+{
+    const int32_t a = GetCurrLineNumb(s.Timeline, s.TimelineCount, s.WaveMarks, s.FrameRate, view, playPosition);
+    if (a < 0)
+        return -1;
+    TimelineEntry& line = s.Timeline[size_t(a)];
+    int64_t in = line.StartFrame;
+    int64_t out = line.EndFrame;
+
+    const int64_t low = a == 0 ? 0 : int64_t(s.Timeline[size_t(a - 1)].EndFrame) + 1;
+    const bool isLast = a + 1 >= s.TimelineCount;
+    int64_t high = isLast ? int64_t(mediaLength) : int64_t(s.Timeline[size_t(a + 1)].StartFrame) - 1;
+    if (isLast) {
+        // A last line can already run past the end of the video (an SRT made
+        // for a longer cut, or a line inserted into the placeholder summary's
+        // extra seconds); the media length must not then pull it over the
+        // line before it or squeeze it.
+        high = std::max(high, low + (out - in));
+    }
+
+    unmarkLine(s.WaveMarks, line, s.FrameRate);
+    in += MoveTimeIn;
+    out += moveTimeOut;
+    const int64_t minimum = MinimumLineFrames;
+
+    if (int64_t(MoveTimeIn) + moveTimeOut == 0) {
+        if (out > high) {
+            in -= out - high;
+            out = high;
+        }
+        in = std::max(in, low);
+        out = std::min(out, high);
+        if (out - in < minimum) {
+            const int64_t widen = (minimum - (out - in) + 1) / 2;
+            in -= widen;
+            out += widen;
+        }
+    }
+    if (MoveTimeIn == moveTimeOut) {
+        if (MoveTimeIn > 0) {
+            if (out > high) {
+                in -= out - high;
+                out = high;
+            }
+        } else if (in < low) {
+            out += low - in;
+            in = low;
+        }
+    }
+    if (MoveTimeIn != 0 && moveTimeOut == 0) {
+        if (MoveTimeIn > 0) {
+            if (out - in < minimum)
+                in = out - minimum;
+        } else if (in < low) {
+            in = low;
+        }
+    }
+    if (MoveTimeIn == 0 && moveTimeOut != 0) {
+        if (moveTimeOut > 0) {
+            if (out > high) {
+                in -= out - high;
+                out = high;
+                in = std::max(in, low);
+            }
+        } else if (out - in < minimum) {
+            out = in + minimum;
+        }
+    }
+
+    line.StartFrame = clampToInt32(in);
+    line.EndFrame = clampToInt32(out);
+    markLine(s.WaveMarks, line, s.FrameRate);
+    return a;
+}
+
+InsertResult procIns(TimelineState& s, int32_t currentLine, int32_t playPosition, EditColumns columns,
+                     const std::function<void()>& save)
+{
+    requirePositiveFrameRate(s.FrameRate);
+    InsertResult result;
+    result.CurrentLine = currentLine;
+
+    std::optional<PlannedLine> planned;
+    if (columns.Times) {
+        planned = planInsertedLine(s, playPosition);
+        if (!planned)
+            return result;
+    }
+    const int32_t countAfter = s.TimelineCount + (planned ? 1 : 0);
+    const int32_t textSlot = planned ? planned->slot : currentLine;
+    // a slot past the timed lines (left by deleting the last line) is no current line
+    const bool insertText = columns.Texts && textSlot >= 0 && textSlot < countAfter;
+
+    int64_t needed = 0;
+    if (planned)
+        needed = int64_t(s.TimelineCount) + 1;
+    if (insertText)
+        needed = std::max({needed, int64_t(s.TextCount) + 1, int64_t(textSlot) + 1});
+    // grow before anything changes, so that a failed save leaves the state as it was
+    while (int64_t(s.Timeline.size()) < needed)
+        ZoomSrtArray(s.Timeline, save);
+
+    TimelineArray& t = s.Timeline;
+    if (planned) {
+        const int32_t k = planned->slot;
+        for (int32_t j = s.TimelineCount - 1; j >= k; --j) {
+            t[size_t(j) + 1].StartFrame = t[size_t(j)].StartFrame;
+            t[size_t(j) + 1].EndFrame = t[size_t(j)].EndFrame;
+        }
+        int32_t in = planned->in;
+        int32_t out = planned->out;
+        if (k > 0)
+            in = std::max(in, t[size_t(k) - 1].EndFrame + 1);
+        if (k < s.TimelineCount)
+            out = std::min(out, t[size_t(k) + 1].StartFrame - 1);
+        t[size_t(k)].StartFrame = in;
+        t[size_t(k)].EndFrame = out;
+        markLine(s.WaveMarks, t[size_t(k)], s.FrameRate);
+        ++s.TimelineCount;
+        result.CurrentLine = k;
+        result.TimeInserted = true;
+    }
+    if (insertText) {
+        for (int32_t j = s.TextCount - 1; j >= textSlot; --j)
+            t[size_t(j) + 1].Text = std::move(t[size_t(j)].Text);
+        t[size_t(textSlot)].Text = placeholderText(textSlot);
+        ++s.TextCount;
+        result.TextInserted = true;
+    }
+    return result;
+}
+
+void procDel(TimelineState& s, int32_t currentLine, EditColumns columns)
+{
+    if (currentLine < 0)
+        return;
+    TimelineArray& t = s.Timeline;
+    // right after the last line was deleted the current line names the slot
+    // past the end until the next lookup; there is no time code to delete there
+    if (columns.Times && currentLine < s.TimelineCount && size_t(currentLine) < t.size()) {
+        unmarkLine(s.WaveMarks, t[size_t(currentLine)], s.FrameRate);
+        for (int32_t j = currentLine; j + 1 < s.TimelineCount; ++j) {
+            t[size_t(j)].StartFrame = t[size_t(j) + 1].StartFrame;
+            t[size_t(j)].EndFrame = t[size_t(j) + 1].EndFrame;
+        }
+        t[size_t(s.TimelineCount) - 1].StartFrame = FreeSlotFrame;
+        t[size_t(s.TimelineCount) - 1].EndFrame = FreeSlotFrame;
+        --s.TimelineCount;
+    }
+    if (columns.Texts && s.TextCount > 0) {
+        for (int32_t j = currentLine + 1; j < s.TextCount; ++j)
+            t[size_t(j) - 1].Text = std::move(t[size_t(j)].Text);
+        t[size_t(s.TextCount) - 1].Text.clear();
+        --s.TextCount;
+    }
+}
+
+std::optional<TextEdit> beginTextEdit(const TimelineArray& timeline, int32_t timelineCount,
+                                      const ByteArray& waveMarks, float frameRate, const LineLookup& view,
+                                      int32_t playPosition)
+{
+    const int32_t line = GetCurrLineNumb(timeline, timelineCount, waveMarks, frameRate, view, playPosition);
+    if (line < 0)
+        return std::nullopt;
+    return TextEdit{line, timeline[size_t(line)].Text};
+}
+
+int32_t storeEditedText(TimelineArray& timeline, int32_t currentLine, const TextEdit& edit, std::u16string text)
+{
+    const int32_t slot = currentLine >= 0 ? currentLine : edit.Slot;
+    if (slot < 0 || size_t(slot) >= timeline.size())
+        return -1;
+    timeline[size_t(slot)].Text = std::move(text);
+    return slot;
+}
+
+}  // namespace vt
