@@ -1,0 +1,82 @@
+// The waveform summary: two signed bytes (highest, lowest sample value) per
+// chunk of (sample rate div 100) sample frames, i.e. per 10 ms of sound.
+// Built from a PCM WAV file, cached next to it as a ".ws" file (exactly the
+// summary bytes, no header), or drawn as a placeholder when there is no sound.
+//
+// The summary stays a plain growable byte array: nothing here assumes a
+// fixed size, so it can be extended while the editor already draws from it.
+#pragma once
+
+#include "shell/ProjectState.h"
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace vt {
+
+// Shown when a file does not start as a RIFF/WAVE file.
+inline constexpr std::string_view WavNotRealMessage = "这不一个真正的WAV文件，请检查。";
+
+// Shown for RIFF/WAVE files whose samples are not plain integer PCM (float,
+// compressed, or no format/data chunk at all). Each "\r" is one carriage
+// return, which the screen turns into a line break.
+inline constexpr std::string_view WavNotPcmMessage =
+    "\u3000\u3000对不起，这个WAV文件不是最原始的PCM格式，而\r\r"
+    "我是一个初学者，不懂得任何解压缩算法，无法使用。\r\r"
+    "请转换成最原始的windows PCM格式的WAV文件。";
+
+// A format whose 10 ms chunk holds no bytes (sample rate below 100 Hz, fewer
+// than 8 bits per sample, or no channels): nothing could be summarised.
+class WavFormatError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Receives the share of the file done so far, 0 to 100. Called a few dozen
+// times a second at most and once more with 100 at the end, so a screen can
+// move its progress bar and repaint from inside the call.
+using SummaryProgress = std::function<void(int percent)>;
+
+// Why a file was turned away; the user is shown message() and the load stops.
+enum class WavRefusal : uint8_t {
+    None,        // accepted: the summary was built
+    NotRealWav,  // not RIFF/WAVE
+    NotPcm,      // RIFF/WAVE, but not integer PCM or missing its chunks
+};
+
+struct WaveSummaryResult {
+    WavRefusal refusal = WavRefusal::None;
+    ByteArray summary;  // empty when refused
+
+    bool built() const { return refusal == WavRefusal::None; }
+    // The text to show for a refusal; empty when the summary was built.
+    std::string_view message() const;
+};
+
+// Reads the WAV file and computes its summary; writes nothing. A file that is
+// not usable PCM is refused through the result. Throws FileError when the
+// file cannot be opened or read, WavFormatError when its 10 ms chunk would
+// hold no bytes.
+WaveSummaryResult summarizeWav(const std::string& wavFileName,
+                               const SummaryProgress& progress = {});
+
+// summarizeWav, then (only when the summary was built) replaces the ".ws"
+// file with the summary bytes. The cache is written to a temporary name and
+// renamed into place, so a crash never leaves a short cache behind. Throws
+// like summarizeWav, and FileError when the cache cannot be written.
+WaveSummaryResult CreateWS(const std::string& wavFileName, const std::string& wsFileName,
+                           const SummaryProgress& progress = {});
+
+// A ".ws" file of any length, odd or empty, read back byte for byte.
+// Throws FileError when it cannot be opened or read.
+ByteArray readWaveSummaryFile(const std::string& wsFileName);
+
+// Draws the word "null" into a placeholder summary (sized and zeroed by the
+// caller), repeated every 600 bytes (three seconds). A summary shorter than
+// 999 bytes is left flat.
+void CreateNullWS(ByteArray& summary);
+
+}  // namespace vt
