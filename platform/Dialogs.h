@@ -1,0 +1,33 @@
+// The open and save file dialogs. Filters are given the program's way,
+// "description|pattern;pattern|description|pattern", and shown by Qt's own
+// dialog so they look and behave the same on every desktop.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace vt {
+
+struct FileDialogRequest {
+    enum class Kind { Open, Save } kind = Kind::Open;
+    QString title;
+    QString filter;      // the program's form
+    QString initialDir;
+};
+
+// The chosen path, or nothing when the user cancels. A save dialog asks
+// before it names a file that exists.
+std::optional<QString> runFileDialog(QWidget* parent, const FileDialogRequest& request);
+
+// "视频文件|*.avi;*.wmv" -> "视频文件 (*.avi *.wmv)", pairs joined by ";;".
+QString qtNameFilters(const QString& filter);
+
+// While set, dialogs are answered by the function instead of a person.
+using DialogAnswerer = std::function<std::optional<QString>(const FileDialogRequest&)>;
+void setDialogAnswerer(DialogAnswerer answerer);
+
+}  // namespace vt

@@ -1,0 +1,88 @@
+#include "platform/Look.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <clocale>
+
+namespace vt {
+
+Qt::CursorShape cursorShape(PointerShape shape)
+{
+    switch (shape) {
+    case PointerShape::AppStarting:
+        return Qt::BusyCursor;
+    case PointerShape::SizeWE:
+        return Qt::SizeHorCursor;
+    case PointerShape::Arrow:
+        break;
+    }
+    return Qt::ArrowCursor;
+}
+
+QFont programFont(const QString& family, int pixelHeight)
+{
+    QFont font(family);
+    font.setPixelSize(pixelHeight);
+    return font;
+}
+
+void installFontSubstitutions()
+{
+    QFont::insertSubstitutions(QStringLiteral("宋体"), {QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN")});
+    QFont::insertSubstitutions(QStringLiteral("黑体"), {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Zen Hei")});
+    QFont::insertSubstitutions(QStringLiteral("楷体"), {QStringLiteral("AR PL UKai CN"), QStringLiteral("AR PL KaitiM GB")});
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), {QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK SC")});
+    QFont::insertSubstitutions(QStringLiteral("System"), {QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK SC")});
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"), {QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK SC")});
+}
+
+void installChineseTranslations(QApplication& app)
+{
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(translator);
+    else
+        delete translator;
+}
+
+void setUpApplication(QApplication& app)
+{
+    QApplication::setApplicationName(ApplicationTitle);
+    // only the name: a display name would be appended to every window title on X11
+    installFontSubstitutions();
+    installChineseTranslations(app);
+    // libmpv needs the C number format, and QApplication has just set the locale's
+    std::setlocale(LC_NUMERIC, "C");
+}
+
+}  // namespace vt
+
+#include <QPalette>
+#include <QScreen>
+#include <QWidget>
+
+namespace vt {
+
+void centreOnScreen(QWidget& window)
+{
+    QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect area = screen->availableGeometry();
+    QSize outer = window.frameGeometry().size();
+    window.move(area.center() - QPoint(outer.width() / 2, outer.height() / 2));
+}
+
+void setBackground(QWidget& widget, const QColor& colour)
+{
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::Window, colour);
+    widget.setPalette(palette);
+    widget.setAutoFillBackground(true);
+}
+
+}  // namespace vt

@@ -1,0 +1,42 @@
+// Fonts, pointer shapes and the application's set-up.
+#pragma once
+
+#include <QCursor>
+#include <QFont>
+#include <QString>
+
+class QApplication;
+
+namespace vt {
+
+inline const QString ApplicationTitle = QStringLiteral("Veltrana时间轴");
+
+enum class PointerShape { AppStarting, Arrow, SizeWE };
+Qt::CursorShape cursorShape(PointerShape shape);
+
+// A font by the program's names ("宋体", "黑体", "楷体", ...) at a pixel height.
+QFont programFont(const QString& family, int pixelHeight);
+
+// The three Chinese font names resolve to three distinct installed fonts
+// (fontconfig alone maps them all to one sans-serif face).
+void installFontSubstitutions();
+
+// Qt's own Chinese texts for dialogs and message-box buttons.
+void installChineseTranslations(QApplication& app);
+
+// Title, fonts, translations and the C number format libmpv needs.
+void setUpApplication(QApplication& app);
+
+}  // namespace vt
+
+class QWidget;
+
+namespace vt {
+
+// Places a window in the middle of the desktop it is on.
+void centreOnScreen(QWidget& window);
+
+// Sets the window's background colour.
+void setBackground(QWidget& widget, const QColor& colour);
+
+}  // namespace vt

@@ -1,0 +1,73 @@
+#include "shell/ControlUnit.h"
+
+#include "editor/TimeLineEditUnit.h"
+#include "filetools/FileEditUnit.h"
+#include "opening/OpenFileUnit.h"
+#include "shell/ProjectState.h"
+
+namespace vt {
+
+TMainControl* MainControl = nullptr;
+TfileOpen* fileOpen = nullptr;
+TplayAndEdit* playAndEdit = nullptr;
+TFileEdit* FileEdit = nullptr;
+
+TMainControl::TMainControl()
+{
+    setWindowTitle(QStringLiteral("MainControl"));
+    resize(272, 104);
+    MainControl = this;
+}
+
+TMainControl::~TMainControl()
+{
+    if (MainControl == this)
+        MainControl = nullptr;
+    fileOpen = nullptr;
+    playAndEdit = nullptr;
+    FileEdit = nullptr;
+}
+
+MediaPlayer& TMainControl::MediaPlayer1()
+{
+    // made on first use: a program that never measures a video starts no player
+    if (!player_)
+        player_ = createMediaPlayer(false);
+    return *player_;
+}
+
+int TMainControl::FormCreate()
+{
+    resetProjectState(Project);
+    Project.NextPage = 2;
+    for (;;) {
+        switch (Project.NextPage) {
+        case 1:
+            Project.NextPage = 2;
+            break;
+        case 2:
+            fileOpen = new TfileOpen(this);
+            fileOpen->exec();
+            break;
+        case 3:
+            playAndEdit = new TplayAndEdit(this);
+            playAndEdit->exec();
+            break;
+        case 4:
+            FileEdit = new TFileEdit(this);
+            FileEdit->exec();
+            break;
+        default:
+            // 0 (or anything unknown): the program ends; the timeline, the
+            // summary and the marks go with it
+            if (player_)
+                player_->close();
+            Project.Timeline.clear();
+            Project.WaveSummary.clear();
+            Project.WaveMarks.clear();
+            return 0;
+        }
+    }
+}
+
+}  // namespace vt
