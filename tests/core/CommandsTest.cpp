@@ -1,0 +1,281 @@
+#include "editor/Commands.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace vt;
+
+namespace {
+
+EditCommand move(int32_t in, int32_t out, int32_t target = -1)
+{
+    EditCommand c;
+    c.op = EditOp::Move;
+    c.moveTimeIn = in;
+    c.moveTimeOut = out;
+    c.targetIndex = target;
+    return c;
+}
+
+EditCommand op(EditOp o)
+{
+    EditCommand c;
+    c.op = o;
+    return c;
+}
+
+// Qt key values and modifier bits, as Qt defines them
+constexpr int32_t QtKeyPageUp = 0x01000016, QtKeyPageDown = 0x01000017, QtKeyInsert = 0x01000006,
+                  QtKeyDelete = 0x01000007, QtKeyLeft = 0x01000012, QtKeyDown = 0x01000015,
+                  QtKeyEscape = 0x01000000, QtKeyReturn = 0x01000004;
+constexpr int32_t QtShift = 0x02000000, QtCtrl = 0x04000000, QtKeypad = 0x20000000;
+
+EditCommand qtKeyCommand(int32_t qtKey, int32_t step = 2)
+{
+    return keyCommand(qtKeyToVirtualKey(qtKey), step);
+}
+
+}  // namespace
+
+TEST(KeyTable, EveryKeyAtTheSmallStep)
+{
+    struct Row { int32_t key; EditCommand command; };
+    const Row rows[] = {
+        {32, op(EditOp::PlayPause)},  {33, op(EditOp::FrontLine)}, {34, op(EditOp::BackLine)},
+        {37, move(-2, -2)},           {38, move(0, 2)},            {39, move(2, 2)},
+        {40, move(0, -2)},            {45, op(EditOp::Insert)},    {46, op(EditOp::Delete)},
+        {'A', move(-8, -8)},          {'D', move(0, -4)},          {'E', move(0, 4)},
+        {'F', move(4, 4)},            {'G', move(8, 8)},           {'R', op(EditOp::BackLine)},
+        {'S', move(-4, -4)},          {'V', op(EditOp::Insert)},   {'W', op(EditOp::FrontLine)},
+        {'X', op(EditOp::Delete)},
+        {'B', EditCommand{}}, {13, EditCommand{}}, {27, EditCommand{}}, {0, EditCommand{}},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(keyCommand(r.key, 2), r.command) << r.key;
+}
+
+TEST(KeyTable, StepSizeScalesTheMoves)
+{
+    EXPECT_EQ(keyCommand('A', StepSize(3)), move(-20, -20));
+    EXPECT_EQ(keyCommand('G', StepSize(3)), move(20, 20));
+    EXPECT_EQ(keyCommand(37, StepSize(0)), move(-1, -1));
+    EXPECT_EQ(keyCommand(39, StepSize(0)), move(1, 1));
+}
+
+TEST(KeyTable, QtKeysIgnoreCaseAndModifiers)
+{
+    EXPECT_EQ(qtKeyToVirtualKey('a'), 65);
+    EXPECT_EQ(qtKeyToVirtualKey('G' | QtCtrl), 71);
+    EXPECT_EQ(qtKeyToVirtualKey(QtKeyLeft | QtKeypad), 37);
+    EXPECT_EQ(qtKeyToVirtualKey(' '), 32);
+    EXPECT_EQ(qtKeyToVirtualKey(QtKeyEscape), 0);
+    EXPECT_EQ(qtKeyToVirtualKey(QtKeyReturn), 0);
+
+    EXPECT_EQ(qtKeyCommand(QtKeyPageUp), qtKeyCommand('w'));
+    EXPECT_EQ(qtKeyCommand(QtKeyPageDown), qtKeyCommand('R' | QtShift));
+    EXPECT_EQ(qtKeyCommand(QtKeyInsert), qtKeyCommand('v'));
+    EXPECT_EQ(qtKeyCommand(QtKeyDelete), qtKeyCommand('X' | QtCtrl));
+    EXPECT_EQ(qtKeyCommand(QtKeyDown), move(0, -2));
+}
+
+TEST(KeyTable, StepSizes)
+{
+    EXPECT_EQ(StepSize(0), 1);
+    EXPECT_EQ(StepSize(1), 2);
+    EXPECT_EQ(StepSize(2), 3);
+    EXPECT_EQ(StepSize(3), 5);
+    EXPECT_EQ(StepSize(-1), 3);  // nothing selected
+    EXPECT_EQ(StepSize(4), 3);
+}
+
+TEST(KeyHandler, KeysDoNothingWhileEditingText)
+{
+    const CommandOutcome o = FormKeyDown(' ', true, 1, 6);
+    EXPECT_EQ(o.command, EditCommand{});
+    EXPECT_EQ(o.playSpeed, std::nullopt);
+    EXPECT_EQ(o.wavIntervalMs, std::nullopt);
+    EXPECT_FALSE(o.restartWavTimer);
+    // otherwise every key, used or not, restarts the refresh
+    const CommandOutcome unused = FormKeyDown('Q', false, 1, 6);
+    EXPECT_EQ(unused.wavIntervalMs, 10);
+    EXPECT_TRUE(unused.restartWavTimer);
+    EXPECT_EQ(FormKeyDown('G', false, 3, 6).command, move(20, 20));
+}
+
+TEST(KeyHandler, SpacePausesNormalPlayAndPlaysAnythingElse)
+{
+    EXPECT_EQ(FormKeyDown(' ', false, 1, 6).playSpeed, 0);
+    EXPECT_EQ(FormKeyDown(' ', false, 1, 6).pointer, PointerShape::AppStarting);
+    for (int32_t speed : {0, 3, -5, 7, 2000}) {
+        EXPECT_EQ(FormKeyDown(' ', false, 1, speed).playSpeed, 6) << speed;
+        EXPECT_EQ(FormKeyDown(' ', false, 1, speed).pointer, PointerShape::Arrow) << speed;
+    }
+}
+
+TEST(Wheel, OneStepOfTheOutPoint)
+{
+    EXPECT_EQ(FormMouseWheel(WheelTurn::TowardsUser, 1).command, move(0, -2));
+    EXPECT_EQ(FormMouseWheel(WheelTurn::AwayFromUser, 1).command, move(0, 2));
+    EXPECT_EQ(FormMouseWheel(WheelTurn::AwayFromUser, -1).command, move(0, 3));
+    EXPECT_EQ(FormMouseWheel(WheelTurn::TowardsUser, 1).wavIntervalMs, 10);
+}
+
+// ---------------------------------------------------------------------------
+// At 25 fps one summary index is 1/8 frame. The current line spans indices
+// 1200 (frame 150) to 1400 (frame 175); the view starts at index 1000.
+
+TEST(WaveformClick, ButtonsByPlace)
+{
+    const CurrentLineView view{1000, 1200, 1400};
+    using B = MouseButton;
+    struct Case { B button; int32_t mouseX; EditCommand command; };
+    const Case cases[] = {
+        {B::Left, 50, move(-12, 0, 1100)},   // -100 indices = -12.5 frames
+        {B::Middle, 50, move(-12, 0, 1100)},
+        {B::Right, 50, EditCommand{}},
+        {B::Left, 100, move(0, 0, 1200)},    // at the in-point: inside
+        {B::Left, 150, move(12, 0, 1300)},
+        {B::Right, 150, move(0, -12, 1300)},
+        {B::Left, 200, EditCommand{}},       // at the out-point: after
+        {B::Right, 200, move(0, 0, 1400)},
+        {B::Right, 300, move(0, 25, 1600)},
+    };
+    for (const Case& c : cases) {
+        const CommandOutcome o = PaintBoxWavMouseDown(c.button, c.mouseX, view, 25.0f);
+        EXPECT_EQ(o.command, c.command) << int(c.button) << " at " << c.mouseX;
+        EXPECT_EQ(o.wavIntervalMs, 10);
+    }
+}
+
+TEST(WaveformClick, NegativeDistancesTruncateTowardZero)
+{
+    // 3 and 10 indices before an odd in-point: -0.375 and -1.25 frames
+    EXPECT_EQ(PaintBoxWavMouseDown(MouseButton::Left, 100, {1000, 1203, 1400}, 25.0f).command,
+              move(0, 0, 1200));
+    EXPECT_EQ(PaintBoxWavMouseDown(MouseButton::Left, 100, {1000, 1210, 1400}, 25.0f).command,
+              move(-1, 0, 1200));
+    EXPECT_EQ(PaintBoxWavMouseDown(MouseButton::Right, 300, {1000, 1200, 1400}, 29.97f).command,
+              move(0, 29, 1600));
+}
+
+TEST(WaveformClick, NoCurrentLineMovesNothing)
+{
+    const CurrentLineView none{1000, -1, -1};
+    for (MouseButton b : {MouseButton::Left, MouseButton::Right}) {
+        EXPECT_EQ(PaintBoxWavMouseDown(b, 300, none, 25.0f).command, EditCommand{});
+        EXPECT_EQ(FormMouseDown(b, 100, 600, 200, 25.0f, none, ByteArray(4000, 0)).command,
+                  EditCommand{});
+    }
+}
+
+TEST(VideoClick, ButtonsByPlayPosition)
+{
+    const CurrentLineView view{1000, 1200, 1400};
+    ByteArray marks(4000, 0);
+    for (int i = 1000; i <= 1100; ++i) marks[i] = 1;  // the line before ends at index 1100
+    using B = MouseButton;
+    struct Case { B button; int32_t frame; EditCommand command; };
+    EditCommand previous = move(0, 2, 1120);  // 1120 - 1100 = 20 indices = 2.5 frames
+    previous.preferPreviousLine = true;
+    const Case cases[] = {
+        {B::Left, 140, move(-10, 0, 1120)},
+        {B::Right, 140, previous},
+        {B::Left, 160, move(10, 0, 1280)},
+        {B::Right, 160, move(0, -15, 1280)},
+        {B::Left, 180, move(0, 5, 1440)},
+        {B::Right, 180, move(0, 5, 1440)},
+    };
+    for (const Case& c : cases) {
+        const CommandOutcome o = FormMouseDown(c.button, 100, 600, c.frame, 25.0f, view, marks);
+        EXPECT_EQ(o.command, c.command) << int(c.button) << " at frame " << c.frame;
+        EXPECT_EQ(o.wavIntervalMs, 10);
+    }
+}
+
+TEST(VideoClick, IgnoredBelowOuterHeightMinus300)
+{
+    const CurrentLineView view{1000, 1200, 1400};
+    const ByteArray marks(4000, 0);
+    EXPECT_EQ(FormMouseDown(MouseButton::Left, 300, 600, 180, 25.0f, view, marks).command,
+              move(0, 5, 1440));
+    const CommandOutcome low = FormMouseDown(MouseButton::Left, 301, 600, 180, 25.0f, view, marks);
+    EXPECT_EQ(low.command, EditCommand{});
+    EXPECT_EQ(low.wavIntervalMs, std::nullopt);
+    EXPECT_THROW(FormMouseDown(MouseButton::Left, 100, 600, 180, 0.0f, view, marks),
+                 std::invalid_argument);
+}
+
+TEST(VideoClick, EndOfThePreviousLine)
+{
+    ByteArray marks(4000, 0);
+    for (int i = 1000; i <= 1100; ++i) marks[i] = 1;
+    EXPECT_EQ(previousLineEnd(1200, 900, marks), 1100);
+    EXPECT_EQ(previousLineEnd(1201, 900, marks), 1099);  // odd steps meet odd indices
+    // nothing covered in view: stops at the first index at or left of the view start
+    EXPECT_EQ(previousLineEnd(1200, 1150, marks), 1150);
+    EXPECT_EQ(previousLineEnd(1151, 1150, marks), 1149);  // no step at all
+    // a stale in-point past the end of the marks reads nothing out of range
+    const ByteArray shortMarks(marks.begin(), marks.begin() + 1150);
+    EXPECT_EQ(previousLineEnd(1300, 900, shortMarks), 1100);
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(CheckBoxes, OneStaysTicked)
+{
+    EXPECT_EQ(CheckBoxTimeClick({false, false}), (EditChoice{false, true}));
+    EXPECT_EQ(CheckBoxTimeClick({false, true}), (EditChoice{false, true}));
+    EXPECT_EQ(CheckBoxTimeClick({true, false}), (EditChoice{true, false}));
+    EXPECT_EQ(CheckBoxTextClick({false, false}), (EditChoice{true, false}));
+    EXPECT_EQ(CheckBoxTextClick({true, false}), (EditChoice{true, false}));
+    EXPECT_EQ(CheckBoxTextClick({true, true}), (EditChoice{true, true}));
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+struct Recorder {
+    std::vector<std::string> calls;
+    bool throwOnMove = false;
+
+    EditOperations ops()
+    {
+        EditOperations o;
+        o.moveTimeLine = [this](int32_t in, int32_t out) {
+            calls.push_back("move " + std::to_string(in) + " " + std::to_string(out));
+            if (throwOnMove) throw std::runtime_error("save failed");
+        };
+        o.procIns = [this] { calls.push_back("ins"); };
+        o.procDel = [this] { calls.push_back("del"); };
+        o.procFrontLine = [this] { calls.push_back("front"); };
+        o.procBackLine = [this] { calls.push_back("back"); };
+        o.setPreferPreviousLine = [this](bool on) { calls.push_back(on ? "prefer on" : "prefer off"); };
+        return o;
+    }
+};
+
+using Calls = std::vector<std::string>;
+
+}  // namespace
+
+TEST(RunCommand, CallsTheNamedOperation)
+{
+    Recorder r;
+    for (int32_t key : {'W', 'R', 'V', 'X', ' ', 'Q', 'E'})
+        runCommand(keyCommand(key, 2), r.ops());
+    EXPECT_EQ(r.calls, (Calls{"front", "back", "ins", "del", "move 0 4"}));
+}
+
+TEST(RunCommand, PreviousLineFlagLastsOneMoveEvenWhenItThrows)
+{
+    EditCommand c = move(0, 2);
+    c.preferPreviousLine = true;
+    Recorder r;
+    r.throwOnMove = true;
+    EXPECT_THROW(runCommand(c, r.ops()), std::runtime_error);
+    EXPECT_EQ(r.calls, (Calls{"prefer on", "move 0 2", "prefer off"}));
+}
