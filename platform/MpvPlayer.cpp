@@ -131,8 +131,8 @@ private:
     QRect displayRect_;
     bool displayRectSet_ = false;
     FrameBuffer buffer_;
-    qint64 lastRenderMs_ = 0;
-    QElapsedTimer clock_;
+    // a step asked mpv for a new picture that has not been drawn yet
+    bool awaitingPicture_ = false;
 };
 
 enum ObservedProperty : uint64_t { TimePos = 1, EofReached };
@@ -141,7 +141,6 @@ MpvPlayer::MpvPlayer(bool withAudio)
 {
     // mpv refuses to start unless numbers are formatted the C way
     std::setlocale(LC_NUMERIC, "C");
-    clock_.start();
 
     mpv_ = mpv_create();
     if (!mpv_)
@@ -419,6 +418,7 @@ void MpvPlayer::step(int32_t frames)
     }
     frame_ = static_cast<int32_t>(target);
     eofReached_ = false;
+    awaitingPicture_ = true;
 }
 
 void MpvPlayer::drainEvents()
@@ -478,7 +478,7 @@ void MpvPlayer::renderFrame()
     };
     if (mpv_render_context_render(render_, params) < 0)
         return;
-    lastRenderMs_ = clock_.elapsed();
+    awaitingPicture_ = false;
     if (surface_) {
         surface_->frame = QImage(static_cast<const uchar*>(buffer_.pixels), buffer_.width, buffer_.height,
                                  static_cast<qsizetype>(buffer_.stride), QImage::Format_RGB32);
@@ -535,17 +535,9 @@ bool MpvPlayer::waitUntilSettled(int timeoutMs)
         mpv_get_property(mpv_, "pause", MPV_FORMAT_FLAG, &paused);
         int32_t shown = havePos ? static_cast<int32_t>(std::clamp<int64_t>(std::floor(pos * fps_ + 0.5), 0, lastFrame())) : -1;
         bool there = !seeking && !seekInFlight_ && paused && (shown == frame_ || (eof && frame_ == lastFrame()));
-        if (there || !hasVideo_) {
-            // let the last picture reach the widget: wait for a quiet spell without new frames
-            QElapsedTimer quiet;
-            quiet.start();
-            while (quiet.elapsed() < 300) {
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-                drainEvents();
-                if (clock_.elapsed() - lastRenderMs_ > 60 && quiet.elapsed() > 60)
-                    break;
-                QThread::msleep(2);
-            }
+        if ((there && !awaitingPicture_) || !hasVideo_) {
+            // a picture queued behind the one just drawn still reaches the widget
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             return true;
         }
         QThread::msleep(2);

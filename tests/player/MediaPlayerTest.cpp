@@ -240,6 +240,8 @@ TEST_F(MediaPlayerTest, PictureIsDrawnInsideTheDisplayRectangle)
     player->step(37);
     ASSERT_TRUE(player->waitUntilSettled(5000));
     QImage all = window.grab().toImage();
+    if (qEnvironmentVariableIsSet("VT_SCREENSHOT_DIR"))
+        all.save(qEnvironmentVariable("VT_SCREENSHOT_DIR") + QStringLiteral("/player-picture.png"));
     EXPECT_EQ(frameNumberIn(all.copy(100, 50, ClipWidth, ClipHeight)), 37);
     EXPECT_TRUE(showsPicture(all.copy(100, 50, ClipWidth, ClipHeight)));
 }
