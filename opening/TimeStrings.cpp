@@ -1,6 +1,7 @@
 #include "opening/TimeStrings.h"
 
 #include <cmath>
+#include <limits>
 
 namespace vt {
 
@@ -8,22 +9,24 @@ namespace {
 
 int32_t decimalField(std::string_view text, size_t from, size_t count)
 {
-    if (text.size() < from + count)
+    // like a substring taken by position: whatever of the field is there
+    std::string_view field = from < text.size() ? text.substr(from, count) : std::string_view{};
+    if (field.empty())
         throw TimeStringError("'" + std::string(text) + "' is not a valid time");
     int32_t value = 0;
-    for (size_t i = from; i < from + count; ++i) {
-        char c = text[i];
+    for (char c : field) {
         if (c < '0' || c > '9')
-            throw TimeStringError("'" + std::string(text.substr(from, count)) + "' is not a valid integer value");
+            throw TimeStringError("'" + std::string(field) + "' is not a valid integer value");
         value = value * 10 + (c - '0');
     }
     return value;
 }
 
-std::string twoDigits(int64_t v)
+// the last `width` characters of the zero-padded decimal digits of v (v >= 0)
+std::string lastDigits(int64_t v, size_t width)
 {
-    std::string s = "0" + std::to_string(v);
-    return s.substr(s.size() - 2);
+    std::string s = std::string(width, '0') + std::to_string(v);
+    return s.substr(s.size() - width);
 }
 
 }  // namespace
@@ -39,21 +42,30 @@ int32_t StrToMs(std::string_view text)
 
 int32_t MsToFrame(int64_t ms, float frameRate)
 {
-    return static_cast<int32_t>(std::trunc(static_cast<double>(ms) * static_cast<double>(frameRate) / 1000.0 + 0.5));
+    double frame = std::trunc(static_cast<double>(ms) * static_cast<double>(frameRate) / 1000.0 + 0.5);
+    if (std::isnan(frame))
+        return 0;
+    // converting an out-of-range double is undefined, so clip first
+    if (frame >= static_cast<double>(std::numeric_limits<int32_t>::max()))
+        return std::numeric_limits<int32_t>::max();
+    if (frame <= static_cast<double>(std::numeric_limits<int32_t>::min()))
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(frame);
 }
 
 std::string FrameToTime(int32_t frame, float frameRate)
 {
-    if (frame < 0)
+    if (frame < 0 || !(frameRate > 0.0f))
         return {};
-    // the product is formed in 64 bits so frames past 2147483 do not wrap
-    int64_t ms = static_cast<int64_t>(std::trunc(static_cast<double>(int64_t(frame) * 1000) / static_cast<double>(frameRate)));
-    std::string msField = "00" + std::to_string(ms % 1000);
-    msField = msField.substr(msField.size() - 3);
+    // the product is formed in 64 bits so frames past 2147483 do not wrap;
+    // and a tiny rate is kept from pushing the quotient past int64
+    double exact = std::trunc(static_cast<double>(int64_t(frame) * 1000) / static_cast<double>(frameRate));
+    int64_t ms = static_cast<int64_t>(std::fmin(exact, 9.0e18));
     int64_t s = ms / 1000;
     int64_t m = s / 60;
     int64_t h = m / 60;
-    return twoDigits(h % 60) + ":" + twoDigits(m % 60) + ":" + twoDigits(s % 60) + "," + msField;
+    return lastDigits(h % 60, 2) + ":" + lastDigits(m % 60, 2) + ":" + lastDigits(s % 60, 2) + "," +
+           lastDigits(ms % 1000, 3);
 }
 
 }  // namespace vt

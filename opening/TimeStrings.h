@@ -16,14 +16,17 @@ public:
 };
 
 // Reads characters 1-2 as hours, 4-5 minutes, 7-8 seconds, 10-12
-// milliseconds; the separators are not examined. Throws TimeStringError.
+// milliseconds; the separators are not examined. A field cut short by the end
+// of the text is read from the characters that are there; a field that is
+// empty or holds anything but the digits 0-9 throws TimeStringError.
 int32_t StrToMs(std::string_view text);
 
-// truncate(ms x frameRate / 1000 + 0.5), in double precision.
+// truncate(ms x frameRate / 1000 + 0.5), in double precision; a result
+// outside the 32-bit range is clipped to it.
 int32_t MsToFrame(int64_t ms, float frameRate);
 
-// Frame -> "HH:MM:SS,mmm" at the given rate; empty for a negative frame.
-// Hours wrap after 59.
+// Frame -> "HH:MM:SS,mmm" at the given rate; empty for a negative frame (and
+// for a rate that is not a positive number). Hours wrap after 59.
 std::string FrameToTime(int32_t frame, float frameRate);
 
 }  // namespace vt

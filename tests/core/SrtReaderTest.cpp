@@ -1,0 +1,205 @@
+#include "opening/SrtReader.h"
+
+#include "opening/TextCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace vt;
+
+namespace {
+
+using Texts = std::vector<std::u16string>;
+
+TextLines linesOf(const std::string& utf8) { return decodeTextFile(utf8).lines; }
+
+std::vector<std::pair<int32_t, int32_t>> timesOf(const std::string& utf8)
+{
+    std::vector<std::pair<int32_t, int32_t>> out;
+    for (const SrtTimeCode& t : readSrtTimeCodes(linesOf(utf8)))
+        out.emplace_back(t.StartMs, t.EndMs);
+    return out;
+}
+
+Texts srtTexts(const std::string& utf8) { return readSrtTexts(linesOf(utf8)); }
+
+using Times = std::vector<std::pair<int32_t, int32_t>>;
+
+const std::string Strict =
+    "1\r\n00:00:01,000 --> 00:00:01,100\r\n你好\r\n世界\r\n\r\n"
+    "2\r\n00:00:01,050 --> 00:00:03,000\r\nB\r\n\r\n";
+
+}  // namespace
+
+// ---- the strict layout ----------------------------------------------------
+
+TEST(SrtReader, StrictLayoutGivesTimesAndTexts)
+{
+    EXPECT_EQ(timesOf(Strict), (Times{{1000, 1100}, {1050, 3000}}));
+    EXPECT_EQ(srtTexts(Strict), (Texts{u"你好^p世界", u"B"}));
+}
+
+TEST(SrtReader, PointsInsteadOfCommasReadTheSame)
+{
+    EXPECT_EQ(timesOf("1\n00:00:01.500 --> 00:00:02.000\nA\n"), (Times{{1500, 2000}}));
+}
+
+TEST(SrtReader, LfAloneReadsLikeCrLf)
+{
+    std::string lf = Strict;
+    for (size_t p; (p = lf.find("\r\n")) != std::string::npos;)
+        lf.erase(p, 1);
+    EXPECT_EQ(timesOf(lf), timesOf(Strict));
+    EXPECT_EQ(srtTexts(lf), srtTexts(Strict));
+}
+
+TEST(SrtReader, ByteOrderMarkIsSkipped)
+{
+    std::string withBom = "\xEF\xBB\xBF" + Strict;
+    EXPECT_EQ(timesOf(withBom), (Times{{1000, 1100}, {1050, 3000}}));
+    EXPECT_EQ(srtTexts(withBom), (Texts{u"你好^p世界", u"B"}));
+}
+
+TEST(SrtReader, ATextLineKeepsItsCaretP)
+{
+    EXPECT_EQ(srtTexts("1\n00:00:01,000 --> 00:00:02,000\nA^pB\n\n"), (Texts{u"A^pB"}));
+}
+
+// ---- broken files: every text stays with its own time line ----------------
+
+TEST(SrtReader, BlockWithMissingTextGetsAnEmptyText)
+{
+    std::string srt =
+        "1\n00:00:01,000 --> 00:00:02,000\n\n"
+        "2\n00:00:03,000 --> 00:00:04,000\nB\n\n"
+        "3\n00:00:05,000 --> 00:00:06,000\nC\n\n";
+    EXPECT_EQ(srtTexts(srt), (Texts{u"", u"B", u"C"}));
+}
+
+TEST(SrtReader, BlankLinesAtTheStartAndDoubledBetweenBlocks)
+{
+    std::string srt =
+        "\r\n\r\n1\r\n00:00:01,000 --> 00:00:02,000\r\nA\r\n\r\n\r\n\r\n"
+        "2\r\n00:00:03,000 --> 00:00:04,000\r\nB\r\n\r\n";
+    EXPECT_EQ(timesOf(srt), (Times{{1000, 2000}, {3000, 4000}}));
+    EXPECT_EQ(srtTexts(srt), (Texts{u"A", u"B"}));
+}
+
+TEST(SrtReader, NoBlankLineAtTheEnd)
+{
+    EXPECT_EQ(srtTexts("1\n00:00:01,000 --> 00:00:02,000\nA\nA2"), (Texts{u"A^pA2"}));
+}
+
+TEST(SrtReader, NoBlankLineOrNumberBetweenBlocks)
+{
+    std::string srt =
+        "1\n00:00:01,000 --> 00:00:02,000\nA\n2\n00:00:03,000 --> 00:00:04,000\nB\n"
+        "00:00:05,000 --> 00:00:06,000\nC\n";
+    EXPECT_EQ(srtTexts(srt), (Texts{u"A", u"B", u"C"}));
+}
+
+TEST(SrtReader, StrayTextIsKeptWithTheNeighbouringBlock)
+{
+    std::string srt =
+        "Title\n\n1\n00:00:01,000 --> 00:00:02,000\nA\n\n"
+        "a paragraph without a time line\n\n"
+        "2\n00:00:03,000 --> 00:00:04,000\nB\n\n";
+    EXPECT_EQ(srtTexts(srt), (Texts{u"Title^pA^pa paragraph without a time line", u"B"}));
+}
+
+TEST(SrtReader, BlankLinesOnlyGiveNothing)
+{
+    EXPECT_EQ(srtTexts("\r\n"), Texts{});
+    EXPECT_EQ(srtTexts("\n \n\t\n"), Texts{});
+    EXPECT_EQ(srtTexts(""), Texts{});
+    EXPECT_EQ(timesOf("\r\n"), Times{});
+}
+
+TEST(SrtReader, WithoutTimeLinesEachParagraphIsAText)
+{
+    EXPECT_EQ(srtTexts("A\nA2\n\n\nB\n"), (Texts{u"A^pA2", u"B"}));
+}
+
+// ---- time lines -------------------------------------------------------------
+
+TEST(SrtReader, BlanksAroundATimeLineAndAOneDigitHourAreAccepted)
+{
+    EXPECT_EQ(timesOf("1\n  00:00:01,000  -->  1:00:02,000 \t\nA\n"), (Times{{1000, 3602000}}));
+    EXPECT_EQ(timesOf("1\n0:00:01,000 --> 0:00:02,000\nA\n"), (Times{{1000, 2000}}));
+}
+
+TEST(SrtReader, WordsAfterTheEndTimeAreIgnored)
+{
+    EXPECT_EQ(timesOf("1\n00:00:01,000 --> 00:00:02,000 X1:40 X2:600\nA\n"), (Times{{1000, 2000}}));
+}
+
+TEST(SrtReader, UnreadableTimeLineNamesItsLineNumber)
+{
+    std::string srt = "1\n00:00:01,000 --> 00:00:02,000\nA\n\n2\n00:00:0x,000 --> 00:00:04,000\nB\n";
+    try {
+        readSrtTimeCodes(linesOf(srt));
+        FAIL() << "no error";
+    } catch (const SrtTimeLineError& e) {
+        EXPECT_EQ(e.lineNumber(), 6);
+        EXPECT_EQ(std::string(e.what()),
+                  std::string(MsgTimeLinePrefix) + "6" + MsgTimeLineMiddle + "00:00:0x,000 --> 00:00:04,000");
+    }
+}
+
+TEST(SrtReader, TimeLineNeedsTheArrowWithItsSpaces)
+{
+    EXPECT_TRUE(isTimeLine(u"00:00:01,000 --> 00:00:02,000"));
+    EXPECT_FALSE(isTimeLine(u"00:00:01,000-->00:00:02,000"));
+    EXPECT_EQ(timesOf("00:00:01,000-->00:00:02,000\n"), Times{});
+}
+
+// ---- sizing counts ------------------------------------------------------------
+
+TEST(SrtReader, SizingCounts)
+{
+    EXPECT_EQ(countTimeLines(linesOf(Strict)), 2);
+    EXPECT_EQ(countTimeLines(linesOf("A --> B\nC\n")), 1);
+    TextLines txt = linesOf("A\n\nB\nC\n\n");
+    EXPECT_EQ(countTxtSubtitles(txt, true), 5);
+    EXPECT_EQ(countTxtSubtitles(txt, false), 2);
+}
+
+// ---- subtitle text files ----------------------------------------------------------
+
+TEST(TxtReader, ParagraphsAreSeparatedByBlankLines)
+{
+    EXPECT_EQ(readTxtTexts(linesOf("A\n\nB"), false), (Texts{u"A", u"B"}));
+    EXPECT_EQ(readTxtTexts(linesOf("A\r\nA2\r\n\r\n\r\nB\r\n\r\n"), false), (Texts{u"AA2", u"B"}));
+}
+
+TEST(TxtReader, BlankLinesAtTheStartGiveOneEmptyTextFirst)
+{
+    EXPECT_EQ(readTxtTexts(linesOf("\n\nA\n\nB\n"), false), (Texts{u"", u"A", u"B"}));
+}
+
+TEST(TxtReader, SingleLineAndEmptyFile)
+{
+    EXPECT_EQ(readTxtTexts(linesOf("A"), false), (Texts{u"A"}));
+    EXPECT_EQ(readTxtTexts(linesOf("A"), true), (Texts{u"A"}));
+    EXPECT_EQ(readTxtTexts(linesOf(""), false), Texts{});
+    EXPECT_EQ(readTxtTexts(linesOf(""), true), Texts{});
+}
+
+TEST(TxtReader, OneLinePerSubtitleKeepsEmptyLines)
+{
+    EXPECT_EQ(readTxtTexts(linesOf("A\r\n\r\nB\r\n"), true), (Texts{u"A", u"", u"B"}));
+}
+
+TEST(TxtReader, CaretPIsKept)
+{
+    EXPECT_EQ(readTxtTexts(linesOf("A^pB\n"), true), (Texts{u"A^pB"}));
+    EXPECT_EQ(readTxtTexts(linesOf("A^pB\n"), false), (Texts{u"A^pB"}));
+}
+
+TEST(TxtReader, GbkTextFile)
+{
+    TextFile f = decodeTextFile("\xC4\xE3\xBA\xC3\r\n\r\nB\r\n");
+    EXPECT_EQ(f.encoding.encoding, TextEncoding::Gbk);
+    EXPECT_EQ(readTxtTexts(f.lines, false), (Texts{u"你好", u"B"}));
+}

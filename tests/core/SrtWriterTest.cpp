@@ -1,0 +1,182 @@
+#include "editor/SrtWriter.h"
+
+#include "opening/AtomicFile.h"
+#include "opening/SrtReader.h"
+#include "opening/TextCodec.h"
+#include "opening/TimeStrings.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace vt;
+namespace fs = std::filesystem;
+
+namespace {
+
+const FileEncoding Utf8{TextEncoding::Utf8, false};
+const FileEncoding Gbk{TextEncoding::Gbk, false};
+
+class SrtWriter : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("veltrana-srtwriter-" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+
+    // saves and returns the file's bytes
+    std::string save(const TimelineArray& timeline, int32_t count, FileEncoding encoding = Utf8)
+    {
+        bool newTimeline = true;
+        proSaveSrt(timeline, count, 25.0f, path("out.srt"), encoding, newTimeline);
+        EXPECT_FALSE(newTimeline);
+        return readWholeFile(path("out.srt"));
+    }
+
+    // what the loader does with an SRT: read it, convert to frames
+    TimelineArray load(const TextFile& srt, float rate)
+    {
+        auto times = readSrtTimeCodes(srt.lines);
+        auto texts = readSrtTexts(srt.lines);
+        TimelineArray timeline(std::max(times.size(), texts.size()));
+        for (size_t i = 0; i < times.size(); ++i) {
+            timeline[i].StartFrame = MsToFrame(times[i].StartMs, rate);
+            timeline[i].EndFrame = MsToFrame(times[i].EndMs, rate);
+        }
+        for (size_t i = 0; i < texts.size(); ++i)
+            timeline[i].Text = texts[i];
+        return timeline;
+    }
+
+    fs::path dir;
+};
+
+}  // namespace
+
+TEST_F(SrtWriter, TwoPieceTextAt25fps)
+{
+    TimelineArray timeline{{25, 75, u"你好^p世界"}};
+    EXPECT_EQ(save(timeline, 1), "1\r\n00:00:01,000 --> 00:00:03,000\r\n你好\r\n世界\r\n\r\n");
+    EXPECT_EQ(save(timeline, 1, Gbk), "1\r\n00:00:01,000 --> 00:00:03,000\r\n\xC4\xE3\xBA\xC3\r\n\xCA\xC0\xBD\xE7\r\n\r\n");
+}
+
+TEST_F(SrtWriter, BlocksAreNumberedAndTimeLinesAre29Characters)
+{
+    TimelineArray timeline{{0, 8, u"A"}, {90000, 90025, u""}};
+    std::u16string text = srtText(timeline, 2, 25.0f);
+    EXPECT_EQ(text, u"1\r\n00:00:00,000 --> 00:00:00,320\r\nA\r\n\r\n"
+                    u"2\r\n01:00:00,000 --> 01:00:01,000\r\n\r\n\r\n");
+    EXPECT_EQ(splitLines(text)[1].size(), 29u);
+}
+
+TEST_F(SrtWriter, CaretPAtEitherEndGivesAnEmptyLine)
+{
+    TimelineArray timeline{{0, 8, u"^pA"}, {9, 17, u"B^p"}, {18, 26, u"C^pD^pE"}};
+    EXPECT_EQ(srtText(timeline, 3, 25.0f),
+              u"1\r\n00:00:00,000 --> 00:00:00,320\r\n\r\nA\r\n\r\n"
+              u"2\r\n00:00:00,360 --> 00:00:00,680\r\nB\r\n\r\n\r\n"
+              u"3\r\n00:00:00,720 --> 00:00:01,040\r\nC\r\nD\r\nE\r\n\r\n");
+}
+
+TEST_F(SrtWriter, RemainderAfterCaretPIsCutTo4096Characters)
+{
+    std::u16string head(5000, u'h'), tail(5000, u'x');
+    TimelineArray timeline{{0, 8, head + u"^p" + tail}};
+    std::u16string text = srtText(timeline, 1, 25.0f);
+    std::u16string expected = u"1\r\n00:00:00,000 --> 00:00:00,320\r\n" + head + u"\r\n" +
+                              std::u16string(4096, u'x') + u"\r\n\r\n";
+    EXPECT_EQ(text, expected);
+}
+
+TEST_F(SrtWriter, OnlyTimeCodedSlotsAreWritten)
+{
+    TimelineArray timeline{{25, 75, u"A"}, {FreeSlotFrame, FreeSlotFrame, u"surplus"}};
+    EXPECT_EQ(save(timeline, 1), "1\r\n00:00:01,000 --> 00:00:03,000\r\nA\r\n\r\n");
+}
+
+TEST_F(SrtWriter, NoLinesGiveAnEmptyFile)
+{
+    TimelineArray timeline(256, {FreeSlotFrame, FreeSlotFrame, u""});
+    EXPECT_EQ(save(timeline, 0), "");
+    EXPECT_EQ(save(timeline, 0, {TextEncoding::Utf8, true}), "");
+}
+
+TEST_F(SrtWriter, SavingTwiceGivesIdenticalFiles)
+{
+    TimelineArray timeline{{25, 75, u"你好^p世界"}, {100, 130, u"B"}};
+    std::string first = save(timeline, 2, Gbk);
+    EXPECT_EQ(save(timeline, 2, Gbk), first);
+}
+
+TEST_F(SrtWriter, GbkFileComesBackByteForByte)
+{
+    const std::string gbk =
+        "1\r\n00:00:01,000 --> 00:00:03,000\r\n\xC4\xE3\xBA\xC3\r\n\xCA\xC0\xBD\xE7\r\n\r\n"
+        "2\r\n00:01:00,040 --> 01:00:00,000\r\n\xA1\xB0" "A\xA1\xB1\r\n\r\n";
+    TextFile srt = decodeTextFile(gbk);
+    ASSERT_EQ(srt.encoding.encoding, TextEncoding::Gbk);
+    EXPECT_EQ(save(load(srt, 25.0f), 2, timelineEncoding(srt.encoding, nullptr)), gbk);
+}
+
+TEST_F(SrtWriter, Utf8FileComesBackByteForByte)
+{
+    const std::string utf8 = "\xEF\xBB\xBF" "1\r\n00:00:01,000 --> 00:00:03,000\r\n你好\r\n\xF0\x9F\x98\x80\r\n\r\n";
+    TextFile srt = decodeTextFile(utf8);
+    EXPECT_EQ(save(load(srt, 25.0f), 1, timelineEncoding(srt.encoding, nullptr)), utf8);
+}
+
+TEST_F(SrtWriter, FailedWriteLeavesTheOldFileAndNewTimeline)
+{
+    const std::string old = "1\r\n00:00:01,000 --> 00:00:03,000\r\nold\r\n\r\n";
+    writeFileAtomically(path("out.srt"), old);
+    TimelineArray timeline{{25, 75, std::u16string(1000, u'x')}};
+    bool newTimeline = true;
+
+    // a file-size limit binds root too, so the write really fails
+    struct rlimit saved {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    struct rlimit tight = saved;
+    tight.rlim_cur = 100;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    std::string error;
+    try {
+        proSaveSrt(timeline, 1, 25.0f, path("out.srt"), Utf8, newTimeline);
+    } catch (const FileError& e) {
+        error = e.what();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_NE(error.find(std::strerror(EFBIG)), std::string::npos) << error;
+    EXPECT_TRUE(newTimeline);
+    EXPECT_EQ(readWholeFile(path("out.srt")), old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "a temporary file was left";
+}
+
+TEST_F(SrtWriter, FolderThatCannotHoldFilesRaisesTheSystemsText)
+{
+    // a regular file in place of the folder stops root as well
+    writeFileAtomically(path("notafolder"), "x");
+    TimelineArray timeline{{25, 75, u"A"}};
+    bool newTimeline = true;
+    try {
+        proSaveSrt(timeline, 1, 25.0f, path("notafolder") + "/out.srt", Utf8, newTimeline);
+        FAIL() << "no error";
+    } catch (const FileError& e) {
+        EXPECT_NE(std::string(e.what()).find(std::strerror(ENOTDIR)), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(newTimeline);
+    EXPECT_EQ(readWholeFile(path("notafolder")), "x");
+}
