@@ -11,7 +11,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QPointer>
-#include <QThread>
 #include <QWidget>
 
 #include <algorithm>
@@ -125,6 +124,8 @@ private:
     // mirrors of observed properties
     double timePos_ = 0.0;
     bool eofReached_ = false;
+    bool seeking_ = false;
+    bool paused_ = true;
 
     QPointer<QWidget> window_;
     QPointer<VideoSurface> surface_;
@@ -135,7 +136,7 @@ private:
     bool awaitingPicture_ = false;
 };
 
-enum ObservedProperty : uint64_t { TimePos = 1, EofReached };
+enum ObservedProperty : uint64_t { TimePos = 1, EofReached, Seeking, Paused };
 
 MpvPlayer::MpvPlayer(bool withAudio)
 {
@@ -173,6 +174,8 @@ MpvPlayer::MpvPlayer(bool withAudio)
     }
     mpv_observe_property(mpv_, TimePos, "time-pos", MPV_FORMAT_DOUBLE);
     mpv_observe_property(mpv_, EofReached, "eof-reached", MPV_FORMAT_FLAG);
+    mpv_observe_property(mpv_, Seeking, "seeking", MPV_FORMAT_FLAG);
+    mpv_observe_property(mpv_, Paused, "pause", MPV_FORMAT_FLAG);
 
     // the render context must exist before a file is loaded
     mpv_render_param params[] = {
@@ -442,6 +445,10 @@ void MpvPlayer::handleEvent(const mpv_event& event)
             timePos_ = *static_cast<double*>(prop->data);
         else if (event.reply_userdata == EofReached && prop->format == MPV_FORMAT_FLAG)
             eofReached_ = *static_cast<int*>(prop->data) != 0;
+        else if (event.reply_userdata == Seeking && prop->format == MPV_FORMAT_FLAG)
+            seeking_ = *static_cast<int*>(prop->data) != 0;
+        else if (event.reply_userdata == Paused && prop->format == MPV_FORMAT_FLAG)
+            paused_ = *static_cast<int*>(prop->data) != 0;
         break;
     }
     case MPV_EVENT_PLAYBACK_RESTART:
@@ -518,29 +525,26 @@ void MpvPlayer::setDisplayRect(const QRect& rect)
 
 bool MpvPlayer::waitUntilSettled(int timeoutMs)
 {
+    // only observed properties are read here: asking mpv for a property
+    // interrupts its decoding, and polling would slow the very seek we wait for
     QElapsedTimer waited;
     waited.start();
     while (waited.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        drainEvents();
-        if (!open_)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        mpv_event* event = mpv_wait_event(mpv_, 0.002);
+        if (event->event_id != MPV_EVENT_NONE) {
+            handleEvent(*event);
+            drainEvents();
+        }
+        if (!open_ || !hasVideo_)
             return true;
-        int seeking = 0;
-        mpv_get_property(mpv_, "seeking", MPV_FORMAT_FLAG, &seeking);
-        double pos = 0.0;
-        bool havePos = mpv_get_property(mpv_, "time-pos", MPV_FORMAT_DOUBLE, &pos) >= 0;
-        int eof = 0;
-        mpv_get_property(mpv_, "eof-reached", MPV_FORMAT_FLAG, &eof);
-        int paused = 0;
-        mpv_get_property(mpv_, "pause", MPV_FORMAT_FLAG, &paused);
-        int32_t shown = havePos ? static_cast<int32_t>(std::clamp<int64_t>(std::floor(pos * fps_ + 0.5), 0, lastFrame())) : -1;
-        bool there = !seeking && !seekInFlight_ && paused && (shown == frame_ || (eof && frame_ == lastFrame()));
-        if ((there && !awaitingPicture_) || !hasVideo_) {
+        int32_t shown = static_cast<int32_t>(std::clamp<int64_t>(std::floor(timePos_ * fps_ + 0.5), 0, lastFrame()));
+        bool there = !seeking_ && !seekInFlight_ && paused_ && (shown == frame_ || (eofReached_ && frame_ == lastFrame()));
+        if (there && !awaitingPicture_) {
             // a picture queued behind the one just drawn still reaches the widget
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             return true;
         }
-        QThread::msleep(2);
     }
     return false;
 }
