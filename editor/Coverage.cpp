@@ -45,7 +45,9 @@ int32_t summaryIndexOfFrame(int32_t frame, float frameRate)
 
 int32_t frameOfSummaryIndex(int32_t index, float frameRate)
 {
-    return truncToInt32(double(index) / SummaryIndicesPerSecond * double(frameRate));
+    // multiplying first keeps whole results exact: 920 / 200 x 25 divided
+    // first comes out a hair below 115 and would truncate to 114
+    return truncToInt32(double(index) * double(frameRate) / SummaryIndicesPerSecond);
 }
 
 void markSpan(ByteArray& marks, int32_t startFrame, int32_t endFrame, float frameRate)

@@ -24,7 +24,8 @@ void requirePositiveFrameRate(float frameRate);
 int32_t summaryIndexOfFrame(int32_t frame, float frameRate);
 
 // truncate(index / 200 x frameRate), also for negative indices (an index
-// difference converts to a frame difference the same way).
+// difference converts to a frame difference the same way). Computed so that
+// an index that is a whole number of frames gives exactly that frame.
 int32_t frameOfSummaryIndex(int32_t index, float frameRate);
 
 // Sets (or clears) the marks from the index of startFrame to the index of

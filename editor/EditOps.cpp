@@ -111,27 +111,27 @@ int32_t moveTimeLine(TimelineState& s, const LineLookup& view, int32_t playPosit
 
     const int64_t low = a == 0 ? 0 : int64_t(s.Timeline[size_t(a - 1)].EndFrame) + 1;
     const bool isLast = a + 1 >= s.TimelineCount;
-    int64_t high = isLast ? int64_t(mediaLength) : int64_t(s.Timeline[size_t(a + 1)].StartFrame) - 1;
-    if (isLast) {
-        // A last line can already run past the end of the video (an SRT made
-        // for a longer cut, or a line inserted into the placeholder summary's
-        // extra seconds); the media length must not then pull it over the
-        // line before it or squeeze it.
-        high = std::max(high, low + (out - in));
-    }
+    const int64_t high = isLast ? int64_t(mediaLength) : int64_t(s.Timeline[size_t(a + 1)].StartFrame) - 1;
+    const int64_t minimum = MinimumLineFrames;
+    // A last line can already run past the end of the video (an SRT made for
+    // a longer cut, or a line inserted into the placeholder summary's extra
+    // seconds). The media length then still pulls it back, but a shift stops
+    // against the line before it and a stretch leaves it its minimum length.
+    // Between two lines these limits are what the gap holds anyway.
+    const int64_t shiftHigh = isLast ? std::max(high, low + (out - in)) : high;
+    const int64_t fitHigh = isLast ? std::max(high, low + minimum) : high;
 
     unmarkLine(s.WaveMarks, line, s.FrameRate);
     in += MoveTimeIn;
     out += moveTimeOut;
-    const int64_t minimum = MinimumLineFrames;
 
     if (int64_t(MoveTimeIn) + moveTimeOut == 0) {
-        if (out > high) {
-            in -= out - high;
-            out = high;
+        if (out > fitHigh) {
+            in -= out - fitHigh;
+            out = fitHigh;
         }
         in = std::max(in, low);
-        out = std::min(out, high);
+        out = std::min(out, fitHigh);
         if (out - in < minimum) {
             const int64_t widen = (minimum - (out - in) + 1) / 2;
             in -= widen;
@@ -140,9 +140,9 @@ int32_t moveTimeLine(TimelineState& s, const LineLookup& view, int32_t playPosit
     }
     if (MoveTimeIn == moveTimeOut) {
         if (MoveTimeIn > 0) {
-            if (out > high) {
-                in -= out - high;
-                out = high;
+            if (out > shiftHigh) {
+                in -= out - shiftHigh;
+                out = shiftHigh;
             }
         } else if (in < low) {
             out += low - in;
@@ -159,9 +159,9 @@ int32_t moveTimeLine(TimelineState& s, const LineLookup& view, int32_t playPosit
     }
     if (MoveTimeIn == 0 && moveTimeOut != 0) {
         if (moveTimeOut > 0) {
-            if (out > high) {
-                in -= out - high;
-                out = high;
+            if (out > fitHigh) {
+                in -= out - fitHigh;
+                out = fitHigh;
                 in = std::max(in, low);
             }
         } else if (out - in < minimum) {

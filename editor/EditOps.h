@@ -43,10 +43,10 @@ std::u16string placeholderText(int32_t slot);
 // out-point, then brings it back within its neighbours: a shift stops
 // against them keeping its length, a stretch past the next line grows
 // towards the front, and a line moved at one end keeps at least
-// MinimumLineFrames. The last line's upper limit is mediaLength, but never
-// so low that the line would have to cross the line before it or shrink:
-// a last line that already runs past the end of the video stays clear of
-// its predecessor. The current line is looked up first (play position, or
+// MinimumLineFrames. The last line's upper limit is mediaLength; a last
+// line that already runs past the end of the video is pulled back, but never
+// over the line before it nor below MinimumLineFrames. The current line is
+// looked up first (play position, or
 // the pointer while it is over the waveform); the result is that line, or
 // -1 when there is none and nothing changed.
 int32_t moveTimeLine(TimelineState& state, const LineLookup& view, int32_t playPosition, int32_t mediaLength,

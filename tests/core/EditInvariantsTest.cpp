@@ -1,0 +1,301 @@
+// Random sequences of edits on random timelines, checking after every step
+// that the timeline stays well-formed and the marks stay in step with it.
+// VT_INVARIANT_SEQUENCES, VT_INVARIANT_STEPS and VT_INVARIANT_SEED choose a
+// longer or different run (scripts/invariants-long).
+
+#include "editor/Coverage.h"
+#include "editor/CurrentLine.h"
+#include "editor/EditOps.h"
+#include "editor/WaveView.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <iostream>
+#include <random>
+#include <sstream>
+#include <string>
+
+using namespace vt;
+
+namespace {
+
+uint64_t envNumber(const char* name, uint64_t fallback)
+{
+    const char* v = std::getenv(name);
+    return v && *v ? std::strtoull(v, nullptr, 10) : fallback;
+}
+
+constexpr float FrameRates[] = {25.0f, 23.976f, 29.97f, 50.0f, 59.94f};
+constexpr int32_t StepSizes[] = {1, 2, 3, 5};
+constexpr int32_t StepMultiples[] = {1, 2, 4};
+
+class Sequence {
+public:
+    explicit Sequence(uint64_t seed) : rng_(seed) { build(); }
+
+    // Runs the steps; returns an empty string, or what went wrong and where.
+    std::string run(int steps)
+    {
+        if (std::string fault = check(); !fault.empty())
+            return "initial timeline: " + fault;
+        for (int step = 0; step < steps; ++step) {
+            std::string what = randomStep();
+            if (std::string fault = check(); !fault.empty())
+                return "step " + std::to_string(step) + " (" + what + "): " + fault + "\n" + describe();
+        }
+        return {};
+    }
+
+    // How often each kind of change happened, so that a run that stopped
+    // reaching one shows up.
+    struct Reached {
+        int saves = 0, moves = 0, movesPastTheEnd = 0, timeInserts = 0, textInserts = 0, deletes = 0;
+        void add(const Reached& o)
+        {
+            saves += o.saves, moves += o.moves, movesPastTheEnd += o.movesPastTheEnd;
+            timeInserts += o.timeInserts, textInserts += o.textInserts, deletes += o.deletes;
+        }
+    };
+    const Reached& reached() const { return reached_; }
+
+private:
+    std::mt19937_64 rng_;
+    float rate_ = 25.0f;
+    int32_t mediaLength_ = 0;
+    TimelineArray timeline_;
+    int32_t count_ = 0;
+    int32_t texts_ = 0;
+    ByteArray marks_;
+    ByteArray summary_;
+    int32_t currentLine_ = -1;
+    int32_t width_ = 556;
+    int32_t viewStart_ = 0;
+    Reached reached_;
+    bool saveWhenNotFull_ = false;
+
+    int32_t uniform(int32_t lo, int32_t hi) { return std::uniform_int_distribution<int32_t>(lo, hi)(rng_); }
+    bool chance(int percent) { return uniform(0, 99) < percent; }
+    template <typename T, size_t N>
+    T pick(const T (&items)[N]) { return items[size_t(uniform(0, int32_t(N) - 1))]; }
+
+    TimelineState state() { return TimelineState{timeline_, count_, texts_, marks_, rate_}; }
+    int32_t seconds(double s) const { return int32_t(s * rate_); }
+
+    void build()
+    {
+        rate_ = pick(FrameRates);
+        mediaLength_ = seconds(uniform(20, 180));
+        // lines may run on past the end of the video (an SRT for a longer cut)
+        const int32_t lastStart = mediaLength_ + (chance(50) ? seconds(uniform(1, 15)) : 0);
+        const int32_t lines = uniform(0, 80);
+        int32_t at = chance(30) ? 0 : uniform(0, seconds(3));
+        for (int32_t i = 0; i < lines && at < lastStart; ++i) {
+            int32_t length = chance(30) ? uniform(8, 12) : uniform(8, seconds(5));
+            int32_t start = at;
+            if (chance(10))
+                start -= uniform(0, 20);   // overlaps and disorder, for the tidy pass to repair
+            timeline_.push_back({std::max(start, 0), std::max(start, 0) + length, {}});
+            at += length + 1 + (chance(30) ? uniform(0, 3) : uniform(0, seconds(4)));
+        }
+        count_ = int32_t(timeline_.size());
+        texts_ = uniform(0, count_ + 10);
+        const size_t slots = size_t(std::max(count_, texts_)) + size_t(chance(50) ? 0 : uniform(1, 5));
+        timeline_.resize(std::max<size_t>(slots, 1), TimelineEntry{FreeSlotFrame, FreeSlotFrame, {}});
+        for (int32_t i = 0; i < texts_; ++i)
+            timeline_[size_t(i)].Text = u"text " + std::u16string(1, char16_t(u'A' + i % 26));
+        tidyTimeline(timeline_, count_);
+
+        const int32_t videoIndices = summaryIndexOfFrame(mediaLength_, rate_);
+        const bool placeholder = chance(50);
+        const int32_t length = placeholder ? videoIndices + 600 : std::max(videoIndices + uniform(-400, 400), 0);
+        summary_.assign(size_t(length), 0);
+        for (size_t i = 0; i + 1 < summary_.size(); i += 2) {
+            summary_[i] = uint8_t(uniform(0, 127));
+            summary_[i + 1] = uint8_t(int8_t(-uniform(0, 128)));
+        }
+        marks_.assign(summary_.size(), 0);
+        rebuildWaveMarks(marks_, timeline_, count_, rate_);
+        width_ = chance(70) ? 556 : uniform(50, 1000);
+    }
+
+    // A play position, most often near a line's ends, where the limits bite.
+    int32_t randomPosition()
+    {
+        if (count_ > 0 && chance(60)) {
+            const TimelineEntry& line = timeline_[size_t(uniform(0, count_ - 1))];
+            const int32_t edge = chance(50) ? line.StartFrame : line.EndFrame;
+            return std::max(0, edge + uniform(-seconds(1), seconds(1)));
+        }
+        return uniform(0, mediaLength_ + seconds(20));
+    }
+
+    // The view and current line a refresh at this position leaves.
+    LineLookup refresh(int32_t position)
+    {
+        LineLookup view;
+        view.WaveViewStart = viewStart_;
+        view.WaveWidth = width_;
+        if (chance(40)) {
+            view.MouseOverWave = true;
+            view.WaveMouseX = uniform(0, width_ - 1);
+        }
+        currentLine_ = GetCurrLineNumb(timeline_, count_, marks_, rate_, view, position);
+        WavePicture pic = ShowWav({summary_, marks_, timeline_, count_, rate_, position, currentLine_, 0, width_});
+        viewStart_ = pic.WaveViewStart;
+        view.WaveViewStart = viewStart_;
+        view.PreferPreviousLine = chance(10);
+        return view;
+    }
+
+    std::function<void()> saver()
+    {
+        return [this] {
+            ++reached_.saves;
+            // the array grows only when the column being extended is full
+            if (timeline_.size() > size_t(std::max(count_, texts_)) && timeline_.size() > size_t(currentLine_))
+                saveWhenNotFull_ = true;
+        };
+    }
+
+    std::string randomStep()
+    {
+        const int32_t position = randomPosition();
+        const LineLookup view = refresh(position);
+        std::ostringstream what;
+        what << "rate " << rate_ << ", media " << mediaLength_ << ", position " << position << ", line "
+             << currentLine_;
+        TimelineState s = state();
+        const int kind = uniform(0, 99);
+        if (kind < 55) {
+            const int32_t step = pick(StepSizes) * pick(StepMultiples) * (chance(50) ? 1 : -1);
+            int32_t in = 0, out = 0;
+            switch (uniform(0, 4)) {
+            case 0: in = out = step; break;                        // shift
+            case 1: out = step; break;                             // stretch
+            case 2: in = step; break;                              // in-point
+            case 3: (chance(50) ? in : out) = uniform(-seconds(30), seconds(30)); break;  // click on the strip
+            default: break;                                        // (0, 0)
+            }
+            what << ", move " << in << "/" << out;
+            const bool lastPastEnd = count_ > 0 && timeline_[size_t(count_) - 1].EndFrame > mediaLength_;
+            currentLine_ = moveTimeLine(s, view, position, mediaLength_, in, out);
+            if (currentLine_ >= 0) {
+                ++reached_.moves;
+                if (lastPastEnd && currentLine_ == count_ - 1)
+                    ++reached_.movesPastTheEnd;
+            }
+        } else if (kind < 75) {
+            const EditColumns columns = randomColumns();
+            what << ", insert " << columns.Times << columns.Texts;
+            const InsertResult r = procIns(s, currentLine_, position, columns, saver());
+            currentLine_ = r.CurrentLine;
+            reached_.timeInserts += r.TimeInserted;
+            reached_.textInserts += r.TextInserted;
+        } else if (kind < 92) {
+            const EditColumns columns = randomColumns();
+            what << ", delete " << columns.Times << columns.Texts;
+            const int32_t before = count_ + texts_;
+            procDel(s, currentLine_, columns);
+            reached_.deletes += before != count_ + texts_;
+            if (chance(30)) {   // a second delete before the next refresh
+                what << " twice";
+                procDel(s, currentLine_, columns);
+            }
+        } else {
+            what << ", text edit";
+            LineLookup onLabel = view;
+            onLabel.MouseOverWave = false;
+            std::optional<TextEdit> edit = beginTextEdit(timeline_, count_, marks_, rate_, onLabel, position);
+            currentLine_ = edit ? edit->Slot : -1;
+            if (edit) {
+                if (chance(30))
+                    currentLine_ = -1;   // a click left no current line while the field was open
+                storeEditedText(timeline_, currentLine_, *edit, u"edited");
+            }
+        }
+        return what.str();
+    }
+
+    EditColumns randomColumns()
+    {
+        switch (uniform(0, 2)) {
+        case 0: return {true, true};
+        case 1: return {true, false};
+        default: return {false, true};
+        }
+    }
+
+    std::string check()
+    {
+        if (saveWhenNotFull_)
+            return "the array was saved and grown while it had room";
+        if (count_ < 0 || size_t(count_) > timeline_.size())
+            return "TimelineCount " + std::to_string(count_) + " outside the array of " + std::to_string(timeline_.size());
+        if (texts_ < 0 || size_t(texts_) > timeline_.size())
+            return "TextCount " + std::to_string(texts_) + " outside the array";
+        for (int32_t i = 0; i < count_; ++i) {
+            const TimelineEntry& line = timeline_[size_t(i)];
+            if (line.StartFrame < 0)
+                return "line " + std::to_string(i) + " starts before frame 0";
+            if (line.EndFrame < line.StartFrame + MinimumLineFrames)
+                return "line " + std::to_string(i) + " shorter than the minimum";
+            if (i > 0 && line.StartFrame < timeline_[size_t(i) - 1].EndFrame + 1)
+                return "line " + std::to_string(i) + " overlaps the line before";
+        }
+        for (size_t i = size_t(count_); i < timeline_.size(); ++i)
+            if (!timeline_[i].isFree())
+                return "slot " + std::to_string(i) + " past the count is not free";
+        if (marks_.size() != summary_.size())
+            return "the marks changed length";
+        ByteArray expected(marks_.size(), 0);
+        rebuildWaveMarks(expected, timeline_, count_, rate_);
+        if (expected != marks_) {
+            auto diff = std::mismatch(expected.begin(), expected.end(), marks_.begin());
+            return "marks differ from the coverage at index " + std::to_string(diff.first - expected.begin());
+        }
+        return {};
+    }
+
+    std::string describe() const
+    {
+        std::ostringstream out;
+        out << "count " << count_ << ", texts " << texts_ << ", slots " << timeline_.size() << ", marks "
+            << marks_.size() << "\n";
+        for (int32_t i = 0; i < count_; ++i)
+            out << "  " << i << ": " << timeline_[size_t(i)].StartFrame << ".." << timeline_[size_t(i)].EndFrame << "\n";
+        return out.str();
+    }
+};
+
+}  // namespace
+
+TEST(EditInvariants, RandomSequencesKeepTheTimelineWellFormed)
+{
+    const uint64_t sequences = envNumber("VT_INVARIANT_SEQUENCES", 3000);
+    const int steps = int(envNumber("VT_INVARIANT_STEPS", 40));
+    const uint64_t seed = envNumber("VT_INVARIANT_SEED", 20240611);
+    int failures = 0;
+    Sequence::Reached reached;
+    for (uint64_t i = 0; i < sequences && failures < 5; ++i) {
+        Sequence sequence(seed + i);
+        std::string fault = sequence.run(steps);
+        reached.add(sequence.reached());
+        if (!fault.empty()) {
+            ++failures;
+            ADD_FAILURE() << "seed " << seed + i << ", " << fault;
+        }
+    }
+    if (sequences >= 1000) {
+        EXPECT_GT(reached.saves, 0);
+        EXPECT_GT(reached.moves, 0);
+        EXPECT_GT(reached.movesPastTheEnd, 0);
+        EXPECT_GT(reached.timeInserts, 0);
+        EXPECT_GT(reached.textInserts, 0);
+        EXPECT_GT(reached.deletes, 0);
+    }
+    std::cout << "reached: " << reached.moves << " moves (" << reached.movesPastTheEnd << " past the end), "
+              << reached.timeInserts << " time codes and " << reached.textInserts << " texts inserted, "
+              << reached.deletes << " deletions, " << reached.saves << " saves before growing\n";
+}
