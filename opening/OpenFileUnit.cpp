@@ -1,24 +1,458 @@
 #include "opening/OpenFileUnit.h"
 
+#include "opening/AtomicFile.h"
+#include "opening/Loader.h"
+#include "platform/Dialogs.h"
 #include "platform/Look.h"
+#include "platform/Messages.h"
+#include "shell/BeginShowUnit.h"
+#include "shell/ControlUnit.h"
 #include "shell/ProjectState.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <exception>
+#include <thread>
 
 namespace vt {
 
+QString frameRateText(double value)
+{
+    return QLocale::system().toString(value, 'g', 15).left(6);
+}
+
+namespace {
+
+QString fromUtf8(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+std::string toUtf8(const QString& s)
+{
+    return s.toStdString();
+}
+
+bool exists(const QString& path)
+{
+    return fileExists(toUtf8(path));
+}
+
+// While a load runs the screen keeps painting but takes no input.
+class InputBlocker : public QObject {
+public:
+    explicit InputBlocker(QObject* parent) : QObject(parent) { qApp->installEventFilter(this); }
+    ~InputBlocker() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Wheel:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+}  // namespace
+
 TfileOpen::TfileOpen(QWidget* owner) : QDialog(owner)
 {
-    setWindowTitle(ApplicationTitle);
+    setWindowTitle(OpenFileText::Caption);
     setFixedSize(694, 472);
     setBackground(*this, QColor(128, 128, 128));
     setFont(programFont(QStringLiteral("宋体"), 16));
+
+    Label1 = new QLabel(QStringLiteral("指定文件："), this);
+    Label1->setFont(programFont(QStringLiteral("楷体"), 32));
+    Label1->setStyleSheet(QStringLiteral("color: black"));
+    Label1->move(48, 32);
+    Label1->adjustSize();
+
+    LabeledEdit1 = labeledEdit(QStringLiteral("视频文件 *.avi："), 48, 112, 521, 21, LabeledEdit1Label);
+    Button1 = button(QStringLiteral("指定"), 575, 110, 81, 25);
+
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setEditable(true);
+    ComboBox1->addItems({QStringLiteral("23.976"), QStringLiteral("24"), QStringLiteral("25"), QStringLiteral("29.970"),
+                         QStringLiteral("30")});
+    ComboBox1->setEditText(QStringLiteral("  FPS"));
+    ComboBox1->setGeometry(488, 88, 81, 21);
+    ComboBox1->setEnabled(false);  // it only shows the measured frame rate
+
+    Label4 = new QLabel(QStringLiteral("生成略图："), this);
+    Label4->move(320, 176);
+    Label4->adjustSize();
+    Label4->hide();
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setGeometry(384, 174, 185, 16);
+    ProgressBar1->hide();
+
+    LabeledEdit2 = labeledEdit(QStringLiteral("音波文件 *.wav："), 48, 192, 521, 21, LabeledEdit2Label);
+    Button2 = button(QStringLiteral("指定"), 575, 190, 81, 25);
+
+    CheckBox1 = new QCheckBox(QStringLiteral("含字幕 或者 不指定字幕"), this);
+    CheckBox1->setToolTip(QStringLiteral("SRT不能保存无时间码的字幕"));
+    CheckBox1->setGeometry(384, 254, 185, 16);
+    CheckBox1->setChecked(true);
+    Button4 = button(QStringLiteral("打开"), 575, 251, 81, 23);
+
+    LabeledEdit3 = labeledEdit(QStringLiteral("时间轴＆字幕文件 *.srt："), 48, 272, 521, 21, LabeledEdit3Label);
+    ButtonNew = button(QStringLiteral("新建"), 575, 272, 81, 23);
+
+    RadioButton1 = new QRadioButton(QStringLiteral("一行一幕"), this);
+    RadioButton1->setGeometry(384, 335, 81, 17);
+    RadioButton1->setEnabled(false);
+    RadioButton2 = new QRadioButton(QStringLiteral("空行分幕"), this);
+    RadioButton2->setGeometry(480, 335, 81, 17);
+    RadioButton2->setEnabled(false);
+
+    LabeledEdit4 = labeledEdit(QStringLiteral("字幕文本 *.txt："), 48, 352, 521, 21, LabeledEdit4Label);
+    LabeledEdit4->setEnabled(false);
+    Button5 = button(QStringLiteral("指定"), 575, 350, 81, 25);
+    Button5->setEnabled(false);
+
+    Button3 = button(QStringLiteral("初次使用请看"), 448, 416, 121, 25);
+    ButtonNext = button(QStringLiteral(" 下一步 >"), 575, 416, 81, 25);
+    ButtonNext->setDefault(true);
+    for (QPushButton* b : findChildren<QPushButton*>())
+        if (b != ButtonNext)
+            b->setAutoDefault(false);
+
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
+    connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
+    connect(ButtonNew, &QPushButton::clicked, this, [this] { ButtonNewClick(); });
+    connect(ButtonNext, &QPushButton::clicked, this, [this] { ButtonNextClick(); });
+    // the handlers run whenever a state changes, also when FormCreate sets it
+    connect(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
+    connect(RadioButton1, &QRadioButton::toggled, this, [this](bool on) { if (on) RadioButton1Click(); });
+    connect(RadioButton2, &QRadioButton::toggled, this, [this](bool on) { if (on) RadioButton2Click(); });
+    connect(LabeledEdit1, &QLineEdit::editingFinished, this, [this] { LabeledEdit1Exit(); });
+    connect(LabeledEdit2, &QLineEdit::editingFinished, this, [this] { LabeledEdit2Exit(); });
+    connect(LabeledEdit3, &QLineEdit::editingFinished, this, [this] { LabeledEdit3Exit(); });
+    connect(LabeledEdit4, &QLineEdit::editingFinished, this, [this] { LabeledEdit4Exit(); });
+
     FormCreate();
     centreOnScreen(*this);
 }
 
+QLineEdit* TfileOpen::labeledEdit(const QString& label, int left, int top, int width, int height, QLabel*& labelOut)
+{
+    auto* edit = new QLineEdit(this);
+    edit->setGeometry(left, top, width, height);
+    labelOut = new QLabel(label, this);
+    labelOut->adjustSize();
+    // the label sits above its box, three pixels apart
+    labelOut->move(left, top - labelOut->height() - 3);
+    labelOut->setBuddy(edit);
+    return edit;
+}
+
+QPushButton* TfileOpen::button(const QString& caption, int left, int top, int width, int height)
+{
+    auto* b = new QPushButton(caption, this);
+    b->setGeometry(left, top, width, height);
+    return b;
+}
+
 void TfileOpen::FormCreate()
 {
+    LabeledEdit1->setText(fromUtf8(Project.VideoFileName));
+    LabeledEdit2->setText(fromUtf8(Project.WavFileName));
+    LabeledEdit3->setText(fromUtf8(Project.TimelineFileName));
+    LabeledEdit4->setText(fromUtf8(Project.SubtitleTextFileName));
+    if (Project.FrameRate > 0)
+        ComboBox1->setEditText(frameRateText(double(Project.FrameRate) + 0.0002));
+    CheckBox1->setChecked(!Project.TextFromTxtFile);
+    bool oneLine = Project.OneLinePerSubtitle;
+    RadioButton1->setChecked(oneLine);
+    RadioButton2->setChecked(!oneLine);
     // closing this screen by its frame ends the program
     Project.NextPage = 0;
+    Proset = new TProset(this);
+}
+
+void TfileOpen::FormClose()
+{
+    if (Proset && Proset->parent() == this) {
+        delete Proset;
+        Proset = nullptr;
+    }
+}
+
+void TfileOpen::done(int result)
+{
+    FormClose();
+    QDialog::done(result);
+}
+
+void TfileOpen::closeEvent(QCloseEvent* event)
+{
+    if (loading_) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TfileOpen::Button3Click()
+{
+    if (Proset)
+        Proset->show();
+}
+
+void TfileOpen::Button1Click()
+{
+    auto chosen = runFileDialog(this, {FileDialogRequest::Kind::Open, QStringLiteral("指定"), OpenFileText::VideoFilter, {}});
+    if (!chosen)
+        return;
+    const QString video = *chosen;
+    Project.VideoFileName = toUtf8(video);
+    LabeledEdit1->setText(video);
+
+    QString wav = fromUtf8(companionName(toUtf8(video), "wav"));
+    Project.WavFileName = toUtf8(wav);
+    if (exists(wav))
+        LabeledEdit2->setText(wav);
+    QString ws = fromUtf8(companionName(toUtf8(video), "ws"));
+    Project.WaveSummaryFileName = toUtf8(ws);
+    if (exists(ws))
+        LabeledEdit2->setText(wav);  // the box holds the WAV name; the loader derives the summary's
+    QString srt = fromUtf8(companionName(toUtf8(video), "srt"));
+    Project.TimelineFileName = toUtf8(srt);
+    if (exists(srt))
+        LabeledEdit3->setText(srt);
+    QString txt = fromUtf8(companionName(toUtf8(video), "txt"));
+    Project.SubtitleTextFileName = toUtf8(txt);
+    if (exists(txt) && !CheckBox1->isChecked())
+        LabeledEdit4->setText(txt);
+
+    MediaPlayer& player = MainControl->MediaPlayer1();
+    try {
+        player.setFileName(Project.VideoFileName);
+        player.open();
+        player.setTimeFormat(MediaPlayer::TimeFormat::Milliseconds);
+        int64_t lengthMs = player.length();
+        player.setTimeFormat(MediaPlayer::TimeFormat::Frames);
+        int64_t lengthFrames = player.length();
+        player.close();
+        if (lengthMs == 0)
+            throw MediaError("length 0");
+        Project.FrameRate = static_cast<float>(double(lengthFrames) * 1000.0 / double(lengthMs));
+        ComboBox1->setEditText(frameRateText(double(Project.FrameRate) + 0.0001));
+        Project.PlayPosition = 0;
+    } catch (const std::exception&) {
+        player.close();
+        showMessage(this, OpenFileText::FormatNotSupported);
+    }
+}
+
+void TfileOpen::Button2Click()
+{
+    auto chosen = runFileDialog(this, {FileDialogRequest::Kind::Open, QString(), OpenFileText::WavFilter, {}});
+    if (!chosen)
+        return;
+    Project.WavFileName = toUtf8(*chosen);
+    LabeledEdit2->setText(*chosen);
+}
+
+void TfileOpen::Button4Click()
+{
+    auto chosen = runFileDialog(this, {FileDialogRequest::Kind::Open, QString(), OpenFileText::SrtFilter, {}});
+    if (!chosen)
+        return;
+    Project.TimelineFileName = toUtf8(*chosen);
+    LabeledEdit3->setText(*chosen);
+    Project.NewTimeline = false;
+}
+
+void TfileOpen::ButtonNewClick()
+{
+    // the dialog has already asked before naming an existing file
+    auto chosen = runFileDialog(this, {FileDialogRequest::Kind::Save, QString(), OpenFileText::SrtFilter, {}});
+    if (!chosen)
+        return;
+    try {
+        writeFileAtomically(toUtf8(*chosen), {});
+    } catch (const std::exception& error) {
+        showError(this, error);
+        return;
+    }
+    Project.TimelineFileName = toUtf8(*chosen);
+    LabeledEdit3->setText(*chosen);
+    Project.NewTimeline = true;
+}
+
+void TfileOpen::Button5Click()
+{
+    auto chosen = runFileDialog(this, {FileDialogRequest::Kind::Open, QString(), OpenFileText::TxtFilter, {}});
+    if (!chosen)
+        return;
+    Project.SubtitleTextFileName = toUtf8(*chosen);
+    LabeledEdit4->setText(*chosen);
+}
+
+void TfileOpen::CheckBox1Click()
+{
+    bool textsInSrt = CheckBox1->isChecked();
+    Project.TextFromTxtFile = !textsInSrt;
+    RadioButton1->setEnabled(!textsInSrt);
+    RadioButton2->setEnabled(!textsInSrt);
+    LabeledEdit4->setEnabled(!textsInSrt);
+    Button5->setEnabled(!textsInSrt);
+    if (textsInSrt) {
+        LabeledEdit4->clear();
+        LabeledEdit3Label->setText(OpenFileText::SrtLabelWithTexts);
+    } else {
+        LabeledEdit4->setText(fromUtf8(Project.SubtitleTextFileName));
+        LabeledEdit3Label->setText(OpenFileText::SrtLabelTimesOnly);
+    }
+    LabeledEdit3Label->adjustSize();
+}
+
+void TfileOpen::RadioButton1Click()
+{
+    Project.OneLinePerSubtitle = true;
+}
+
+void TfileOpen::RadioButton2Click()
+{
+    Project.OneLinePerSubtitle = false;
+}
+
+void TfileOpen::LabeledEdit1Exit()
+{
+    // typing a name neither derives companions nor measures the frame rate
+    Project.VideoFileName = toUtf8(LabeledEdit1->text());
+}
+
+void TfileOpen::LabeledEdit2Exit()
+{
+    Project.WavFileName = toUtf8(LabeledEdit2->text());
+}
+
+void TfileOpen::LabeledEdit3Exit()
+{
+    Project.TimelineFileName = toUtf8(LabeledEdit3->text());
+}
+
+void TfileOpen::LabeledEdit4Exit()
+{
+    Project.SubtitleTextFileName = toUtf8(LabeledEdit4->text());
+}
+
+void TfileOpen::ButtonNextClick()
+{
+    if (loading_)
+        return;
+    LoadRequest request;
+    request.VideoFileName = toUtf8(LabeledEdit1->text());
+    request.WavFileName = toUtf8(LabeledEdit2->text());
+    request.TimelineFileName = toUtf8(LabeledEdit3->text());
+    request.SubtitleTextFileName = toUtf8(LabeledEdit4->text());
+    request.FrameRate = Project.FrameRate;
+    request.NewTimeline = Project.NewTimeline;
+    request.TextFromTxtFile = Project.TextFromTxtFile;
+    request.OneLinePerSubtitle = Project.OneLinePerSubtitle;
+
+    LoadCallbacks callbacks;
+    // the player belongs to this thread: the loader asks for the length through a blocking call
+    callbacks.videoLengthFrames = [this](const std::string& video) -> int32_t {
+        int32_t frames = 0;
+        std::exception_ptr failure;
+        QMetaObject::invokeMethod(
+            this,
+            [&] {
+                MediaPlayer& player = MainControl->MediaPlayer1();
+                try {
+                    player.setFileName(video);
+                    player.open();
+                    frames = static_cast<int32_t>(player.length());
+                    player.close();
+                } catch (...) {
+                    player.close();
+                    failure = std::current_exception();
+                }
+            },
+            Qt::BlockingQueuedConnection);
+        if (failure)
+            std::rethrow_exception(failure);
+        return frames;
+    };
+    callbacks.summaryStarted = [this] {
+        QMetaObject::invokeMethod(this, [this] {
+            ProgressBar1->setValue(0);
+            Label4->show();
+            ProgressBar1->show();
+        }, Qt::QueuedConnection);
+    };
+    callbacks.progress = [this](int percent) {
+        QMetaObject::invokeMethod(this, [this, percent] { ProgressBar1->setValue(percent); }, Qt::QueuedConnection);
+    };
+
+    // The summary of a long film takes a while: the load runs beside the
+    // event loop, so the window paints and the bar moves, while its copy of
+    // the project keeps a failed load away from the one the editor sees.
+    ProjectState work = Project;
+    LoadOutcome outcome;
+    loading_ = true;
+    {
+        InputBlocker blocker(this);
+        QEventLoop wait;
+        std::thread worker([&] {
+            try {
+                outcome = loadProject(request, work, callbacks);
+            } catch (const std::exception& error) {
+                outcome.ok = false;
+                outcome.messages = {error.what()};
+            }
+            QMetaObject::invokeMethod(&wait, [&wait] { wait.quit(); }, Qt::QueuedConnection);
+        });
+        wait.exec();
+        worker.join();
+    }
+    loading_ = false;
+    Project = std::move(work);
+
+    if (!outcome.ok) {
+        if (!outcome.summaryShown) {
+            Label4->hide();
+            ProgressBar1->hide();
+        }
+        for (const std::string& message : outcome.messages)
+            showMessage(this, message);
+        return;
+    }
+    Label4->hide();
+    ProgressBar1->hide();
+    ProgressBar1->setValue(0);
+    Project.NextPage = 3;
+    accept();
 }
 
 }  // namespace vt

@@ -4,14 +4,92 @@
 
 #include <QDialog>
 
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QComboBox;
+class QProgressBar;
+class QCheckBox;
+class QRadioButton;
+
 namespace vt {
+
+class TProset;
+
+// The screen's texts, shown exactly as written.
+namespace OpenFileText {
+inline const QString Caption = QStringLiteral("Veltrana时间轴");
+inline const QString FormatNotSupported = QStringLiteral("汗，格式不支持。");
+inline const QString SrtLabelWithTexts = QStringLiteral("时间轴＆字幕文件（*.srt）：");
+inline const QString SrtLabelTimesOnly = QStringLiteral("时间轴文件（*.srt）：");
+inline const QString VideoFilter = QStringLiteral(
+    "视频文件|*.avi;*.wmv|支持的文件|*.avi;*.wmv;*.mov;*.mpeg;*.mpg;*.m1v;*.m2v;*.mod;*.mpe;*.ifo;*.vob;*.asf;*.wm;"
+    "*.wmv;*.wmd;*.m2ts;*.m2t;*.mts;*.ts;*.tts;*.mp4;*.m4v;*.mp4v;*.3gp;*.3gpp;*.3g2;*.3gp2;*.dvr-ms;*.wtv");
+inline const QString WavFilter = QStringLiteral("波形文件 *.wav|*.wav|波形缩略文件 *.ws|*.ws");
+inline const QString SrtFilter = QStringLiteral("字幕文件 *.srt|*.srt");
+inline const QString TxtFilter = QStringLiteral("纯文本文件|*.txt");
+}  // namespace OpenFileText
+
+// The first six characters of the decimal text of value (25.0001 -> "25.000").
+QString frameRateText(double value);
 
 class TfileOpen : public QDialog {
 public:
     explicit TfileOpen(QWidget* owner);
 
+    // The controls keep their design names.
+    QLabel* Label1;
+    QLineEdit* LabeledEdit1;
+    QLabel* LabeledEdit1Label;
+    QPushButton* Button1;
+    QComboBox* ComboBox1;
+    QLabel* Label4;
+    QProgressBar* ProgressBar1;
+    QLineEdit* LabeledEdit2;
+    QLabel* LabeledEdit2Label;
+    QPushButton* Button2;
+    QCheckBox* CheckBox1;
+    QPushButton* Button4;
+    QLineEdit* LabeledEdit3;
+    QLabel* LabeledEdit3Label;
+    QPushButton* ButtonNew;
+    QRadioButton* RadioButton1;
+    QRadioButton* RadioButton2;
+    QLineEdit* LabeledEdit4;
+    QLabel* LabeledEdit4Label;
+    QPushButton* Button5;
+    QPushButton* Button3;
+    QPushButton* ButtonNext;
+
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void Button5Click();
+    void ButtonNewClick();
+    void ButtonNextClick();
+    void CheckBox1Click();
+    void RadioButton1Click();
+    void RadioButton2Click();
+    void LabeledEdit1Exit();
+    void LabeledEdit2Exit();
+    void LabeledEdit3Exit();
+    void LabeledEdit4Exit();
+
+    // True while a load runs: the screen paints but takes no input.
+    bool loading() const { return loading_; }
+
+protected:
+    void done(int result) override;
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void FormCreate();
+    void FormClose();
+    QLineEdit* labeledEdit(const QString& label, int left, int top, int width, int height, QLabel*& labelOut);
+    QPushButton* button(const QString& caption, int left, int top, int width, int height);
+
+    bool loading_ = false;
 };
 
 }  // namespace vt

@@ -26,7 +26,7 @@ public:
 
     virtual void setFileName(const std::string& path) = 0;
     // Opens the file named last; the player then stands on frame 0, not
-    // playing. Throws MediaError when the file cannot be played.
+    // playing, and counts in frames. Throws MediaError when the file cannot be played.
     virtual void open() = 0;
     // Releases the file; closing a closed player does nothing.
     virtual void close() = 0;

@@ -257,6 +257,8 @@ void MpvPlayer::open()
     if (fileName_.empty())
         throw MediaError("没有指定媒体文件");
 
+    // a freshly opened player counts in frames
+    format_ = TimeFormat::Frames;
     state_ = State::Stopped;
     frame_ = 0;
     timePos_ = 0.0;

@@ -1,0 +1,249 @@
+#include "opening/Loader.h"
+#include "opening/OpenFileUnit.h"
+#include "shell/ControlUnit.h"
+#include "shell/ProjectState.h"
+#include "platform/Dialogs.h"
+#include "platform/Messages.h"
+#include "tests/support/Clips.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+using namespace vt;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readAll(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class OpenFileScreen : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir_ = testclips::scratchDir("openfile");
+        if (testclips::haveFfmpeg()) {
+            clip23_ = testclips::makeClip(dir_, "film.avi", "24000/1001", 48, false);
+            std::string wav = (dir_ / "film.wav").string();
+            std::system(("ffmpeg -v error -y -f lavfi -i sine=frequency=500:duration=2 -fflags +bitexact "
+                         "-flags:a +bitexact -ac 2 \"" + wav + "\"").c_str());
+            std::ofstream(dir_ / "film.srt", std::ios::binary)
+                << "1\r\n00:00:00,200 --> 00:00:00,900\r\n第一行\r\n\r\n2\r\n00:00:01,000 --> 00:00:01,500\r\n第二行\r\n\r\n";
+        }
+    }
+    static void TearDownTestSuite() { fs::remove_all(dir_); }
+
+    void SetUp() override
+    {
+        resetProjectState(Project);
+        setMessageSink([this](const QString& m) { messages.push_back(m.toStdString()); });
+        setDialogAnswerer([this](const FileDialogRequest& r) -> std::optional<QString> {
+            requests.push_back(r);
+            if (answers.empty())
+                return std::nullopt;
+            QString a = answers.front();
+            answers.erase(answers.begin());
+            return a;
+        });
+    }
+    void TearDown() override
+    {
+        setMessageSink(nullptr);
+        setDialogAnswerer(nullptr);
+    }
+
+    static fs::path dir_;
+    static std::string clip23_;
+    TMainControl main_;
+    std::vector<std::string> messages;
+    std::vector<FileDialogRequest> requests;
+    std::vector<QString> answers;
+};
+
+fs::path OpenFileScreen::dir_;
+std::string OpenFileScreen::clip23_;
+
+}  // namespace
+
+TEST_F(OpenFileScreen, ControlsStandWhereTheyBelong)
+{
+    TfileOpen screen(&main_);
+    EXPECT_EQ(screen.size(), QSize(694, 472));
+    EXPECT_EQ(screen.windowTitle().toStdString(), "Veltrana时间轴");
+    EXPECT_EQ(screen.LabeledEdit1->geometry(), QRect(48, 112, 521, 21));
+    EXPECT_EQ(screen.Button1->geometry(), QRect(575, 110, 81, 25));
+    EXPECT_EQ(screen.ComboBox1->geometry(), QRect(488, 88, 81, 21));
+    EXPECT_EQ(screen.ProgressBar1->geometry(), QRect(384, 174, 185, 16));
+    EXPECT_EQ(screen.ButtonNext->geometry(), QRect(575, 416, 81, 25));
+    EXPECT_EQ(screen.ButtonNext->text().toStdString(), " 下一步 >");
+    EXPECT_TRUE(screen.ButtonNext->isDefault());
+    EXPECT_FALSE(screen.ComboBox1->isEnabled());
+    EXPECT_EQ(screen.ComboBox1->currentText().toStdString(), "  FPS");
+    EXPECT_TRUE(screen.Label4->isHidden());
+    EXPECT_TRUE(screen.ProgressBar1->isHidden());
+    EXPECT_TRUE(screen.CheckBox1->isChecked());
+    EXPECT_EQ(screen.CheckBox1->toolTip().toStdString(), "SRT不能保存无时间码的字幕");
+    // first opening: paragraphs are the text layout, and the text-file controls are off
+    EXPECT_TRUE(screen.RadioButton2->isChecked());
+    EXPECT_FALSE(Project.OneLinePerSubtitle);
+    EXPECT_FALSE(screen.LabeledEdit4->isEnabled());
+    EXPECT_FALSE(screen.Button5->isEnabled());
+    EXPECT_EQ(Project.NextPage, 0);
+    // the label sits above its box
+    EXPECT_LT(screen.LabeledEdit1Label->geometry().bottom(), 112);
+}
+
+TEST_F(OpenFileScreen, TheCheckBoxSwitchesBetweenTextsInTheSrtAndATextFile)
+{
+    Project.SubtitleTextFileName = "/films/lines.txt";
+    TfileOpen screen(&main_);
+    screen.CheckBox1->setChecked(false);
+    EXPECT_TRUE(Project.TextFromTxtFile);
+    EXPECT_TRUE(screen.LabeledEdit4->isEnabled());
+    EXPECT_TRUE(screen.RadioButton1->isEnabled());
+    EXPECT_EQ(screen.LabeledEdit4->text().toStdString(), "/films/lines.txt");
+    EXPECT_EQ(screen.LabeledEdit3Label->text().toStdString(), "时间轴文件（*.srt）：");
+    screen.CheckBox1->setChecked(true);
+    EXPECT_FALSE(Project.TextFromTxtFile);
+    EXPECT_TRUE(screen.LabeledEdit4->text().isEmpty());
+    EXPECT_EQ(screen.LabeledEdit3Label->text().toStdString(), "时间轴＆字幕文件（*.srt）：");
+    screen.RadioButton1->setChecked(true);
+    EXPECT_TRUE(Project.OneLinePerSubtitle);
+}
+
+TEST_F(OpenFileScreen, ReopeningShowsTheProjectState)
+{
+    Project.VideoFileName = "/f/a.avi";
+    Project.TimelineFileName = "/f/a.srt";
+    Project.FrameRate = 25.0f;
+    Project.TextFromTxtFile = true;
+    Project.OneLinePerSubtitle = true;
+    TfileOpen screen(&main_);
+    EXPECT_EQ(screen.LabeledEdit1->text().toStdString(), "/f/a.avi");
+    EXPECT_EQ(screen.LabeledEdit3->text().toStdString(), "/f/a.srt");
+    EXPECT_EQ(screen.ComboBox1->currentText().toStdString(), "25.000");
+    EXPECT_FALSE(screen.CheckBox1->isChecked());
+    EXPECT_TRUE(screen.RadioButton1->isChecked());
+}
+
+TEST_F(OpenFileScreen, FrameRateTextIsItsFirstSixCharacters)
+{
+    EXPECT_EQ(frameRateText(double(25.0f) + 0.0001).toStdString(), "25.000");
+    EXPECT_EQ(frameRateText(double(23.976f) + 0.0001).toStdString(), "23.976");
+    EXPECT_EQ(frameRateText(double(29.97f) + 0.0001).toStdString(), "29.970");
+    EXPECT_EQ(frameRateText(0.0 + 0.0001).toStdString(), "0.0001");
+}
+
+TEST_F(OpenFileScreen, PickingAVideoFillsItsCompanionsAndMeasuresIt)
+{
+    if (clip23_.empty())
+        GTEST_SKIP() << "ffmpeg is not installed";
+    TfileOpen screen(&main_);
+    screen.LabeledEdit4->setText("kept");
+    answers = {QString::fromStdString(clip23_)};
+    screen.Button1->click();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].title.toStdString(), "指定");
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(screen.LabeledEdit2->text().toStdString(), (dir_ / "film.wav").string());
+    EXPECT_EQ(screen.LabeledEdit3->text().toStdString(), (dir_ / "film.srt").string());
+    EXPECT_EQ(Project.SubtitleTextFileName, (dir_ / "film.txt").string());
+    EXPECT_EQ(screen.LabeledEdit4->text().toStdString(), "kept");  // no film.txt there
+    EXPECT_EQ(screen.ComboBox1->currentText().toStdString(), "23.976");
+    EXPECT_NEAR(Project.FrameRate, 23.976, 0.0005);
+}
+
+TEST_F(OpenFileScreen, AVideoThePlayerCannotOpenKeepsTheFrameRate)
+{
+    auto bogus = dir_ / "notes.avi";
+    std::ofstream(bogus) << "not a film";
+    Project.FrameRate = 25.0f;
+    TfileOpen screen(&main_);
+    screen.LabeledEdit2->setText("/keep/this.wav");
+    answers = {QString::fromStdString(bogus.string())};
+    screen.Button1->click();
+    EXPECT_EQ(messages, (std::vector<std::string>{"汗，格式不支持。"}));
+    EXPECT_EQ(Project.FrameRate, 25.0f);
+    EXPECT_EQ(screen.LabeledEdit2->text().toStdString(), "/keep/this.wav");
+}
+
+TEST_F(OpenFileScreen, ATypedVideoIsNotMeasured)
+{
+    if (clip23_.empty())
+        GTEST_SKIP() << "ffmpeg is not installed";
+    TfileOpen screen(&main_);
+    screen.LabeledEdit1->setText(QString::fromStdString(clip23_));
+    emit screen.LabeledEdit1->editingFinished();
+    EXPECT_EQ(Project.VideoFileName, clip23_);
+    screen.ButtonNext->click();
+    EXPECT_EQ(messages, (std::vector<std::string>{"视频格式不被支持。"}));
+    EXPECT_EQ(screen.result(), 0);
+    EXPECT_EQ(Project.NextPage, 0);
+}
+
+TEST_F(OpenFileScreen, NewEmptiesOnlyTheConfirmedFile)
+{
+    auto srt = dir_ / "new.srt";
+    std::ofstream(srt) << "1\r\n00:00:01,000 --> 00:00:02,000\r\nold\r\n\r\n";
+    TfileOpen screen(&main_);
+    screen.ButtonNew->click();  // cancelled: nothing happens
+    EXPECT_FALSE(Project.NewTimeline);
+    EXPECT_FALSE(readAll(srt).empty());
+    answers = {QString::fromStdString(srt.string())};
+    screen.ButtonNew->click();
+    EXPECT_EQ(requests.back().kind, FileDialogRequest::Kind::Save);
+    EXPECT_TRUE(Project.NewTimeline);
+    EXPECT_EQ(screen.LabeledEdit3->text().toStdString(), srt.string());
+    EXPECT_TRUE(fs::exists(srt));
+    EXPECT_EQ(fs::file_size(srt), 0u);
+}
+
+TEST_F(OpenFileScreen, NextLoadsTheProjectWithTheProgressBarShowing)
+{
+    if (clip23_.empty())
+        GTEST_SKIP() << "ffmpeg is not installed";
+    fs::remove(dir_ / "film.ws");
+    TfileOpen screen(&main_);
+    answers = {QString::fromStdString(clip23_)};
+    screen.Button1->click();
+
+    // a first press with a missing timeline fails and leaves the screen open
+    screen.LabeledEdit3->setText(QString::fromStdString((dir_ / "missing.srt").string()));
+    screen.ButtonNext->click();
+    EXPECT_EQ(messages, (std::vector<std::string>{"字幕文件不存在，请检查。"}));
+    EXPECT_EQ(screen.result(), 0);
+
+    // the second press loads; watch the bar while it does
+    screen.LabeledEdit3->setText(QString::fromStdString((dir_ / "film.srt").string()));
+    bool barSeen = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] { barSeen = barSeen || screen.ProgressBar1->isVisible(); });
+    watch.start(1);
+    screen.show();
+    screen.ButtonNext->click();
+    watch.stop();
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(barSeen);
+    EXPECT_EQ(screen.result(), QDialog::Accepted);
+    EXPECT_EQ(Project.NextPage, 3);
+    EXPECT_TRUE(fs::exists(dir_ / "film.ws"));
+    EXPECT_EQ(Project.TimelineCount, 2);
+    EXPECT_EQ(Project.Timeline[0].StartFrame, 5);  // 200 ms at 23.976 fps
+    EXPECT_EQ(Project.Timeline[1].Text, u"第二行");
+    EXPECT_EQ(Project.WaveSummary.size(), 400u);
+}
