@@ -1,0 +1,217 @@
+#include "opening/Loader.h"
+
+#include "editor/Coverage.h"
+#include "opening/AtomicFile.h"
+#include "opening/SrtReader.h"
+#include "opening/TextCodec.h"
+#include "opening/TimeStrings.h"
+#include "opening/WaveSummary.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <optional>
+#include <stdexcept>
+
+namespace vt {
+
+namespace {
+
+constexpr size_t CompanionCut = 3;
+
+bool isUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The first refusal of the checks made before any file is read.
+std::optional<std::string_view> refusalOf(const LoadRequest& request)
+{
+    if (!fileExists(request.VideoFileName))
+        return MsgVideoMissing;
+    // also turns away a rate that is not a number: every conversion divides by it
+    if (!(request.FrameRate > 0.0f) || !std::isfinite(request.FrameRate))
+        return MsgFrameRateUnknown;
+    if (!request.NewTimeline && !fileExists(request.TimelineFileName))
+        return request.TextFromTxtFile ? MsgTimelineMissing : MsgSubtitleFileMissing;
+    if (request.TextFromTxtFile && !fileExists(request.SubtitleTextFileName))
+        return MsgTextFileMissing;
+    return std::nullopt;
+}
+
+// What the timeline files hold, read before anything is changed.
+struct TimelineRead {
+    std::vector<SrtTimeCode> times;  // milliseconds
+    std::vector<std::u16string> texts;
+    int32_t sizingCount = 0;  // max(time lines, the text file's lines or blank lines)
+    FileEncoding encoding;    // to save the timeline in
+    bool startsEmpty = false; // a new timeline: the SRT is rewritten to one empty line
+    FileEncoding srtEncoding;
+};
+
+TimelineRead readTimelineFiles(const LoadRequest& request)
+{
+    TimelineRead read;
+    TextFile srt;
+    if (fileExists(request.TimelineFileName))
+        srt = readTextFile(request.TimelineFileName);
+    read.srtEncoding = srt.encoding;
+    // A new timeline's file was just created empty. One that holds anything
+    // is not that file (another name was typed since, or it was written
+    // elsewhere): emptying it would destroy a timeline, so it is read instead.
+    read.startsEmpty = request.NewTimeline && std::all_of(srt.lines.begin(), srt.lines.end(),
+                                                          [](const auto& line) { return isBlankLine(line); });
+    if (!read.startsEmpty)
+        read.times = readSrtTimeCodes(srt.lines);
+    int32_t textSizing = 0;
+    TextFile txt;
+    if (request.TextFromTxtFile) {
+        txt = readTextFile(request.SubtitleTextFileName);
+        read.texts = readTxtTexts(txt.lines, request.OneLinePerSubtitle);
+        textSizing = countTxtSubtitles(txt.lines, request.OneLinePerSubtitle);
+    } else if (!read.startsEmpty) {
+        read.texts = readSrtTexts(srt.lines);
+    }
+    read.sizingCount = std::max(countTimeLines(srt.lines), textSizing);
+    read.encoding = timelineEncoding(srt.encoding, request.TextFromTxtFile ? &txt.encoding : nullptr);
+    return read;
+}
+
+// Slots for the time codes and texts plus the spare free slots. The sizing
+// counts normally cover what the passes read; when a pass reads more (an
+// SRT of paragraphs without time lines, say) the array grows to hold it all
+// and still keeps its spare slots, instead of texts being dropped.
+TimelineArray buildTimeline(const TimelineRead& read, float frameRate)
+{
+    int64_t slots = int64_t(read.sizingCount) + SpareSlots;
+    int64_t needed = int64_t(std::max(read.times.size(), read.texts.size()));
+    if (needed > slots)
+        slots = needed + SpareSlots;
+    TimelineArray timeline(static_cast<size_t>(slots));
+    for (size_t i = 0; i < timeline.size(); ++i) {
+        TimelineEntry& slot = timeline[i];
+        if (i < read.times.size()) {
+            slot.StartFrame = MsToFrame(read.times[i].StartMs, frameRate);
+            slot.EndFrame = MsToFrame(read.times[i].EndMs, frameRate);
+        } else {
+            slot.StartFrame = slot.EndFrame = FreeSlotFrame;
+        }
+        if (i < read.texts.size())
+            slot.Text = read.texts[i];
+    }
+    tidyTimeline(timeline, static_cast<int32_t>(read.times.size()));
+    return timeline;
+}
+
+struct SummaryRead {
+    ByteArray summary;
+    std::optional<int32_t> videoLengthFrames;   // measured only for the placeholder
+    std::vector<std::string> refusal;           // the WAV reader turned the file away
+};
+
+SummaryRead obtainSummary(const LoadRequest& request, const std::string& wsFileName,
+                          const LoadCallbacks& callbacks, LoadOutcome& outcome)
+{
+    SummaryRead read;
+    if (fileExists(wsFileName)) {
+        read.summary = readWaveSummaryFile(wsFileName);
+        return read;
+    }
+    if (!isWaveSummaryName(request.WavFileName) && fileExists(request.WavFileName)) {
+        outcome.summaryShown = true;
+        if (callbacks.summaryStarted)
+            callbacks.summaryStarted();
+        WaveSummaryResult built = CreateWS(request.WavFileName, wsFileName, callbacks.progress);
+        if (!built.built())
+            read.refusal = {std::string(built.message()), std::string(MsgWavFailed)};
+        read.summary = std::move(built.summary);
+        return read;
+    }
+    if (!callbacks.videoLengthFrames)
+        throw std::logic_error("no media player to measure the video's length");
+    int32_t length = callbacks.videoLengthFrames(request.VideoFileName);
+    read.videoLengthFrames = length;
+    // a negative length from the player still gives the bare placeholder
+    int64_t bytes = int64_t(std::max(summaryIndexOfFrame(length, request.FrameRate), 0)) + 600;
+    read.summary.assign(static_cast<size_t>(bytes), 0);
+    CreateNullWS(read.summary);
+    return read;
+}
+
+}  // namespace
+
+std::string summaryNameFor(const std::string& wavFileName)
+{
+    if (wavFileName.empty())
+        return {};  // not "ws", a file of that name in the working folder
+    if (isWaveSummaryName(wavFileName))
+        return wavFileName;  // a summary chosen in the WAV box is used as it is
+    return companionName(wavFileName, "ws");
+}
+
+std::string companionName(std::string_view path, std::string_view ending)
+{
+    size_t end = path.size();
+    for (size_t cut = 0; cut < CompanionCut && end > 0; ++cut) {
+        --end;
+        while (end > 0 && isUtf8Continuation(path[end]))
+            --end;
+    }
+    return std::string(path.substr(0, end)) + std::string(ending);
+}
+
+bool isWaveSummaryName(std::string_view path)
+{
+    if (path.size() < 3)
+        return false;
+    std::string_view tail = path.substr(path.size() - 3);
+    return tail[0] == '.' && (tail[1] == 'w' || tail[1] == 'W') && (tail[2] == 's' || tail[2] == 'S');
+}
+
+LoadOutcome loadProject(const LoadRequest& request, ProjectState& state, const LoadCallbacks& callbacks)
+{
+    state.VideoFileName = request.VideoFileName;
+    state.WavFileName = request.WavFileName;
+    state.WaveSummaryFileName = summaryNameFor(request.WavFileName);
+    state.TimelineFileName = request.TimelineFileName;
+    state.SubtitleTextFileName = request.SubtitleTextFileName;
+
+    LoadOutcome outcome;
+    if (auto refusal = refusalOf(request)) {
+        outcome.messages.emplace_back(*refusal);
+        return outcome;
+    }
+    try {
+        TimelineRead timeline = readTimelineFiles(request);
+        SummaryRead summary = obtainSummary(request, state.WaveSummaryFileName, callbacks, outcome);
+        if (!summary.refusal.empty()) {
+            outcome.messages = std::move(summary.refusal);
+            return outcome;
+        }
+        TimelineArray slots = buildTimeline(timeline, request.FrameRate);
+        auto timelineCount = static_cast<int32_t>(timeline.times.size());
+        ByteArray marks(summary.summary.size(), 0);
+        rebuildWaveMarks(marks, slots, timelineCount, request.FrameRate);
+        // last, so that a load that fails earlier leaves the file as it was
+        if (timeline.startsEmpty)
+            writeFileAtomically(request.TimelineFileName, encodeText(u"\r\n", timeline.srtEncoding));
+
+        state.FrameRate = request.FrameRate;
+        state.TextFromTxtFile = request.TextFromTxtFile;
+        state.OneLinePerSubtitle = request.OneLinePerSubtitle;
+        state.NewTimeline = timeline.startsEmpty;
+        state.Timeline = std::move(slots);
+        state.TimelineCount = timelineCount;
+        state.TextCount = static_cast<int32_t>(timeline.texts.size());
+        state.WaveSummary = std::move(summary.summary);
+        state.WaveMarks = std::move(marks);
+        state.TimelineEncoding = timeline.encoding;
+        if (summary.videoLengthFrames)
+            state.VideoLengthFrames = *summary.videoLengthFrames;
+        state.NextPage = 3;
+        outcome.ok = true;
+        outcome.summaryShown = false;
+    } catch (const std::exception& e) {
+        outcome.messages.assign(1, e.what());
+    }
+    return outcome;
+}
+
+}  // namespace vt

@@ -1,0 +1,73 @@
+// The project loader behind the open-project screen's " 下一步 >": checks the
+// chosen files, reads the timeline and its texts, obtains the waveform
+// summary, converts and tidies the time codes and builds the coverage marks.
+// The screen gathers the names and shows the messages; everything else is
+// here, so it runs (and is tested) without a window.
+#pragma once
+
+#include "shell/ProjectState.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vt {
+
+// The loader's refusals, in the order it checks them.
+inline constexpr std::string_view MsgVideoMissing = "视频文件不存在，请检查。";
+inline constexpr std::string_view MsgFrameRateUnknown = "视频格式不被支持。";
+inline constexpr std::string_view MsgTimelineMissing = "时间轴文件不存在，请检查。";   // texts from the text file
+inline constexpr std::string_view MsgSubtitleFileMissing = "字幕文件不存在，请检查。";  // texts in the SRT
+inline constexpr std::string_view MsgTextFileMissing = "字幕文本不存在，请检查。";
+// Shown after the WAV reader's own refusal.
+inline constexpr std::string_view MsgWavFailed = "WAV文件读取失败，请检查。";
+
+// A fresh timeline has this many free slots after its lines and texts.
+inline constexpr int32_t SpareSlots = 256;
+
+// What the screen's boxes and options hold.
+struct LoadRequest {
+    std::string VideoFileName, WavFileName, TimelineFileName, SubtitleTextFileName;
+    float FrameRate = 0;
+    bool NewTimeline = false, TextFromTxtFile = false, OneLinePerSubtitle = false;
+};
+
+struct LoadCallbacks {
+    // The video's length in frames, measured by the main window's media
+    // player; throws std::exception with a text to show.
+    std::function<int32_t(const std::string& video)> videoLengthFrames;
+    // The summary is about to be computed from the WAV: the screen shows its
+    // label and progress bar.
+    std::function<void()> summaryStarted;
+    // 0..100 while the summary is computed; the screen moves the bar and repaints.
+    std::function<void(int percent)> progress;
+};
+
+struct LoadOutcome {
+    bool ok = false;
+    std::vector<std::string> messages;  // UTF-8, shown one after the other
+    bool summaryShown = false;          // the label and bar stay visible after a WAV failure
+};
+
+// path without its last three characters, followed by ending: film.avi gives
+// film.wav, film.mpeg gives film.mwav. Characters, not bytes, so a name
+// ending in Chinese characters loses whole characters.
+std::string companionName(std::string_view path, std::string_view ending);
+
+// A name the WAV box may hold that is itself a summary file (".ws", any case).
+bool isWaveSummaryName(std::string_view path);
+
+// Where the summary of the WAV box's file is looked for: its companion
+// "ws", or the name itself when it is a summary; nothing for an empty box.
+std::string summaryNameFor(const std::string& wavFileName);
+
+// The load. The request's file names go into state at once (with the summary
+// name derived from the WAV name); the timeline, counts, summary, marks,
+// encoding, video length and NextPage = 3 are written only when the whole
+// load succeeded. A failure leaves the previous project in state, reports
+// its text(s) in the outcome, and has closed every file it opened.
+LoadOutcome loadProject(const LoadRequest& request, ProjectState& state, const LoadCallbacks& callbacks);
+
+}  // namespace vt
