@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <stdexcept>
+#include <string>
 
 namespace vt {
 
@@ -18,6 +20,16 @@ constexpr int64_t SummaryEndMargin = 60;    // the new line keeps this far from 
 bool coveredAt(const ByteArray& marks, int64_t index)
 {
     return index >= 0 && index < int64_t(marks.size()) && marks[size_t(index)] != 0;
+}
+
+// Counts outside the array would make every operation read or write past it.
+void requireCountsWithinArray(const TimelineState& s)
+{
+    const int64_t slots = int64_t(s.Timeline.size());
+    if (s.TimelineCount < 0 || s.TimelineCount > slots || s.TextCount < 0 || s.TextCount > slots)
+        throw std::invalid_argument("timeline of " + std::to_string(slots) + " slots cannot hold "
+                                    + std::to_string(s.TimelineCount) + " time codes and "
+                                    + std::to_string(s.TextCount) + " texts");
 }
 
 int32_t clampToInt32(int64_t v)
@@ -102,6 +114,7 @@ std::u16string placeholderText(int32_t slot)
 int32_t moveTimeLine(TimelineState& s, const LineLookup& view, int32_t playPosition, int32_t mediaLength,
                      int32_t MoveTimeIn, int32_t moveTimeOut)
 {
+    requireCountsWithinArray(s);
     const int32_t a = GetCurrLineNumb(s.Timeline, s.TimelineCount, s.WaveMarks, s.FrameRate, view, playPosition);
     if (a < 0)
         return -1;
@@ -179,6 +192,7 @@ InsertResult procIns(TimelineState& s, int32_t currentLine, int32_t playPosition
                      const std::function<void()>& save)
 {
     requirePositiveFrameRate(s.FrameRate);
+    requireCountsWithinArray(s);
     InsertResult result;
     result.CurrentLine = currentLine;
 
@@ -234,6 +248,7 @@ InsertResult procIns(TimelineState& s, int32_t currentLine, int32_t playPosition
 
 void procDel(TimelineState& s, int32_t currentLine, EditColumns columns)
 {
+    requireCountsWithinArray(s);
     if (currentLine < 0)
         return;
     TimelineArray& t = s.Timeline;

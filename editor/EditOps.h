@@ -17,6 +17,8 @@ namespace vt {
 
 // The pieces of the project an edit changes. The window builds it from the
 // project with timelineStateOf; tests build it over a state of their own.
+// The operations refuse counts outside the array (std::invalid_argument)
+// before changing anything.
 struct TimelineState {
     TimelineArray& Timeline;
     int32_t& TimelineCount;

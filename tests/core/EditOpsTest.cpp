@@ -288,6 +288,17 @@ TEST(EditOpsDelete, NothingToDelete)
     EXPECT_EQ(p.textColumn(2), (Texts{u"t0", u"t1"}));
 }
 
+TEST(EditOpsDelete, CountsPastTheArrayAreRefused)
+{
+    Project25 p({{10, 50}, {100, 150}}, 0);
+    p.count = 3;
+    EXPECT_THROW(procDel(p.state, 1, Both), std::invalid_argument);
+    EXPECT_THROW(procIns(p.state, 1, 75, Both, p.save), std::invalid_argument);
+    EXPECT_EQ(p.texts, 2);
+    EXPECT_EQ(p.timeline[1].Text, u"t1");
+    EXPECT_EQ(p.saves, 0);
+}
+
 TEST(EditOpsText, EditAndStore)
 {
     Project25 p({{10, 50}, {100, 150}});
