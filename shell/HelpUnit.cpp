@@ -1,0 +1,135 @@
+#include "shell/HelpUnit.h"
+
+#include "platform/Look.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QStringList>
+
+namespace vt {
+
+THelp* Help = nullptr;
+
+// The wide blank that starts most lines is an ideographic space (U+3000).
+const std::array<QStringView, 54> HelpLines = {
+    u"",
+    u"一、功能键：",
+    u"",
+    u"　　鼠标的位置 : 控制播放速度和方向(在视频区)",
+    u"　　　　　　　 　在音频区是选择字幕(高亮显示)",
+    u"",
+    u"　　鼠标左右键 : 设置时间码",
+    u"　　　　　　　　 左键管开头、右键管结尾",
+    u"",
+    u"　　空　格　键 : 播放/暂停",
+    u"",
+    u"　　a、s、f、g、箭头: 左右移动时间码",
+    u"",
+    u"　　e、d、滚轮、箭头: 伸缩时间码",
+    u"",
+    u"　　v 、Insert : 插入时间码/字幕",
+    u"",
+    u"　　x 、Delete : 删除时间码/字幕",
+    u"",
+    u"　　w 、PageUp : 跳转到上一行字幕",
+    u"",
+    u"　　r、PageDown: 跳转到下一行字幕",
+    u"",
+    u"　　双击字幕区 : 编辑字幕(^p代表字幕换行)",
+    u"",
+    u"",
+    u"二、调校操作方法",
+    u"",
+    u"　　晃动鼠标控制播放，字幕选区高亮显示时，",
+    u"",
+    u"　　鼠标在波形区点击左、右键设定入点、出点；或者按“s”键向前移动时间码、“f”键后移、按“e”键拉长字幕时间、“d”键缩短，滚轮微调。",
+    u"",
+    u"　　鼠标在视频区内点击只能决定当前帧，只能用左、右键区分入点、出点，其它按键同样有效。",
+    u"",
+    u"　　控制视频播放到适当位置，按“v”键插入一条字幕。如果不钩选底部的“□字幕”，则只插入一条时间码，后面的一行的文字移到这儿，其它的时间码都不动。",
+    u"",
+    u"　　当然，如果在第一步是新建的时间轴、并且指定了一个字幕文本文件，那么每插入一条时间码，自动使用后面的一行文字。",
+    u"",
+    u"　　同理，如果不钩选底部的“□时间码”、只钩选“□字幕”，则在当前时间码(黄色高亮显示)按“v”键是插入一条字幕，后续字幕都向后移一次。",
+    u"",
+    u"　　那么，既不钩选“□时间码”、又不钩选“□字幕”……你这是做什么哟你这是做什么哟！……那是做不到的。",
+    u"",
+    u"　　在波浪区可以直观地看到说话的声音大小，点击相应的区域直接确定字幕的入点、出点。如果波幅小可以调节它右边的比例尺。",
+    u"",
+    u"　　如果字幕比较密集，离指针最近的一条字幕为当前字幕(黄色高亮显示)。",
+    u"",
+    u"　　多余的字幕按“x”键删除，下面的钩选情况也参与作用。合理地使用钩选和插入、删除，可以纠正错误的对位。",
+    u"",
+    u"　  双击字幕修改文本，回车确定。",
+    u"",
+    u"　　粗步对位以后，把鼠标移动到视频区的底边，出现一个进度条，移到开头，按一下“r”键跳转到下一条字幕的位置，按空格键播放，听听对位是否准确。在波浪区移动鼠标，找准要修改的字幕，用以上介绍的按键逐个精细调校。也可以按“w”键移动到上一条字幕，如此这般直至调校完毕。",
+    u"",
+    u"　　总之，左手按键d、e缩放，s、f平移，w、r跳转到前后行，v、x增删，右手鼠标机动和微调，键位和功能的设置是非常全面、合理、舒服的，不打算改了。",
+    u"",
+};
+
+THelp::THelp(QWidget* owner) : QDialog(owner)
+{
+    setWindowTitle(HelpCaption.toString());
+    setFixedSize(440, 432);
+    setFont(programFont(QStringLiteral("Tahoma"), 11));
+
+    Label1 = new QLabel(HelpHeading.toString(), this);
+    Label1->setFont(programFont(QStringLiteral("楷体"), 29));
+    Label1->move(164, 28);
+    Label1->adjustSize();
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setReadOnly(true);
+    Memo1->setFont(programFont(QStringLiteral("宋体"), 16));
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setGeometry(32, 63, 377, 306);
+
+    Button1 = new QPushButton(HelpButtonCaption.toString(), this);
+    Button1->setGeometry(184, 391, 81, 25);
+    // Enter presses it; Esc and the frame's close box end in the same hide
+    Button1->setDefault(true);
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+
+    // the top-left corner of the usable desktop, so that a panel along the
+    // top edge does not cover the caption
+    QScreen* desktop = screen() ? screen() : QGuiApplication::primaryScreen();
+    move(desktop ? desktop->availableGeometry().topLeft() : QPoint(0, 0));
+    Help = this;
+}
+
+THelp::~THelp()
+{
+    if (Help == this)
+        Help = nullptr;
+}
+
+void THelp::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // a window restored by the window system keeps what the user was reading
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void THelp::FormShow()
+{
+    // the whole text at once: appending line by line would drop the leading
+    // empty line, since an empty memo has no line to append after
+    QStringList lines;
+    for (QStringView line : HelpLines)
+        lines.append(line.toString());
+    Memo1->setPlainText(lines.join(u'\n'));
+    Button1->setFocus();
+}
+
+void THelp::Button1Click()
+{
+    close();
+}
+
+}  // namespace vt

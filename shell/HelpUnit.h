@@ -1,0 +1,44 @@
+// The help screen: the editor's keys and mouse, and how to time with them.
+// The editor shows it beside itself without being blocked; dismissing it only
+// hides it.
+#pragma once
+
+#include <QDialog>
+#include <QStringView>
+
+#include <array>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace vt {
+
+inline constexpr QStringView HelpCaption = u"Help";
+inline constexpr QStringView HelpHeading = u"使用说明";
+inline constexpr QStringView HelpButtonCaption = u"  知道啦！";
+
+// The memo's lines, in order; FormShow puts exactly these into Memo1.
+extern const std::array<QStringView, 54> HelpLines;
+
+class THelp : public QDialog {
+public:
+    explicit THelp(QWidget* owner);
+    ~THelp() override;
+
+    QLabel* Label1;
+    QPlainTextEdit* Memo1;
+    QPushButton* Button1;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormShow();
+    void Button1Click();
+};
+
+// The newest help screen; null once it has been destroyed.
+extern THelp* Help;
+
+}  // namespace vt
