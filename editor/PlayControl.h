@@ -9,6 +9,8 @@
 // it as it is".
 #pragma once
 
+#include "platform/PointerShape.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -36,11 +38,6 @@ struct PlayerCommand {
 };
 
 using PlayerCommands = std::vector<PlayerCommand>;
-
-// The editor window's pointer: arrow with a small hourglass at standstill,
-// the plain arrow at normal play, the west-east sizing arrow at every other
-// speed.
-enum class PointerShape : uint8_t { AppStarting, Arrow, SizeWE };
 
 // ---------------------------------------------------------------------------
 // Speed levels and the play tick

@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QPalette>
+#include <QScreen>
 #include <QTranslator>
+#include <QWidget>
 
 #include <clocale>
 
@@ -59,13 +62,6 @@ void setUpApplication(QApplication& app)
     std::setlocale(LC_NUMERIC, "C");
 }
 
-}  // namespace vt
-
-#include <QPalette>
-#include <QScreen>
-#include <QWidget>
-
-namespace vt {
 
 void centreOnScreen(QWidget& window)
 {

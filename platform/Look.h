@@ -1,17 +1,19 @@
 // Fonts, pointer shapes and the application's set-up.
 #pragma once
 
+#include "platform/PointerShape.h"
+
 #include <QCursor>
 #include <QFont>
 #include <QString>
 
 class QApplication;
+class QWidget;
 
 namespace vt {
 
 inline const QString ApplicationTitle = QStringLiteral("Veltrana时间轴");
 
-enum class PointerShape { AppStarting, Arrow, SizeWE };
 Qt::CursorShape cursorShape(PointerShape shape);
 
 // A font by the program's names ("宋体", "黑体", "楷体", ...) at a pixel height.
@@ -26,12 +28,6 @@ void installChineseTranslations(QApplication& app);
 
 // Title, fonts, translations and the C number format libmpv needs.
 void setUpApplication(QApplication& app);
-
-}  // namespace vt
-
-class QWidget;
-
-namespace vt {
 
 // Places a window in the middle of the desktop it is on.
 void centreOnScreen(QWidget& window);

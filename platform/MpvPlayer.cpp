@@ -540,8 +540,7 @@ bool MpvPlayer::waitUntilSettled(int timeoutMs)
         }
         if (!open_ || !hasVideo_)
             return true;
-        int32_t shown = static_cast<int32_t>(std::clamp<int64_t>(std::floor(timePos_ * fps_ + 0.5), 0, lastFrame()));
-        bool there = !seeking_ && !seekInFlight_ && paused_ && (shown == frame_ || (eofReached_ && frame_ == lastFrame()));
+        bool there = !seeking_ && !seekInFlight_ && paused_ && playbackFrame() == frame_;
         if (there && !awaitingPicture_) {
             // a picture queued behind the one just drawn still reaches the widget
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);

@@ -2,11 +2,8 @@
 
 #include "platform/Look.h"
 
-#include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QStringList>
 
 namespace vt {
 
@@ -33,33 +30,21 @@ namespace {
 
 const QColor SkyBlue(166, 202, 240);
 
+TextScreenLook noticeLook()
+{
+    return {NoticeCaption, QSize(438, 393), programFont(QStringLiteral("黑体"), 16),
+            NoticeHeading, programFont(QStringLiteral("楷体"), 32), QPoint(180, 17),
+            programFont(QStringLiteral("宋体"), 15), QRect(32, 56, 369, 265),
+            NoticeButtonCaption, QRect(184, 343, 81, 25)};
+}
+
 }  // namespace
 
-TProset::TProset(QWidget* owner) : QDialog(owner)
+TProset::TProset(QWidget* owner) : TextScreen(owner, noticeLook(), NoticeLines)
 {
-    setWindowTitle(NoticeCaption.toString());
     setWindowFlag(Qt::WindowStaysOnTopHint);
-    setFixedSize(438, 393);
     setBackground(*this, SkyBlue);
-    setFont(programFont(QStringLiteral("黑体"), 16));
-
-    Label1 = new QLabel(NoticeHeading.toString(), this);
-    Label1->setFont(programFont(QStringLiteral("楷体"), 32));
-    Label1->move(180, 17);
-    Label1->adjustSize();
-
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setReadOnly(true);
-    Memo1->setFont(programFont(QStringLiteral("宋体"), 15));
-    Memo1->setGeometry(32, 56, 369, 265);
-
-    Button1 = new QPushButton(NoticeButtonCaption.toString(), this);
     Button1->setFont(programFont(QStringLiteral("宋体"), 13));
-    Button1->setGeometry(184, 343, 81, 25);
-    // Enter presses it; Esc and the frame's close box end in the same hide
-    Button1->setDefault(true);
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-
     Proset = this;
 }
 
@@ -71,31 +56,12 @@ TProset::~TProset()
 
 void TProset::showEvent(QShowEvent* event)
 {
-    QDialog::showEvent(event);
     // centred once its frame is known; later it comes back where the user left it
     if (!centred_) {
         centreOnScreen(*this);
         centred_ = true;
     }
-    // a window restored by the window system keeps what the user was reading
-    if (!event->spontaneous())
-        FormShow();
-}
-
-void TProset::FormShow()
-{
-    // the whole text at once: appending line by line would drop the leading
-    // empty line, since an empty memo has no line to append after
-    QStringList lines;
-    for (QStringView line : NoticeLines)
-        lines.append(line.toString());
-    Memo1->setPlainText(lines.join(u'\n'));
-    Button1->setFocus();
-}
-
-void TProset::Button1Click()
-{
-    close();
+    TextScreen::showEvent(event);
 }
 
 }  // namespace vt

@@ -3,14 +3,11 @@
 // when dismissed, so it can be shown again.
 #pragma once
 
-#include <QDialog>
+#include "platform/TextScreen.h"
+
 #include <QStringView>
 
 #include <array>
-
-class QLabel;
-class QPlainTextEdit;
-class QPushButton;
 
 namespace vt {
 
@@ -21,22 +18,15 @@ inline constexpr QStringView NoticeButtonCaption = u" 了啦！";
 // The memo's lines, in order; FormShow puts exactly these into Memo1.
 extern const std::array<QStringView, 13> NoticeLines;
 
-class TProset : public QDialog {
+class TProset : public TextScreen {
 public:
     explicit TProset(QWidget* owner);
     ~TProset() override;
-
-    QLabel* Label1;
-    QPlainTextEdit* Memo1;
-    QPushButton* Button1;
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void FormShow();
-    void Button1Click();
-
     bool centred_ = false;
 };
 

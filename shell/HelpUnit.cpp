@@ -3,12 +3,8 @@
 #include "platform/Look.h"
 
 #include <QGuiApplication>
-#include <QLabel>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScreen>
-#include <QShowEvent>
-#include <QStringList>
 
 namespace vt {
 
@@ -72,29 +68,21 @@ const std::array<QStringView, 54> HelpLines = {
     u"",
 };
 
-THelp::THelp(QWidget* owner) : QDialog(owner)
+namespace {
+
+TextScreenLook helpLook()
 {
-    setWindowTitle(HelpCaption.toString());
-    setFixedSize(440, 432);
-    setFont(programFont(QStringLiteral("Tahoma"), 11));
+    return {HelpCaption, QSize(440, 432), programFont(QStringLiteral("Tahoma"), 11),
+            HelpHeading, programFont(QStringLiteral("楷体"), 29), QPoint(164, 28),
+            programFont(QStringLiteral("宋体"), 16), QRect(32, 63, 377, 306),
+            HelpButtonCaption, QRect(184, 391, 81, 25)};
+}
 
-    Label1 = new QLabel(HelpHeading.toString(), this);
-    Label1->setFont(programFont(QStringLiteral("楷体"), 29));
-    Label1->move(164, 28);
-    Label1->adjustSize();
+}  // namespace
 
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setReadOnly(true);
-    Memo1->setFont(programFont(QStringLiteral("宋体"), 16));
+THelp::THelp(QWidget* owner) : TextScreen(owner, helpLook(), HelpLines)
+{
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setGeometry(32, 63, 377, 306);
-
-    Button1 = new QPushButton(HelpButtonCaption.toString(), this);
-    Button1->setGeometry(184, 391, 81, 25);
-    // Enter presses it; Esc and the frame's close box end in the same hide
-    Button1->setDefault(true);
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-
     // the top-left corner of the usable desktop, so that a panel along the
     // top edge does not cover the caption
     QScreen* desktop = screen() ? screen() : QGuiApplication::primaryScreen();
@@ -106,30 +94,6 @@ THelp::~THelp()
 {
     if (Help == this)
         Help = nullptr;
-}
-
-void THelp::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    // a window restored by the window system keeps what the user was reading
-    if (!event->spontaneous())
-        FormShow();
-}
-
-void THelp::FormShow()
-{
-    // the whole text at once: appending line by line would drop the leading
-    // empty line, since an empty memo has no line to append after
-    QStringList lines;
-    for (QStringView line : HelpLines)
-        lines.append(line.toString());
-    Memo1->setPlainText(lines.join(u'\n'));
-    Button1->setFocus();
-}
-
-void THelp::Button1Click()
-{
-    close();
 }
 
 }  // namespace vt

@@ -3,14 +3,11 @@
 // hides it.
 #pragma once
 
-#include <QDialog>
+#include "platform/TextScreen.h"
+
 #include <QStringView>
 
 #include <array>
-
-class QLabel;
-class QPlainTextEdit;
-class QPushButton;
 
 namespace vt {
 
@@ -21,21 +18,10 @@ inline constexpr QStringView HelpButtonCaption = u"  知道啦！";
 // The memo's lines, in order; FormShow puts exactly these into Memo1.
 extern const std::array<QStringView, 54> HelpLines;
 
-class THelp : public QDialog {
+class THelp : public TextScreen {
 public:
     explicit THelp(QWidget* owner);
     ~THelp() override;
-
-    QLabel* Label1;
-    QPlainTextEdit* Memo1;
-    QPushButton* Button1;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-
-private:
-    void FormShow();
-    void Button1Click();
 };
 
 // The newest help screen; null once it has been destroyed.

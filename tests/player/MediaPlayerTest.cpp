@@ -1,14 +1,16 @@
 #include "platform/MediaPlayer.h"
 #include "tests/support/Clips.h"
 
+#include "tests/support/Events.h"
+
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
 
 #include <fstream>
 
 using namespace vt;
+using vt::testsupport::pumpEvents;
 using namespace vt::testclips;
 namespace fs = std::filesystem;
 
@@ -47,14 +49,6 @@ protected:
 
 fs::path MediaPlayerTest::dir_;
 std::string MediaPlayerTest::stepClip_;
-
-void pumpEvents(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
 
 // The frame the picture in the widget shows.
 int shownFrame(QWidget& window)

@@ -3,23 +3,15 @@
 #include "platform/Messages.h"
 #include "platform/Timer.h"
 
+#include "tests/support/Events.h"
+
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFontInfo>
 #include <QStringList>
 #include <gtest/gtest.h>
 
 using namespace vt;
-
-namespace {
-void pumpEvents(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-}  // namespace
+using vt::testsupport::pumpEvents;
 
 TEST(Timer, SettingTheSameIntervalKeepsTheCountdown)
 {

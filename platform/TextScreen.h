@@ -1,0 +1,49 @@
+// A small read-only text window: a heading, a memo and one button. It is shown
+// beside its owner without blocking it; the button, Enter, Esc and the frame's
+// close box only hide it, and every showing fills the memo afresh.
+#pragma once
+
+#include <QDialog>
+#include <QFont>
+#include <QRect>
+#include <QStringView>
+
+#include <span>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace vt {
+
+struct TextScreenLook {
+    QStringView caption;
+    QSize clientSize;
+    QFont font;
+    QStringView heading;
+    QFont headingFont;
+    QPoint headingAt;
+    QFont memoFont;
+    QRect memo;
+    QStringView button;
+    QRect buttonAt;
+};
+
+class TextScreen : public QDialog {
+public:
+    QLabel* Label1;
+    QPlainTextEdit* Memo1;
+    QPushButton* Button1;
+
+protected:
+    TextScreen(QWidget* owner, const TextScreenLook& look, std::span<const QStringView> lines);
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormShow();
+    void Button1Click();
+
+    std::span<const QStringView> lines_;
+};
+
+}  // namespace vt
