@@ -2,7 +2,7 @@
 // 1500 timed lines: the columns alone (ShowWav), and the current-line lookup
 // plus the columns, as every tick of the refresh timer does them. At the
 // design width (556 columns) and at 1800 columns.
-#include "editor/Coverage.h"
+#include "core/Coverage.h"
 #include "editor/CurrentLine.h"
 #include "editor/WaveView.h"
 

@@ -4,8 +4,8 @@
 // line themselves and do the edit.
 #pragma once
 
+#include "core/ProjectState.h"
 #include "editor/PlayControl.h"
-#include "shell/ProjectState.h"
 
 #include <cstdint>
 #include <functional>

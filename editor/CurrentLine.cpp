@@ -1,6 +1,6 @@
 #include "editor/CurrentLine.h"
 
-#include "editor/Coverage.h"
+#include "core/Coverage.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // growing the timeline array.
 #pragma once
 
-#include "shell/ProjectState.h"
+#include "core/ProjectState.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "editor/EditOps.h"
 
-#include "editor/Coverage.h"
+#include "core/Coverage.h"
 
 #include <algorithm>
 #include <limits>

@@ -4,8 +4,8 @@
 // state and its inputs and keeps WaveMarks in step with the time codes.
 #pragma once
 
+#include "core/ProjectState.h"
 #include "editor/CurrentLine.h"
-#include "shell/ProjectState.h"
 
 #include <cstdint>
 #include <functional>

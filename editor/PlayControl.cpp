@@ -1,6 +1,6 @@
 #include "editor/PlayControl.h"
 
-#include "editor/Coverage.h"
+#include "core/Coverage.h"
 
 #include <algorithm>
 #include <cmath>

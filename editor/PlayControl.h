@@ -9,7 +9,7 @@
 // it as it is".
 #pragma once
 
-#include "platform/PointerShape.h"
+#include "core/PointerShape.h"
 
 #include <array>
 #include <cstddef>

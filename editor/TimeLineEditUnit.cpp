@@ -1,7 +1,7 @@
 #include "editor/TimeLineEditUnit.h"
 
+#include "core/ProjectState.h"
 #include "platform/Look.h"
-#include "shell/ProjectState.h"
 
 #include <QShowEvent>
 

@@ -1,7 +1,7 @@
 #include "editor/WaveView.h"
 
-#include "editor/Coverage.h"
-#include "opening/TimeStrings.h"
+#include "core/Coverage.h"
+#include "core/TimeStrings.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 // sets the labels; it computes nothing itself.
 #pragma once
 
-#include "shell/ProjectState.h"
+#include "core/ProjectState.h"
 
 #include <array>
 #include <cstdint>

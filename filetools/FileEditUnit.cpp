@@ -1,7 +1,7 @@
 #include "filetools/FileEditUnit.h"
 
+#include "core/ProjectState.h"
 #include "platform/Look.h"
-#include "shell/ProjectState.h"
 
 #include <QShowEvent>
 

@@ -2,8 +2,8 @@
 // time-code pass must neither crash nor disagree on the number of blocks.
 // Each input is also tried with every byte 0x01 standing for " --> ", since
 // the fuzzer seldom finds those five bytes on its own.
-#include "opening/SrtReader.h"
-#include "opening/TextCodec.h"
+#include "core/SrtReader.h"
+#include "core/TextCodec.h"
 
 #include <cstddef>
 #include <cstdint>

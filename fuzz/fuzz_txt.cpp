@@ -1,7 +1,7 @@
 // Arbitrary bytes as a subtitle text file: decoding, both layouts, and
 // writing the texts back in every encoding.
-#include "opening/SrtReader.h"
-#include "opening/TextCodec.h"
+#include "core/SrtReader.h"
+#include "core/TextCodec.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,7 +4,7 @@
 // summary itself is reached from the first runs on. The work per input is
 // bounded by the input's own length, since the data length is clipped to the
 // file.
-#include "opening/AtomicFile.h"
+#include "core/FileIO.h"
 #include "opening/WaveSummary.h"
 
 #include <cstdint>

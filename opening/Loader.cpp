@@ -1,10 +1,10 @@
 #include "opening/Loader.h"
 
-#include "editor/Coverage.h"
-#include "opening/AtomicFile.h"
-#include "opening/SrtReader.h"
-#include "opening/TextCodec.h"
-#include "opening/TimeStrings.h"
+#include "core/Coverage.h"
+#include "core/FileIO.h"
+#include "core/SrtReader.h"
+#include "core/TextCodec.h"
+#include "core/TimeStrings.h"
 #include "opening/WaveSummary.h"
 
 #include <algorithm>

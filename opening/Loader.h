@@ -5,7 +5,7 @@
 // here, so it runs (and is tested) without a window.
 #pragma once
 
-#include "shell/ProjectState.h"
+#include "core/ProjectState.h"
 
 #include <cstdint>
 #include <functional>

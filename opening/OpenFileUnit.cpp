@@ -1,13 +1,13 @@
 #include "opening/OpenFileUnit.h"
 
-#include "opening/AtomicFile.h"
+#include "core/FileIO.h"
+#include "core/ProjectState.h"
 #include "opening/Loader.h"
 #include "platform/Dialogs.h"
 #include "platform/Look.h"
+#include "platform/MediaPlayer.h"
 #include "platform/Messages.h"
 #include "shell/BeginShowUnit.h"
-#include "shell/ControlUnit.h"
-#include "shell/ProjectState.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -76,7 +76,7 @@ protected:
 
 }  // namespace
 
-TfileOpen::TfileOpen(QWidget* owner) : QDialog(owner)
+TfileOpen::TfileOpen(QWidget* owner, MediaPlayer& player) : QDialog(owner), player_(player)
 {
     setWindowTitle(OpenFileText::Caption);
     setFixedSize(694, 472);
@@ -252,7 +252,7 @@ void TfileOpen::Button1Click()
     if (exists(txt) && !CheckBox1->isChecked())
         LabeledEdit4->setText(txt);
 
-    MediaPlayer& player = MainControl->MediaPlayer1();
+    MediaPlayer& player = player_;
     try {
         player.setFileName(Project.VideoFileName);
         player.open();
@@ -388,7 +388,7 @@ void TfileOpen::ButtonNextClick()
         QMetaObject::invokeMethod(
             this,
             [&] {
-                MediaPlayer& player = MainControl->MediaPlayer1();
+                MediaPlayer& player = player_;
                 try {
                     player.setFileName(video);
                     player.open();

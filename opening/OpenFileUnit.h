@@ -14,6 +14,7 @@ class QRadioButton;
 
 namespace vt {
 
+class MediaPlayer;
 class TProset;
 
 // The screen's texts, shown exactly as written.
@@ -35,7 +36,8 @@ QString frameRateText(double value);
 
 class TfileOpen : public QDialog {
 public:
-    explicit TfileOpen(QWidget* owner);
+    // player measures the videos the user picks; the main window owns it.
+    TfileOpen(QWidget* owner, MediaPlayer& player);
 
     // The controls keep their design names.
     QLabel* Label1;
@@ -89,6 +91,7 @@ private:
     QLineEdit* labeledEdit(const QString& label, int left, int top, int width, int height, QLabel*& labelOut);
     QPushButton* button(const QString& caption, int left, int top, int width, int height);
 
+    MediaPlayer& player_;
     bool loading_ = false;
 };
 

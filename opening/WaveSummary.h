@@ -7,7 +7,7 @@
 // fixed size, so it can be extended while the editor already draws from it.
 #pragma once
 
-#include "shell/ProjectState.h"
+#include "core/ProjectState.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,7 @@
 // Fonts, pointer shapes and the application's set-up.
 #pragma once
 
-#include "platform/PointerShape.h"
+#include "core/PointerShape.h"
 
 #include <QCursor>
 #include <QFont>

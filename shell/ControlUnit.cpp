@@ -1,9 +1,9 @@
 #include "shell/ControlUnit.h"
 
+#include "core/ProjectState.h"
 #include "editor/TimeLineEditUnit.h"
 #include "filetools/FileEditUnit.h"
 #include "opening/OpenFileUnit.h"
-#include "shell/ProjectState.h"
 
 namespace vt {
 
@@ -46,7 +46,7 @@ int TMainControl::FormCreate()
             Project.NextPage = 2;
             break;
         case 2:
-            fileOpen = new TfileOpen(this);
+            fileOpen = new TfileOpen(this, MediaPlayer1());
             fileOpen->exec();
             break;
         case 3:

@@ -3,7 +3,7 @@
 // VT_INVARIANT_SEQUENCES, VT_INVARIANT_STEPS and VT_INVARIANT_SEED choose a
 // longer or different run (scripts/invariants-long).
 
-#include "editor/Coverage.h"
+#include "core/Coverage.h"
 #include "editor/CurrentLine.h"
 #include "editor/EditOps.h"
 #include "editor/WaveView.h"

@@ -1,8 +1,8 @@
 #include "opening/Loader.h"
 
-#include "opening/AtomicFile.h"
-#include "opening/SrtReader.h"
-#include "opening/TextCodec.h"
+#include "core/FileIO.h"
+#include "core/SrtReader.h"
+#include "core/TextCodec.h"
 #include "opening/WaveSummary.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "opening/SrtReader.h"
+#include "core/SrtReader.h"
 
-#include "opening/TextCodec.h"
+#include "core/TextCodec.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "editor/SrtWriter.h"
+#include "core/SrtWriter.h"
 
-#include "opening/AtomicFile.h"
-#include "opening/SrtReader.h"
-#include "opening/TextCodec.h"
-#include "opening/TimeStrings.h"
+#include "core/FileIO.h"
+#include "core/SrtReader.h"
+#include "core/TextCodec.h"
+#include "core/TimeStrings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "opening/TextCodec.h"
+#include "core/TextCodec.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "opening/WaveSummary.h"
 
-#include "opening/AtomicFile.h"
+#include "core/FileIO.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "editor/Coverage.h"
+#include "core/Coverage.h"
 #include "editor/WaveView.h"
 
 #include <gtest/gtest.h>

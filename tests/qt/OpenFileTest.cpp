@@ -1,9 +1,9 @@
+#include "core/ProjectState.h"
 #include "opening/Loader.h"
 #include "opening/OpenFileUnit.h"
-#include "shell/ControlUnit.h"
-#include "shell/ProjectState.h"
 #include "platform/Dialogs.h"
 #include "platform/Messages.h"
+#include "shell/ControlUnit.h"
 #include "tests/support/Clips.h"
 
 #include <QCheckBox>
@@ -82,7 +82,7 @@ std::string OpenFileScreen::clip23_;
 
 TEST_F(OpenFileScreen, ControlsStandWhereTheyBelong)
 {
-    TfileOpen screen(&main_);
+    TfileOpen screen(&main_, main_.MediaPlayer1());
     EXPECT_EQ(screen.size(), QSize(694, 472));
     EXPECT_EQ(screen.windowTitle().toStdString(), "Veltrana时间轴");
     EXPECT_EQ(screen.LabeledEdit1->geometry(), QRect(48, 112, 521, 21));
@@ -111,7 +111,7 @@ TEST_F(OpenFileScreen, ControlsStandWhereTheyBelong)
 TEST_F(OpenFileScreen, TheCheckBoxSwitchesBetweenTextsInTheSrtAndATextFile)
 {
     Project.SubtitleTextFileName = "/films/lines.txt";
-    TfileOpen screen(&main_);
+    TfileOpen screen(&main_, main_.MediaPlayer1());
     screen.CheckBox1->setChecked(false);
     EXPECT_TRUE(Project.TextFromTxtFile);
     EXPECT_TRUE(screen.LabeledEdit4->isEnabled());
@@ -133,7 +133,7 @@ TEST_F(OpenFileScreen, ReopeningShowsTheProjectState)
     Project.FrameRate = 25.0f;
     Project.TextFromTxtFile = true;
     Project.OneLinePerSubtitle = true;
-    TfileOpen screen(&main_);
+    TfileOpen screen(&main_, main_.MediaPlayer1());
     EXPECT_EQ(screen.LabeledEdit1->text().toStdString(), "/f/a.avi");
     EXPECT_EQ(screen.LabeledEdit3->text().toStdString(), "/f/a.srt");
     EXPECT_EQ(screen.ComboBox1->currentText().toStdString(), "25.000");
@@ -153,7 +153,7 @@ TEST_F(OpenFileScreen, PickingAVideoFillsItsCompanionsAndMeasuresIt)
 {
     if (clip23_.empty())
         GTEST_SKIP() << "ffmpeg is not installed";
-    TfileOpen screen(&main_);
+    TfileOpen screen(&main_, main_.MediaPlayer1());
     screen.LabeledEdit4->setText("kept");
     answers = {QString::fromStdString(clip23_)};
     screen.Button1->click();
@@ -173,7 +173,7 @@ TEST_F(OpenFileScreen, AVideoThePlayerCannotOpenKeepsTheFrameRate)
     auto bogus = dir_ / "notes.avi";
     std::ofstream(bogus) << "not a film";
     Project.FrameRate = 25.0f;
-    TfileOpen screen(&main_);
+    TfileOpen screen(&main_, main_.MediaPlayer1());
     screen.LabeledEdit2->setText("/keep/this.wav");
     answers = {QString::fromStdString(bogus.string())};
     screen.Button1->click();
@@ -186,7 +186,7 @@ TEST_F(OpenFileScreen, ATypedVideoIsNotMeasured)
 {
     if (clip23_.empty())
         GTEST_SKIP() << "ffmpeg is not installed";
-    TfileOpen screen(&main_);
+    TfileOpen screen(&main_, main_.MediaPlayer1());
     screen.LabeledEdit1->setText(QString::fromStdString(clip23_));
     emit screen.LabeledEdit1->editingFinished();
     EXPECT_EQ(Project.VideoFileName, clip23_);
@@ -200,7 +200,7 @@ TEST_F(OpenFileScreen, NewEmptiesOnlyTheConfirmedFile)
 {
     auto srt = dir_ / "new.srt";
     std::ofstream(srt) << "1\r\n00:00:01,000 --> 00:00:02,000\r\nold\r\n\r\n";
-    TfileOpen screen(&main_);
+    TfileOpen screen(&main_, main_.MediaPlayer1());
     screen.ButtonNew->click();  // cancelled: nothing happens
     EXPECT_FALSE(Project.NewTimeline);
     EXPECT_FALSE(readAll(srt).empty());
@@ -218,7 +218,7 @@ TEST_F(OpenFileScreen, NextLoadsTheProjectWithTheProgressBarShowing)
     if (clip23_.empty())
         GTEST_SKIP() << "ffmpeg is not installed";
     fs::remove(dir_ / "film.ws");
-    TfileOpen screen(&main_);
+    TfileOpen screen(&main_, main_.MediaPlayer1());
     answers = {QString::fromStdString(clip23_)};
     screen.Button1->click();
 

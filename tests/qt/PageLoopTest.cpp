@@ -1,8 +1,8 @@
+#include "core/ProjectState.h"
 #include "editor/TimeLineEditUnit.h"
 #include "filetools/FileEditUnit.h"
 #include "opening/OpenFileUnit.h"
 #include "shell/ControlUnit.h"
-#include "shell/ProjectState.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "shell/ProjectState.h"
+#include "core/ProjectState.h"
 
 namespace vt {
 

@@ -1,7 +1,7 @@
-#include "opening/SrtReader.h"
+#include "core/SrtReader.h"
 
-#include "opening/TextCodec.h"
-#include "opening/TimeStrings.h"
+#include "core/TextCodec.h"
+#include "core/TimeStrings.h"
 
 #include <algorithm>
 

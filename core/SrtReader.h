@@ -1,5 +1,5 @@
 // Reading SRT timelines and subtitle text files, from the lines of a file
-// decoded by readTextFile / decodeTextFile (opening/TextCodec.h):
+// decoded by readTextFile / decodeTextFile (core/TextCodec.h):
 //
 //     TextFile srt = readTextFile(Project.TimelineFileName);
 //     auto times = readSrtTimeCodes(srt.lines);   // milliseconds

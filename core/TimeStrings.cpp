@@ -1,4 +1,4 @@
-#include "opening/TimeStrings.h"
+#include "core/TimeStrings.h"
 
 #include <cmath>
 #include <limits>

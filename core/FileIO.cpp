@@ -1,4 +1,4 @@
-#include "opening/AtomicFile.h"
+#include "core/FileIO.h"
 
 #include <cerrno>
 #include <cstring>

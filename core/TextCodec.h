@@ -1,9 +1,9 @@
 // Reading and writing subtitle text files in whatever encoding they use.
-// A file's encoding is decided when it is read and kept (shell/ProjectState.h,
+// A file's encoding is decided when it is read and kept (core/ProjectState.h,
 // FileEncoding) so that a timeline is written back the way it came.
 #pragma once
 
-#include "shell/ProjectState.h"
+#include "core/ProjectState.h"
 
 #include <string>
 #include <string_view>
@@ -33,7 +33,7 @@ std::vector<std::u16string> splitLines(std::u16string_view text);
 // detectEncoding + decodeText + splitLines.
 TextFile decodeTextFile(std::string_view bytes);
 
-// Reads and decodes a file; throws FileError (opening/AtomicFile.h).
+// Reads and decodes a file; throws FileError (core/FileIO.h).
 TextFile readTextFile(const std::string& path);
 
 // The text in the given encoding, with a byte-order mark if encoding.bom;

@@ -1,8 +1,8 @@
-#include "editor/SrtWriter.h"
+#include "core/SrtWriter.h"
 
-#include "opening/AtomicFile.h"
-#include "opening/TextCodec.h"
-#include "opening/TimeStrings.h"
+#include "core/FileIO.h"
+#include "core/TextCodec.h"
+#include "core/TimeStrings.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // Saving the timeline as an SRT file.
 #pragma once
 
-#include "shell/ProjectState.h"
+#include "core/ProjectState.h"
 
 #include <string>
 
@@ -15,7 +15,7 @@ std::u16string srtText(const TimelineArray& timeline, int32_t timelineCount, flo
 
 // Writes srtText in the given encoding over fileName through a temporary
 // file, so a failure leaves the old file as it was; then clears newTimeline.
-// On failure throws FileError (opening/AtomicFile.h) with the system's text
+// On failure throws FileError (core/FileIO.h) with the system's text
 // and leaves newTimeline alone.
 void proSaveSrt(const TimelineArray& timeline, int32_t timelineCount, float frameRate, const std::string& fileName,
                 FileEncoding encoding, bool& newTimeline);

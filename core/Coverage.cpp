@@ -1,4 +1,4 @@
-#include "editor/Coverage.h"
+#include "core/Coverage.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "opening/TextCodec.h"
+#include "core/TextCodec.h"
 
-#include "opening/AtomicFile.h"
+#include "core/FileIO.h"
 
 #include <algorithm>
 #include <cerrno>

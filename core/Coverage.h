@@ -4,7 +4,7 @@
 // keeps them in step line by line.
 #pragma once
 
-#include "shell/ProjectState.h"
+#include "core/ProjectState.h"
 
 #include <cstdint>
 
