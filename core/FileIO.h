@@ -3,6 +3,8 @@
 // renamed over the target.
 #pragma once
 
+#include "core/Errors.h"
+
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -10,9 +12,9 @@
 namespace vt {
 
 // Raised with the system's description of what went wrong.
-class FileError : public std::runtime_error {
+class FileError : public UserError {
 public:
-    using std::runtime_error::runtime_error;
+    using UserError::UserError;
 };
 
 // Replaces the file at path with bytes; on any failure the old file stays
@@ -22,6 +24,8 @@ void writeFileAtomically(const std::string& path, std::string_view bytes);
 // Reads the whole file; throws FileError when it cannot be opened or read.
 std::string readWholeFile(const std::string& path);
 
+// A regular file is at path; a folder of that name does not count, so the
+// loader refuses it like a missing file instead of failing later.
 bool fileExists(const std::string& path);
 
 }  // namespace vt

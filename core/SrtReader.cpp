@@ -72,7 +72,7 @@ std::vector<std::u16string> paragraphs(const TextLines& lines, std::u16string_vi
 }  // namespace
 
 SrtTimeLineError::SrtTimeLineError(int32_t lineNumber, std::u16string_view line)
-    : std::runtime_error(MsgTimeLinePrefix + std::to_string(lineNumber) + MsgTimeLineMiddle + toUtf8(line)),
+    : UserError(MsgTimeLinePrefix + std::to_string(lineNumber) + MsgTimeLineMiddle + toUtf8(line)),
       lineNumber_(lineNumber)
 {
 }

@@ -8,6 +8,8 @@
 // Results are whole vectors; the caller sizes the timeline from them.
 #pragma once
 
+#include "core/Errors.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -24,7 +26,7 @@ struct SrtTimeCode {
 };
 
 // A time line whose times cannot be read. The message names the line.
-class SrtTimeLineError : public std::runtime_error {
+class SrtTimeLineError : public UserError {
 public:
     SrtTimeLineError(int32_t lineNumber, std::u16string_view line);
     int32_t lineNumber() const { return lineNumber_; }

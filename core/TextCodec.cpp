@@ -1,5 +1,6 @@
 #include "core/TextCodec.h"
 
+#include "core/Errors.h"
 #include "core/FileIO.h"
 
 #include <algorithm>
@@ -128,7 +129,7 @@ std::string convert(std::string_view in, const char* from, const char* to, OnInv
 {
     iconv_t cd = ::iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
-        throw std::runtime_error(std::string("no converter from ") + from + " to " + to);
+        throw UserError(std::string("系统缺少从 ") + from + " 到 " + to + " 的编码转换，无法处理这个文件");
     std::unique_ptr<std::remove_pointer_t<iconv_t>, int (*)(iconv_t)> closer(cd, ::iconv_close);
     std::string out;
     char buf[4096];

@@ -12,11 +12,11 @@ int32_t decimalField(std::string_view text, size_t from, size_t count)
     // like a substring taken by position: whatever of the field is there
     std::string_view field = from < text.size() ? text.substr(from, count) : std::string_view{};
     if (field.empty())
-        throw TimeStringError("'" + std::string(text) + "' is not a valid time");
+        throw TimeStringError("“" + std::string(text) + "”不是有效的时间");
     int32_t value = 0;
     for (char c : field) {
         if (c < '0' || c > '9')
-            throw TimeStringError("'" + std::string(field) + "' is not a valid integer value");
+            throw TimeStringError("“" + std::string(field) + "”不是有效的整数");
         value = value * 10 + (c - '0');
     }
     return value;

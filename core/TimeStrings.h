@@ -2,6 +2,8 @@
 // frames and time strings. Every screen shows and writes times through these.
 #pragma once
 
+#include "core/Errors.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -10,9 +12,9 @@
 namespace vt {
 
 // A time field that is not a decimal number.
-class TimeStringError : public std::runtime_error {
+class TimeStringError : public UserError {
 public:
-    using std::runtime_error::runtime_error;
+    using UserError::UserError;
 };
 
 // Reads characters 1-2 as hours, 4-5 minutes, 7-8 seconds, 10-12

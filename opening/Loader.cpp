@@ -208,7 +208,7 @@ LoadOutcome loadProject(const LoadRequest& request, ProjectState& state, const L
         state.NextPage = 3;
         outcome.ok = true;
         outcome.summaryShown = false;
-    } catch (const std::exception& e) {
+    } catch (const UserError& e) {
         outcome.messages.assign(1, e.what());
     }
     return outcome;

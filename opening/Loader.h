@@ -36,7 +36,7 @@ struct LoadRequest {
 
 struct LoadCallbacks {
     // The video's length in frames, measured by the main window's media
-    // player; throws std::exception with a text to show.
+    // player; throws UserError (core/Errors.h) with a text to show.
     std::function<int32_t(const std::string& video)> videoLengthFrames;
     // The summary is about to be computed from the WAV: the screen shows its
     // label and progress bar.

@@ -7,6 +7,7 @@
 // fixed size, so it can be extended while the editor already draws from it.
 #pragma once
 
+#include "core/Errors.h"
 #include "core/ProjectState.h"
 
 #include <cstdint>
@@ -30,9 +31,9 @@ inline constexpr std::string_view WavNotPcmMessage =
 
 // A format whose 10 ms chunk holds no bytes (sample rate below 100 Hz, fewer
 // than 8 bits per sample, or no channels): nothing could be summarised.
-class WavFormatError : public std::runtime_error {
+class WavFormatError : public UserError {
 public:
-    using std::runtime_error::runtime_error;
+    using UserError::UserError;
 };
 
 // Receives the share of the file done so far, 0 to 100. Called a few dozen

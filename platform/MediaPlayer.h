@@ -2,6 +2,8 @@
 // draw it into a widget. The program keeps every position in frames.
 #pragma once
 
+#include "core/Errors.h"
+
 #include <QRect>
 
 #include <cstdint>
@@ -13,9 +15,9 @@ class QWidget;
 
 namespace vt {
 
-class MediaError : public std::runtime_error {
+class MediaError : public UserError {
 public:
-    using std::runtime_error::runtime_error;
+    using UserError::UserError;
 };
 
 class MediaPlayer {

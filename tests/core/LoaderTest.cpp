@@ -398,6 +398,38 @@ TEST_F(Loader, RefusalsInTheOrderOfTheChecks)
     EXPECT_TRUE(measured.empty());
 }
 
+TEST_F(Loader, FolderNamedInABoxIsRefusedLikeAMissingFile)
+{
+    loadEarlierProject();
+    write("film.txt", "第一句\n");
+    fs::create_directories(path("folder.avi") + "/inside");
+    fs::create_directories(path("folder.srt"));
+    fs::create_directories(path("folder.txt"));
+    struct Case {
+        const char* video;
+        const char* srt;
+        const char* txt;  // nullptr: the texts are in the SRT
+        std::string_view message;
+    };
+    const Case cases[] = {
+        {"folder.avi", "film.srt", nullptr, MsgVideoMissing},
+        {"film.avi", "folder.srt", nullptr, MsgSubtitleFileMissing},
+        {"film.avi", "folder.srt", "film.txt", MsgTimelineMissing},
+        {"film.avi", "film.srt", "folder.txt", MsgTextFileMissing},
+    };
+    for (const Case& c : cases) {
+        request.VideoFileName = path(c.video);
+        request.TimelineFileName = path(c.srt);
+        request.TextFromTxtFile = c.txt != nullptr;
+        request.SubtitleTextFileName = c.txt ? path(c.txt) : "";
+        LoadOutcome outcome = load();
+        EXPECT_FALSE(outcome.ok) << c.video << " " << c.srt;
+        EXPECT_EQ(outcome.messages, std::vector<std::string>{std::string(c.message)}) << c.video << " " << c.srt;
+        expectEarlierProject();
+    }
+    EXPECT_TRUE(measured.empty());
+}
+
 TEST_F(Loader, WavThatIsNotPcmStopsTheLoad)
 {
     loadEarlierProject();
@@ -432,7 +464,7 @@ TEST_F(Loader, PlayerErrorIsShownAsItIs)
 {
     loadEarlierProject();
     fs::remove(path("film.ws"));
-    callbacks.videoLengthFrames = [](const std::string&) -> int32_t { throw std::runtime_error("无法打开视频：编码不支持"); };
+    callbacks.videoLengthFrames = [](const std::string&) -> int32_t { throw UserError("无法打开视频：编码不支持"); };
 
     LoadOutcome outcome = load();
 
@@ -449,7 +481,7 @@ TEST_F(Loader, FailedNewTimelineLeavesItsFileAlone)
     write("new.srt", "");
     request.TimelineFileName = path("new.srt");
     request.NewTimeline = true;
-    callbacks.videoLengthFrames = [](const std::string&) -> int32_t { throw std::runtime_error("player failed"); };
+    callbacks.videoLengthFrames = [](const std::string&) -> int32_t { throw UserError("player failed"); };
 
     EXPECT_FALSE(load().ok);
     EXPECT_EQ(readWholeFile(path("new.srt")), "");
