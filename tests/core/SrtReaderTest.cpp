@@ -108,6 +108,52 @@ TEST(SrtReader, StrayTextIsKeptWithTheNeighbouringBlock)
     EXPECT_EQ(srtTexts(srt), (Texts{u"Title^pA^pa paragraph without a time line", u"B"}));
 }
 
+TEST(SrtReader, BlockNumbersWithBlanksAroundThemAreNotText)
+{
+    // A number line counts only right before a time line; "2020" in a block is text.
+    struct Case {
+        const char* file;
+        Texts texts;
+    };
+    const Case cases[] = {
+        {"1 \n00:00:01,000 --> 00:00:02,000\nA\n\n2 \n00:00:03,000 --> 00:00:04,000\nB\n", {u"A", u"B"}},
+        {"1\r\n00:00:01,000 --> 00:00:02,000\r\nA\r\n\r\n2 \r\n00:00:03,000 --> 00:00:04,000\r\nB\r\n", {u"A", u"B"}},
+        {"1\n00:00:01,000 --> 00:00:02,000\nA\n\n\t2\t\n00:00:03,000 --> 00:00:04,000\nB\n", {u"A", u"B"}},
+        {"1\n00:00:01,000 --> 00:00:02,000\nA\n\n2\u3000\n00:00:03,000 --> 00:00:04,000\nB\n", {u"A", u"B"}},
+        {"1\n00:00:01,000 --> 00:00:02,000\nA\n 2 \n00:00:03,000 --> 00:00:04,000\nB\n", {u"A", u"B"}},
+        {"1\n00:00:01,000 --> 00:00:02,000\n2020\n\n2\n00:00:03,000 --> 00:00:04,000\nB\n", {u"2020", u"B"}},
+        {"1\n00:00:01,000 --> 00:00:02,000\nA\n2 0\n00:00:03,000 --> 00:00:04,000\nB\n", {u"A^p2 0", u"B"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(srtTexts(c.file), c.texts) << c.file;
+}
+
+TEST(SrtReader, LineOfFullWidthSpacesSeparatesParagraphs)
+{
+    // "\xE3\x80\x80" is U+3000 in UTF-8, "\xA1\xA1" the same space in GBK
+    enum Reader { SrtTexts, TxtParagraphs };
+    struct Case {
+        Reader reader;
+        std::string file;
+        Texts texts;
+    };
+    const Case cases[] = {
+        {TxtParagraphs, "第一句\n\xE3\x80\x80\xE3\x80\x80\n第二句\n\n第三句\n", {u"第一句", u"第二句", u"第三句"}},
+        {TxtParagraphs, "第一句\r\n \xE3\x80\x80\t\r\n第二句", {u"第一句", u"第二句"}},
+        {TxtParagraphs, "\xE3\x80\x80\n第一句\n\n第二句", {u"", u"第一句", u"第二句"}},
+        {TxtParagraphs, "\xC4\xE3\xBA\xC3\r\n\xA1\xA1\xA1\xA1\r\n\xCA\xC0\xBD\xE7\r\n", {u"你好", u"世界"}},
+        {SrtTexts, "第一句\n\xE3\x80\x80\n第二句\n", {u"第一句", u"第二句"}},
+        {SrtTexts,
+         "1\n00:00:01,000 --> 00:00:02,000\n第一句\n\xE3\x80\x80\n"
+         "2\n00:00:03,000 --> 00:00:04,000\n第二句\n\xE3\x80\x80\xE3\x80\x80\n",
+         {u"第一句", u"第二句"}},
+    };
+    for (const Case& c : cases) {
+        TextLines lines = linesOf(c.file);
+        EXPECT_EQ(c.reader == SrtTexts ? readSrtTexts(lines) : readTxtTexts(lines, false), c.texts) << c.file;
+    }
+}
+
 TEST(SrtReader, BlankLinesOnlyGiveNothing)
 {
     EXPECT_EQ(srtTexts("\r\n"), Texts{});

@@ -114,9 +114,20 @@ TEST_F(SrtWriter, NoLinesGiveAnEmptyFile)
 
 TEST_F(SrtWriter, SavingTwiceGivesIdenticalFiles)
 {
+    // the same timeline saved twice, then a shorter one: each save replaces
+    // the whole file, nothing of the one before is left at its end
+    const std::string twoLines =
+        "1\r\n00:00:01,000 --> 00:00:03,000\r\n\xC4\xE3\xBA\xC3\r\n\xCA\xC0\xBD\xE7\r\n\r\n"
+        "2\r\n00:00:04,000 --> 00:00:05,200\r\nB\r\n\r\n";
+    const std::string oneLine = "1\r\n00:00:01,000 --> 00:00:03,000\r\n\xC4\xE3\xBA\xC3\r\n\xCA\xC0\xBD\xE7\r\n\r\n";
     TimelineArray timeline{{25, 75, u"你好^p世界"}, {100, 130, u"B"}};
-    std::string first = save(timeline, 2, Gbk);
-    EXPECT_EQ(save(timeline, 2, Gbk), first);
+    struct Step {
+        int32_t count;
+        const std::string& bytes;
+    };
+    const Step steps[] = {{2, twoLines}, {2, twoLines}, {1, oneLine}};
+    for (const Step& step : steps)
+        EXPECT_EQ(save(timeline, step.count, Gbk), step.bytes) << step.count << " lines";
 }
 
 TEST_F(SrtWriter, GbkFileComesBackByteForByte)
@@ -163,6 +174,38 @@ TEST_F(SrtWriter, FailedWriteLeavesTheOldFileAndNewTimeline)
     EXPECT_TRUE(newTimeline);
     EXPECT_EQ(readWholeFile(path("out.srt")), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "a temporary file was left";
+}
+
+TEST_F(SrtWriter, SavingKeepsTheFilesPermissions)
+{
+    TimelineArray timeline{{25, 75, u"A"}};
+    for (auto mode : {fs::perms(0600), fs::perms(0640), fs::perms(0664)}) {
+        writeFileAtomically(path("out.srt"), "old");
+        fs::permissions(path("out.srt"), mode);
+        save(timeline, 1);
+        EXPECT_EQ(fs::status(path("out.srt")).permissions(), mode) << std::oct << int(mode);
+    }
+}
+
+TEST_F(SrtWriter, FailedRenameLeavesNoTemporaryFile)
+{
+    // a folder in the SRT's place cannot be replaced by a file, by root either
+    fs::create_directory(path("out.srt"));
+    writeFileAtomically(path("out.srt") + "/kept", "x");
+    TimelineArray timeline{{25, 75, u"A"}};
+    bool newTimeline = true;
+    try {
+        proSaveSrt(timeline, 1, 25.0f, path("out.srt"), Utf8, newTimeline);
+        FAIL() << "no error";
+    } catch (const FileError& e) {
+        EXPECT_NE(std::string(e.what()).find(std::strerror(EISDIR)), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(newTimeline);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"out.srt"}) << "a temporary file was left";
+    EXPECT_EQ(readWholeFile(path("out.srt") + "/kept"), "x");
 }
 
 TEST_F(SrtWriter, FolderThatCannotHoldFilesRaisesTheSystemsText)
