@@ -34,6 +34,14 @@ int32_t frameOfSummaryIndex(int32_t index, float frameRate);
 void markSpan(ByteArray& marks, int32_t startFrame, int32_t endFrame, float frameRate);
 void unmarkSpan(ByteArray& marks, int32_t startFrame, int32_t endFrame, float frameRate);
 
+// Whether a timed line covers the summary index; indices outside the marks
+// count as uncovered, so the searches that step past either end read nothing
+// out of range.
+inline bool coveredAt(const ByteArray& marks, int64_t index)
+{
+    return index >= 0 && index < int64_t(marks.size()) && marks[size_t(index)] != 0;
+}
+
 inline void markLine(ByteArray& marks, const TimelineEntry& line, float frameRate)
 {
     markSpan(marks, line.StartFrame, line.EndFrame, frameRate);

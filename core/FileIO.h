@@ -5,6 +5,8 @@
 
 #include "core/Errors.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -23,6 +25,32 @@ void writeFileAtomically(const std::string& path, std::string_view bytes);
 
 // Reads the whole file; throws FileError when it cannot be opened or read.
 std::string readWholeFile(const std::string& path);
+
+// A file opened for reading for the length of one operation and closed with
+// the object; read at any offset, front to back. Every failure is a
+// FileError with the system's description.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const std::string& path);
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    // The file's length when it was opened.
+    uint64_t size() const { return size_; }
+
+    // Reads up to len bytes at offset; fewer only where the file ends.
+    size_t readAt(uint64_t offset, void* buffer, size_t len) const;
+
+    // Reads exactly len bytes. For lengths checked against size(), a file
+    // that ends sooner has shrunk while it was read: a FileError.
+    void readExactly(uint64_t offset, void* buffer, size_t len) const;
+
+private:
+    std::string path_;
+    int fd_ = -1;
+    uint64_t size_ = 0;
+};
 
 // A regular file is at path; a folder of that name does not count, so the
 // loader refuses it like a missing file instead of failing later.

@@ -6,12 +6,18 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vt {
 
 // A slot whose two frames hold this value is free.
 inline constexpr int32_t FreeSlotFrame = 999999;
+
+// The two characters that stand for a line break in a subtitle's text: the
+// user types them, the readers put them where a block's lines meet, and the
+// writer turns them back into lines.
+inline constexpr std::u16string_view LineBreak = u"^p";
 
 struct TimelineEntry {
     int32_t StartFrame = 0;  // first frame on which the subtitle is shown
@@ -38,6 +44,17 @@ struct FileEncoding {
     TextEncoding encoding = TextEncoding::Undecided;
     bool bom = false;
 };
+
+// The screens the page loop can show next, as NextPage holds them.
+namespace Page {
+enum Number : int8_t {
+    Quit = 0,                 // the page loop ends, and the program with it
+    OpenAfterConversion = 1,  // the open-project screen, after a frame-rate conversion
+    OpenProject = 2,
+    Editor = 3,
+    FileTools = 4,
+};
+}  // namespace Page
 
 struct ProjectState {
     // File names are kept as the system's own (UTF-8) paths.
@@ -77,7 +94,7 @@ struct ProjectState {
     int8_t ToolRangeIndex = 1;
     bool MergeOnTop = false;
 
-    int8_t NextPage = 2;
+    int8_t NextPage = Page::OpenProject;  // a Page::Number
 
     // The encoding the timeline file was read in, so that saving keeps it.
     FileEncoding TimelineEncoding;

@@ -10,7 +10,6 @@ namespace vt {
 namespace {
 
 constexpr std::u16string_view Arrow = u" --> ";
-constexpr std::u16string_view LineBreak = u"^p";
 
 bool isBlankChar(char16_t c)
 {

@@ -11,7 +11,6 @@ namespace vt {
 namespace {
 
 constexpr std::u16string_view LineEnd = u"\r\n";
-constexpr std::u16string_view LineBreak = u"^p";
 constexpr size_t MaxRemainder = 4096;
 
 void appendLine(std::u16string& out, std::u16string_view line)

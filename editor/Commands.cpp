@@ -1,9 +1,7 @@
 #include "editor/Commands.h"
 
 #include "core/Coverage.h"
-
-#include <algorithm>
-#include <limits>
+#include "core/Numbers.h"
 
 namespace vt {
 
@@ -81,12 +79,6 @@ constexpr ClickRule VideoClickTable[] = {
 
 // A press on the video counts only this far above the window's bottom edge.
 constexpr int32_t VideoClickMarginFromOuterHeight = 300;
-
-int32_t clampToInt32(int64_t v)
-{
-    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
-}
 
 ClickRegion regionOf(int64_t index, const CurrentLineView& view)
 {
@@ -244,12 +236,8 @@ std::span<const ClickRule> videoClickRules()
 
 int32_t previousLineEnd(int32_t inIndex, int32_t waveViewStart, const ByteArray& WaveMarks)
 {
-    // indices outside the marks count as uncovered
-    const auto covered = [&](int64_t i) {
-        return i >= 0 && i < static_cast<int64_t>(WaveMarks.size()) && WaveMarks[size_t(i)] != 0;
-    };
     int64_t i = int64_t{inIndex} - 2;
-    while (i > waveViewStart && !covered(i))
+    while (i > waveViewStart && !coveredAt(WaveMarks, i))
         i -= 2;
     return clampToInt32(i);
 }
@@ -305,11 +293,11 @@ ButtonAction buttonAction(EditorButton button)
     case EditorButton::Help: a.showsHelp = true; break;
     case EditorButton::Save: a.saves = true; break;
     case EditorButton::Back:
-        a.nextPage = 2;  // open-project screen
+        a.nextPage = Page::OpenProject;
         a.closesEditor = true;
         break;
     case EditorButton::Next:
-        a.nextPage = 4;  // file tools
+        a.nextPage = Page::FileTools;
         a.closesEditor = true;
         break;
     }

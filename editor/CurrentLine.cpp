@@ -6,15 +6,6 @@
 
 namespace vt {
 
-namespace {
-
-bool coveredAt(const ByteArray& marks, int64_t index)
-{
-    return index >= 0 && index < int64_t(marks.size()) && marks[size_t(index)] != 0;
-}
-
-}  // namespace
-
 int32_t GetCurrLineNumb(const TimelineArray& timeline, int32_t timelineCount, const ByteArray& waveMarks,
                         float frameRate, const LineLookup& view, int32_t Fram)
 {

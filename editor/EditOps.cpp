@@ -1,6 +1,7 @@
 #include "editor/EditOps.h"
 
 #include "core/Coverage.h"
+#include "core/Numbers.h"
 
 #include <algorithm>
 #include <limits>
@@ -17,11 +18,6 @@ constexpr int64_t FreeRoomMeasured = 300;   // measuring stops once this much is
 constexpr int64_t FreeRoomNeeded = 60;      // less free room than this: no insertion
 constexpr int64_t SummaryEndMargin = 60;    // the new line keeps this far from the end of the marks
 
-bool coveredAt(const ByteArray& marks, int64_t index)
-{
-    return index >= 0 && index < int64_t(marks.size()) && marks[size_t(index)] != 0;
-}
-
 // Counts outside the array would make every operation read or write past it.
 void requireCountsWithinArray(const TimelineState& s)
 {
@@ -30,11 +26,6 @@ void requireCountsWithinArray(const TimelineState& s)
         throw std::invalid_argument("timeline of " + std::to_string(slots) + " slots cannot hold "
                                     + std::to_string(s.TimelineCount) + " time codes and "
                                     + std::to_string(s.TextCount) + " texts");
-}
-
-int32_t clampToInt32(int64_t v)
-{
-    return int32_t(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 // The new line's time code, or empty when the play position does not take one.

@@ -1,6 +1,7 @@
 #include "editor/PlayControl.h"
 
 #include "core/Coverage.h"
+#include "core/Numbers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -319,10 +320,8 @@ PointerEffect LabeltxtMouseMove()
 PointerEffect ScrollBar1Scroll(int32_t scrollPosition, int32_t playerPosition)
 {
     PointerEffect effect;
-    const int64_t delta = int64_t{scrollPosition} - playerPosition;
-    const int64_t clamped = std::clamp<int64_t>(delta, std::numeric_limits<int32_t>::min(),
-                                                std::numeric_limits<int32_t>::max());
-    effect.commands = {PlayerCommand::stepBy(static_cast<int32_t>(clamped)), PlayerCommand::play()};
+    const int32_t delta = clampToInt32(int64_t{scrollPosition} - playerPosition);
+    effect.commands = {PlayerCommand::stepBy(delta), PlayerCommand::play()};
     effect.playSpeed = NormalPlaySpeed;
     return effect;
 }

@@ -27,7 +27,7 @@ void TplayAndEdit::showEvent(QShowEvent* event)
 void TplayAndEdit::FormShow()
 {
     // closing the editor by its frame ends the program
-    Project.NextPage = 0;
+    Project.NextPage = Page::Quit;
 }
 
 }  // namespace vt

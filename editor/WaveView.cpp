@@ -113,7 +113,7 @@ WavePicture ShowWav(const WaveViewInput& in)
         envelope = std::clamp(envelope + envelopeRise(scaled(d, gain)) - 16, 0, EnvelopeMax);
 
         const bool near = std::abs(r - p) < 4;
-        const bool marked = r < int64_t(marks.size()) && marks[size_t(r)] != 0;
+        const bool marked = coveredAt(marks, r);
         ColumnClass cls;
         if (near)
             cls = marked ? ColumnClass::NearMarked : ColumnClass::Near;

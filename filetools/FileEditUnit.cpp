@@ -26,7 +26,7 @@ void TFileEdit::FormShow()
 {
     setWindowTitle(ApplicationTitle + QStringLiteral("  ") + QString::fromStdString(Project.TimelineFileName));
     // closing the file tools by their frame ends the program
-    Project.NextPage = 0;
+    Project.NextPage = Page::Quit;
 }
 
 }  // namespace vt

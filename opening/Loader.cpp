@@ -205,7 +205,7 @@ LoadOutcome loadProject(const LoadRequest& request, ProjectState& state, const L
         state.TimelineEncoding = timeline.encoding;
         if (summary.videoLengthFrames)
             state.VideoLengthFrames = *summary.videoLengthFrames;
-        state.NextPage = 3;
+        state.NextPage = Page::Editor;
         outcome.ok = true;
         outcome.summaryShown = false;
     } catch (const UserError& e) {

@@ -193,7 +193,7 @@ void TfileOpen::FormCreate()
     RadioButton1->setChecked(oneLine);
     RadioButton2->setChecked(!oneLine);
     // closing this screen by its frame ends the program
-    Project.NextPage = 0;
+    Project.NextPage = Page::Quit;
     Proset = new TProset(this);
 }
 
@@ -451,7 +451,7 @@ void TfileOpen::ButtonNextClick()
     Label4->hide();
     ProgressBar1->hide();
     ProgressBar1->setValue(0);
-    Project.NextPage = 3;
+    Project.NextPage = Page::Editor;
     accept();
 }
 

@@ -4,12 +4,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace vt {
@@ -46,67 +42,6 @@ uint32_t le32(const uint8_t* p)
 
 bool isId(const uint8_t* p, const char (&id)[5]) { return std::memcmp(p, id, 4) == 0; }
 
-[[noreturn]] void fail(const char* what, const std::string& path, const std::string& why)
-{
-    throw FileError(std::string(what) + " \"" + path + "\": " + why);
-}
-
-// A WAV file opened for the duration of one summary.
-class InputFile {
-public:
-    explicit InputFile(const std::string& path) : path_(path)
-    {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0)
-            fail("无法打开文件", path, std::strerror(errno));
-        struct stat st {};
-        if (::fstat(fd_, &st) != 0) {
-            int err = errno;
-            ::close(fd_);
-            fail("无法读取文件", path, std::strerror(err));
-        }
-        size_ = static_cast<uint64_t>(st.st_size);
-        // the summary walks the whole file once, front to back
-        ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-    }
-    ~InputFile() { ::close(fd_); }
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-
-    uint64_t size() const { return size_; }
-
-    // Reads up to len bytes at offset; fewer only where the file ends.
-    size_t readAt(uint64_t offset, uint8_t* buf, size_t len) const
-    {
-        size_t done = 0;
-        while (done < len) {
-            ssize_t n = ::pread(fd_, buf + done, len - done, static_cast<off_t>(offset + done));
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                fail("无法读取文件", path_, std::strerror(errno));
-            }
-            if (n == 0)
-                break;
-            done += static_cast<size_t>(n);
-        }
-        return done;
-    }
-
-    // Reads exactly len bytes; the sizes were checked against the file's
-    // length, so a short read means the file shrank while it was read.
-    void readExactly(uint64_t offset, uint8_t* buf, size_t len) const
-    {
-        if (readAt(offset, buf, len) < len)
-            fail("无法读取文件", path_, "文件在读取过程中变短了");
-    }
-
-private:
-    std::string path_;
-    int fd_ = -1;
-    uint64_t size_ = 0;
-};
-
 struct PcmLayout {
     uint16_t channels = 0;
     uint32_t sampleRate = 0;
@@ -134,7 +69,7 @@ bool readFormat(const uint8_t* fmt, size_t len, PcmLayout& layout)
 
 // Walks the RIFF chunks up to "data": a "fmt " chunk must come first, any
 // other chunk (LIST, JUNK, fact, ...) is skipped.
-WavRefusal readHeader(const InputFile& file, PcmLayout& layout)
+WavRefusal readHeader(const ReadOnlyFile& file, PcmLayout& layout)
 {
     uint8_t riff[12];
     if (file.readAt(0, riff, sizeof riff) < sizeof riff || !isId(riff, "RIFF") ||
@@ -266,7 +201,7 @@ std::string describeFormat(const PcmLayout& layout)
            " 位（至少需要 8 位），" + std::to_string(layout.channels) + " 个声道（至少需要 1 个）。";
 }
 
-ByteArray summarizeData(const InputFile& file, const PcmLayout& layout,
+ByteArray summarizeData(const ReadOnlyFile& file, const PcmLayout& layout,
                         const SummaryProgress& progress)
 {
     ChunkReader reader(layout);
@@ -350,7 +285,7 @@ std::string_view WaveSummaryResult::message() const
 
 WaveSummaryResult summarizeWav(const std::string& wavFileName, const SummaryProgress& progress)
 {
-    InputFile file(wavFileName);
+    ReadOnlyFile file(wavFileName);
     PcmLayout layout;
     WaveSummaryResult result;
     result.refusal = readHeader(file, layout);

@@ -39,21 +39,21 @@ MediaPlayer& TMainControl::MediaPlayer1()
 int TMainControl::FormCreate()
 {
     resetProjectState(Project);
-    Project.NextPage = 2;
+    Project.NextPage = Page::OpenProject;
     for (;;) {
         switch (Project.NextPage) {
-        case 1:
-            Project.NextPage = 2;
+        case Page::OpenAfterConversion:
+            Project.NextPage = Page::OpenProject;
             break;
-        case 2:
+        case Page::OpenProject:
             fileOpen = new TfileOpen(this, MediaPlayer1());
             fileOpen->exec();
             break;
-        case 3:
+        case Page::Editor:
             playAndEdit = new TplayAndEdit(this);
             playAndEdit->exec();
             break;
-        case 4:
+        case Page::FileTools:
             FileEdit = new TFileEdit(this);
             FileEdit->exec();
             break;
