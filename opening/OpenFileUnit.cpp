@@ -1,20 +1,18 @@
 #include "opening/OpenFileUnit.h"
 
+#include "core/Errors.h"
 #include "core/FileIO.h"
 #include "core/ProjectState.h"
 #include "opening/Loader.h"
+#include "platform/BesideEventLoop.h"
 #include "platform/Dialogs.h"
 #include "platform/Look.h"
 #include "platform/MediaPlayer.h"
 #include "platform/Messages.h"
 #include "shell/BeginShowUnit.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
-#include <QEventLoop>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -22,8 +20,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <exception>
-#include <thread>
+#include <algorithm>
+
 
 namespace vt {
 
@@ -49,30 +47,28 @@ bool exists(const QString& path)
     return fileExists(toUtf8(path));
 }
 
-// While a load runs the screen keeps painting but takes no input.
-class InputBlocker : public QObject {
-public:
-    explicit InputBlocker(QObject* parent) : QObject(parent) { qApp->installEventFilter(this); }
-    ~InputBlocker() override { qApp->removeEventFilter(this); }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::Wheel:
-        case QEvent::Shortcut:
-        case QEvent::ShortcutOverride:
-            return true;
-        default:
-            return false;
-        }
-    }
+struct VideoLength {
+    int64_t ms = 0;
+    int64_t frames = 0;
 };
+
+// Opens the video in the player, reads its length in both units and closes
+// it again, also when the player turns the file away (MediaError).
+VideoLength measureVideo(MediaPlayer& player, const std::string& fileName)
+{
+    struct ClosesPlayer {
+        MediaPlayer& player;
+        ~ClosesPlayer() { player.close(); }
+    } closes{player};
+    player.setFileName(fileName);
+    player.open();
+    VideoLength length;
+    player.setTimeFormat(MediaPlayer::TimeFormat::Milliseconds);
+    length.ms = player.length();
+    player.setTimeFormat(MediaPlayer::TimeFormat::Frames);
+    length.frames = player.length();
+    return length;
+}
 
 }  // namespace
 
@@ -83,59 +79,67 @@ TfileOpen::TfileOpen(QWidget* owner, MediaPlayer& player) : QDialog(owner), play
     setBackground(*this, QColor(128, 128, 128));
     setFont(programFont(QStringLiteral("宋体"), 16));
 
-    Label1 = new QLabel(QStringLiteral("指定文件："), this);
+    Label1 = new QLabel(OpenFileText::Heading, this);
     Label1->setFont(programFont(QStringLiteral("楷体"), 32));
     Label1->setStyleSheet(QStringLiteral("color: black"));
     Label1->move(48, 32);
     Label1->adjustSize();
 
-    LabeledEdit1 = labeledEdit(QStringLiteral("视频文件 *.avi："), 48, 112, 521, 21, LabeledEdit1Label);
-    Button1 = button(QStringLiteral("指定"), 575, 110, 81, 25);
+    LabeledEdit1 = labeledEdit(OpenFileText::VideoLabel, 48, 112, 521, 21, LabeledEdit1Label);
+    Button1 = button(OpenFileText::Pick, 575, 110, 81, 25);
 
     ComboBox1 = new QComboBox(this);
     ComboBox1->setEditable(true);
-    ComboBox1->addItems({QStringLiteral("23.976"), QStringLiteral("24"), QStringLiteral("25"), QStringLiteral("29.970"),
-                         QStringLiteral("30")});
-    ComboBox1->setEditText(QStringLiteral("  FPS"));
+    ComboBox1->addItems(OpenFileText::FrameRateChoices);
+    ComboBox1->setEditText(OpenFileText::FrameRateUnknown);
     ComboBox1->setGeometry(488, 88, 81, 21);
     ComboBox1->setEnabled(false);  // it only shows the measured frame rate
 
-    Label4 = new QLabel(QStringLiteral("生成略图："), this);
-    Label4->move(320, 176);
-    Label4->adjustSize();
-    Label4->hide();
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setGeometry(384, 174, 185, 16);
     ProgressBar1->hide();
 
-    LabeledEdit2 = labeledEdit(QStringLiteral("音波文件 *.wav："), 48, 192, 521, 21, LabeledEdit2Label);
-    Button2 = button(QStringLiteral("指定"), 575, 190, 81, 25);
+    LabeledEdit2 = labeledEdit(OpenFileText::WavLabel, 48, 192, 521, 21, LabeledEdit2Label);
+    Button2 = button(OpenFileText::Pick, 575, 190, 81, 25);
 
-    CheckBox1 = new QCheckBox(QStringLiteral("含字幕 或者 不指定字幕"), this);
-    CheckBox1->setToolTip(QStringLiteral("SRT不能保存无时间码的字幕"));
+    // Designed at 320, 176 for a smaller face, the label would run under the
+    // bar and the WAV box here: it ends where the bar begins, beside it and
+    // clear of the box below.
+    Label4 = new QLabel(OpenFileText::SummaryLabel, this);
+    Label4->adjustSize();
+    Label4->move(ProgressBar1->x() - Label4->width() - 4,
+                 std::min(ProgressBar1->geometry().center().y() - Label4->height() / 2,
+                          LabeledEdit2->y() - Label4->height()));
+    Label4->hide();
+
+    CheckBox1 = new QCheckBox(OpenFileText::TextsInSrt, this);
+    CheckBox1->setToolTip(OpenFileText::TextsInSrtTip);
     CheckBox1->setGeometry(384, 254, 185, 16);
+    widenToFitCaption(*CheckBox1);
     CheckBox1->setChecked(true);
-    Button4 = button(QStringLiteral("打开"), 575, 251, 81, 23);
+    Button4 = button(OpenFileText::OpenTimeline, 575, 251, 81, 23);
 
-    LabeledEdit3 = labeledEdit(QStringLiteral("时间轴＆字幕文件 *.srt："), 48, 272, 521, 21, LabeledEdit3Label);
-    ButtonNew = button(QStringLiteral("新建"), 575, 272, 81, 23);
+    LabeledEdit3 = labeledEdit(OpenFileText::SrtLabel, 48, 272, 521, 21, LabeledEdit3Label);
+    ButtonNew = button(OpenFileText::NewTimeline, 575, 272, 81, 23);
 
-    RadioButton1 = new QRadioButton(QStringLiteral("一行一幕"), this);
+    RadioButton1 = new QRadioButton(OpenFileText::OneLinePerSubtitle, this);
     RadioButton1->setGeometry(384, 335, 81, 17);
+    widenToFitCaption(*RadioButton1);
     RadioButton1->setEnabled(false);
-    RadioButton2 = new QRadioButton(QStringLiteral("空行分幕"), this);
+    RadioButton2 = new QRadioButton(OpenFileText::BlankLineBetween, this);
     RadioButton2->setGeometry(480, 335, 81, 17);
+    widenToFitCaption(*RadioButton2);
     RadioButton2->setEnabled(false);
 
-    LabeledEdit4 = labeledEdit(QStringLiteral("字幕文本 *.txt："), 48, 352, 521, 21, LabeledEdit4Label);
+    LabeledEdit4 = labeledEdit(OpenFileText::TxtLabel, 48, 352, 521, 21, LabeledEdit4Label);
     LabeledEdit4->setEnabled(false);
-    Button5 = button(QStringLiteral("指定"), 575, 350, 81, 25);
+    Button5 = button(OpenFileText::Pick, 575, 350, 81, 25);
     Button5->setEnabled(false);
 
-    Button3 = button(QStringLiteral("初次使用请看"), 448, 416, 121, 25);
-    ButtonNext = button(QStringLiteral(" 下一步 >"), 575, 416, 81, 25);
+    Button3 = button(OpenFileText::ShowNotice, 448, 416, 121, 25);
+    ButtonNext = button(OpenFileText::Next, 575, 416, 81, 25);
     ButtonNext->setDefault(true);
     for (QPushButton* b : findChildren<QPushButton*>())
         if (b != ButtonNext)
@@ -211,15 +215,6 @@ void TfileOpen::done(int result)
     QDialog::done(result);
 }
 
-void TfileOpen::closeEvent(QCloseEvent* event)
-{
-    if (loading_) {
-        event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
-}
-
 void TfileOpen::Button3Click()
 {
     if (Proset)
@@ -228,7 +223,7 @@ void TfileOpen::Button3Click()
 
 void TfileOpen::Button1Click()
 {
-    auto chosen = runFileDialog(this, {FileDialogRequest::Kind::Open, QStringLiteral("指定"), OpenFileText::VideoFilter, {}});
+    auto chosen = runFileDialog(this, {FileDialogRequest::Kind::Open, OpenFileText::Pick, OpenFileText::VideoFilter, {}});
     if (!chosen)
         return;
     const QString video = *chosen;
@@ -252,22 +247,19 @@ void TfileOpen::Button1Click()
     if (exists(txt) && !CheckBox1->isChecked())
         LabeledEdit4->setText(txt);
 
-    MediaPlayer& player = player_;
+    // a failed measurement leaves nothing the load could take for this video
+    measured_.reset();
     try {
-        player.setFileName(Project.VideoFileName);
-        player.open();
-        player.setTimeFormat(MediaPlayer::TimeFormat::Milliseconds);
-        int64_t lengthMs = player.length();
-        player.setTimeFormat(MediaPlayer::TimeFormat::Frames);
-        int64_t lengthFrames = player.length();
-        player.close();
-        if (lengthMs == 0)
-            throw MediaError("length 0");
-        Project.FrameRate = static_cast<float>(double(lengthFrames) * 1000.0 / double(lengthMs));
+        VideoLength length = measureVideo(player_, Project.VideoFileName);
+        if (length.ms <= 0) {
+            showMessage(this, OpenFileText::FormatNotSupported);
+            return;
+        }
+        Project.FrameRate = static_cast<float>(double(length.frames) * 1000.0 / double(length.ms));
+        measured_ = MeasuredVideo{Project.VideoFileName, static_cast<int32_t>(length.frames)};
         ComboBox1->setEditText(frameRateText(double(Project.FrameRate) + 0.0001));
         Project.PlayPosition = 0;
-    } catch (const std::exception&) {
-        player.close();
+    } catch (const MediaError&) {
         showMessage(this, OpenFileText::FormatNotSupported);
     }
 }
@@ -299,7 +291,7 @@ void TfileOpen::ButtonNewClick()
         return;
     try {
         writeFileAtomically(toUtf8(*chosen), {});
-    } catch (const std::exception& error) {
+    } catch (const FileError& error) {
         showError(this, error);
         return;
     }
@@ -368,6 +360,8 @@ void TfileOpen::LabeledEdit4Exit()
 
 void TfileOpen::ButtonNextClick()
 {
+    // no second load from inside the first: the screen takes no input meanwhile,
+    // but a handler may still be called from code
     if (loading_)
         return;
     LoadRequest request;
@@ -381,38 +375,23 @@ void TfileOpen::ButtonNextClick()
     request.OneLinePerSubtitle = Project.OneLinePerSubtitle;
 
     LoadCallbacks callbacks;
-    // the player belongs to this thread: the loader asks for the length through a blocking call
-    callbacks.videoLengthFrames = [this](const std::string& video) -> int32_t {
+    callbacks.videoLengthFrames = [this, measured = measured_](const std::string& video) -> int32_t {
+        if (measured && measured->fileName == video)
+            return measured->lengthFrames;
+        // a name typed into the box since "指定"; the player belongs to the GUI thread
         int32_t frames = 0;
-        std::exception_ptr failure;
-        QMetaObject::invokeMethod(
-            this,
-            [&] {
-                MediaPlayer& player = player_;
-                try {
-                    player.setFileName(video);
-                    player.open();
-                    frames = static_cast<int32_t>(player.length());
-                    player.close();
-                } catch (...) {
-                    player.close();
-                    failure = std::current_exception();
-                }
-            },
-            Qt::BlockingQueuedConnection);
-        if (failure)
-            std::rethrow_exception(failure);
+        runOnGuiThread([&] { frames = static_cast<int32_t>(measureVideo(player_, video).frames); });
         return frames;
     };
     callbacks.summaryStarted = [this] {
-        QMetaObject::invokeMethod(this, [this] {
+        postToGuiThread(this, [this] {
             ProgressBar1->setValue(0);
             Label4->show();
             ProgressBar1->show();
-        }, Qt::QueuedConnection);
+        });
     };
     callbacks.progress = [this](int percent) {
-        QMetaObject::invokeMethod(this, [this, percent] { ProgressBar1->setValue(percent); }, Qt::QueuedConnection);
+        postToGuiThread(this, [this, percent] { ProgressBar1->setValue(percent); });
     };
 
     // The summary of a long film takes a while: the load runs beside the
@@ -420,23 +399,20 @@ void TfileOpen::ButtonNextClick()
     // the project keeps a failed load away from the one the editor sees.
     ProjectState work = Project;
     LoadOutcome outcome;
-    loading_ = true;
     {
-        InputBlocker blocker(this);
-        QEventLoop wait;
-        std::thread worker([&] {
-            try {
-                outcome = loadProject(request, work, callbacks);
-            } catch (const std::exception& error) {
-                outcome.ok = false;
-                outcome.messages = {error.what()};
-            }
-            QMetaObject::invokeMethod(&wait, [&wait] { wait.quit(); }, Qt::QueuedConnection);
-        });
-        wait.exec();
-        worker.join();
+        struct Loading {
+            bool& flag;
+            explicit Loading(bool& f) : flag(f) { flag = true; }
+            ~Loading() { flag = false; }
+        } loading(loading_);
+        // the loader reports its own failures; anything else it throws is a
+        // fault of the program and goes on up from here
+        try {
+            runBesideEventLoop([&] { outcome = loadProject(request, work, callbacks); });
+        } catch (const UserError& error) {
+            outcome.messages = {error.what()};
+        }
     }
-    loading_ = false;
     Project = std::move(work);
 
     if (!outcome.ok) {

@@ -3,6 +3,11 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <string>
 
 class QLabel;
 class QLineEdit;
@@ -20,6 +25,24 @@ class TProset;
 // The screen's texts, shown exactly as written.
 namespace OpenFileText {
 inline const QString Caption = QStringLiteral("Veltrana时间轴");
+inline const QString Heading = QStringLiteral("指定文件：");
+inline const QString VideoLabel = QStringLiteral("视频文件 *.avi：");
+inline const QString Pick = QStringLiteral("指定");  // the three pick buttons and the video dialog's title
+inline const QString FrameRateUnknown = QStringLiteral("  FPS");
+inline const QStringList FrameRateChoices = {QStringLiteral("23.976"), QStringLiteral("24"), QStringLiteral("25"),
+                                             QStringLiteral("29.970"), QStringLiteral("30")};
+inline const QString SummaryLabel = QStringLiteral("生成略图：");
+inline const QString WavLabel = QStringLiteral("音波文件 *.wav：");
+inline const QString TextsInSrt = QStringLiteral("含字幕 或者 不指定字幕");
+inline const QString TextsInSrtTip = QStringLiteral("SRT不能保存无时间码的字幕");
+inline const QString OpenTimeline = QStringLiteral("打开");
+inline const QString SrtLabel = QStringLiteral("时间轴＆字幕文件 *.srt：");
+inline const QString NewTimeline = QStringLiteral("新建");
+inline const QString OneLinePerSubtitle = QStringLiteral("一行一幕");
+inline const QString BlankLineBetween = QStringLiteral("空行分幕");
+inline const QString TxtLabel = QStringLiteral("字幕文本 *.txt：");
+inline const QString ShowNotice = QStringLiteral("初次使用请看");
+inline const QString Next = QStringLiteral(" 下一步 >");
 inline const QString FormatNotSupported = QStringLiteral("汗，格式不支持。");
 inline const QString SrtLabelWithTexts = QStringLiteral("时间轴＆字幕文件（*.srt）：");
 inline const QString SrtLabelTimesOnly = QStringLiteral("时间轴文件（*.srt）：");
@@ -78,12 +101,8 @@ public:
     void LabeledEdit3Exit();
     void LabeledEdit4Exit();
 
-    // True while a load runs: the screen paints but takes no input.
-    bool loading() const { return loading_; }
-
 protected:
     void done(int result) override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void FormCreate();
@@ -91,7 +110,14 @@ private:
     QLineEdit* labeledEdit(const QString& label, int left, int top, int width, int height, QLabel*& labelOut);
     QPushButton* button(const QString& caption, int left, int top, int width, int height);
 
+    // The video "指定" measured last, so that the load does not measure it again.
+    struct MeasuredVideo {
+        std::string fileName;
+        int32_t lengthFrames = 0;
+    };
+
     MediaPlayer& player_;
+    std::optional<MeasuredVideo> measured_;
     bool loading_ = false;
 };
 

@@ -1,10 +1,15 @@
 #include "platform/Look.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
+#include <QFontMetrics>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPalette>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTranslator>
 #include <QWidget>
 
@@ -62,7 +67,6 @@ void setUpApplication(QApplication& app)
     std::setlocale(LC_NUMERIC, "C");
 }
 
-
 void centreOnScreen(QWidget& window)
 {
     QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
@@ -79,6 +83,19 @@ void setBackground(QWidget& widget, const QColor& colour)
     palette.setColor(QPalette::Window, colour);
     widget.setPalette(palette);
     widget.setAutoFillBackground(true);
+}
+
+void widenToFitCaption(QAbstractButton& button)
+{
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.text = button.text();
+    const QStyle::SubElement contents =
+        qobject_cast<QCheckBox*>(&button) ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents;
+    const int room = button.style()->subElementRect(contents, &option, &button).width();
+    const int needed = QFontMetrics(button.font()).horizontalAdvance(button.text());
+    if (needed > room)
+        button.resize(button.width() + needed - room, button.height());
 }
 
 }  // namespace vt

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QString>
 
+class QAbstractButton;
 class QApplication;
 class QWidget;
 
@@ -34,5 +35,10 @@ void centreOnScreen(QWidget& window);
 
 // Sets the window's background colour.
 void setBackground(QWidget& widget, const QColor& colour);
+
+// Widens a check box or radio button just enough that this platform's style
+// does not cut off its caption: the sizes a screen is designed with count on
+// Windows' narrower check marks. A caption that fits leaves it as it is.
+void widenToFitCaption(QAbstractButton& button);
 
 }  // namespace vt

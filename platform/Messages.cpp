@@ -35,7 +35,7 @@ void showMessage(QWidget* parent, const std::string& utf8Text)
     showMessage(parent, QString::fromStdString(utf8Text));
 }
 
-void showError(QWidget* parent, const std::exception& error)
+void showError(QWidget* parent, const UserError& error)
 {
     showMessage(parent, QString::fromUtf8(error.what()));
 }

@@ -2,9 +2,10 @@
 // line break. Tests can take the messages instead of a person.
 #pragma once
 
+#include "core/Errors.h"
+
 #include <QString>
 
-#include <exception>
 #include <functional>
 #include <string>
 
@@ -14,8 +15,9 @@ namespace vt {
 
 void showMessage(QWidget* parent, const QString& text);
 void showMessage(QWidget* parent, const std::string& utf8Text);
-// An error raised by an operation, shown with its own text.
-void showError(QWidget* parent, const std::exception& error);
+// One of the program's own errors, shown with its text. Only these: a
+// library's message is English and not written for the user.
+void showError(QWidget* parent, const UserError& error);
 
 // While set, messages go to the sink instead of a message box.
 using MessageSink = std::function<void(const QString&)>;

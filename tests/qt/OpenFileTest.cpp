@@ -5,6 +5,7 @@
 #include "platform/Messages.h"
 #include "shell/ControlUnit.h"
 #include "tests/support/Clips.h"
+#include "tests/support/Layout.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,10 +14,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 using namespace vt;
@@ -80,24 +83,18 @@ std::string OpenFileScreen::clip23_;
 
 }  // namespace
 
-TEST_F(OpenFileScreen, ControlsStandWhereTheyBelong)
+TEST_F(OpenFileScreen, StartsWithTheVideoToPickAndTheTextFileOff)
 {
     TfileOpen screen(&main_, main_.MediaPlayer1());
-    EXPECT_EQ(screen.size(), QSize(694, 472));
-    EXPECT_EQ(screen.windowTitle().toStdString(), "Veltrana时间轴");
-    EXPECT_EQ(screen.LabeledEdit1->geometry(), QRect(48, 112, 521, 21));
-    EXPECT_EQ(screen.Button1->geometry(), QRect(575, 110, 81, 25));
-    EXPECT_EQ(screen.ComboBox1->geometry(), QRect(488, 88, 81, 21));
-    EXPECT_EQ(screen.ProgressBar1->geometry(), QRect(384, 174, 185, 16));
-    EXPECT_EQ(screen.ButtonNext->geometry(), QRect(575, 416, 81, 25));
-    EXPECT_EQ(screen.ButtonNext->text().toStdString(), " 下一步 >");
+    EXPECT_EQ(screen.windowTitle(), OpenFileText::Caption);
+    EXPECT_EQ(screen.ButtonNext->text(), OpenFileText::Next);
     EXPECT_TRUE(screen.ButtonNext->isDefault());
     EXPECT_FALSE(screen.ComboBox1->isEnabled());
-    EXPECT_EQ(screen.ComboBox1->currentText().toStdString(), "  FPS");
+    EXPECT_EQ(screen.ComboBox1->currentText(), OpenFileText::FrameRateUnknown);
     EXPECT_TRUE(screen.Label4->isHidden());
     EXPECT_TRUE(screen.ProgressBar1->isHidden());
     EXPECT_TRUE(screen.CheckBox1->isChecked());
-    EXPECT_EQ(screen.CheckBox1->toolTip().toStdString(), "SRT不能保存无时间码的字幕");
+    EXPECT_EQ(screen.CheckBox1->toolTip(), OpenFileText::TextsInSrtTip);
     // first opening: paragraphs are the text layout, and the text-file controls are off
     EXPECT_TRUE(screen.RadioButton2->isChecked());
     EXPECT_FALSE(Project.OneLinePerSubtitle);
@@ -105,7 +102,23 @@ TEST_F(OpenFileScreen, ControlsStandWhereTheyBelong)
     EXPECT_FALSE(screen.Button5->isEnabled());
     EXPECT_EQ(Project.NextPage, 0);
     // the label sits above its box
-    EXPECT_LT(screen.LabeledEdit1Label->geometry().bottom(), 112);
+    EXPECT_LT(screen.LabeledEdit1Label->geometry().bottom(), screen.LabeledEdit1->geometry().top());
+}
+
+// Every state the screen shows: as it opens, with the text file's controls
+// on, and while the summary's bar runs.
+TEST_F(OpenFileScreen, NoControlCoversAnotherOrCutsItsCaption)
+{
+    TfileOpen screen(&main_, main_.MediaPlayer1());
+    // the design stacks "新建" two pixels into "打开" above it
+    const std::vector<std::pair<const QWidget*, const QWidget*>> designed = {{screen.Button4, screen.ButtonNew}};
+    screen.ComboBox1->setEditText(frameRateText(double(23.976f) + 0.0001));
+    EXPECT_EQ(testsupport::layoutFaults(screen, designed), std::vector<std::string>{}) << "as it opens";
+    screen.CheckBox1->setChecked(false);
+    EXPECT_EQ(testsupport::layoutFaults(screen, designed), std::vector<std::string>{}) << "texts from a text file";
+    screen.Label4->show();
+    screen.ProgressBar1->show();
+    EXPECT_EQ(testsupport::layoutFaults(screen, designed), std::vector<std::string>{}) << "while the summary is built";
 }
 
 TEST_F(OpenFileScreen, TheCheckBoxSwitchesBetweenTextsInTheSrtAndATextFile)
@@ -117,11 +130,11 @@ TEST_F(OpenFileScreen, TheCheckBoxSwitchesBetweenTextsInTheSrtAndATextFile)
     EXPECT_TRUE(screen.LabeledEdit4->isEnabled());
     EXPECT_TRUE(screen.RadioButton1->isEnabled());
     EXPECT_EQ(screen.LabeledEdit4->text().toStdString(), "/films/lines.txt");
-    EXPECT_EQ(screen.LabeledEdit3Label->text().toStdString(), "时间轴文件（*.srt）：");
+    EXPECT_EQ(screen.LabeledEdit3Label->text(), OpenFileText::SrtLabelTimesOnly);
     screen.CheckBox1->setChecked(true);
     EXPECT_FALSE(Project.TextFromTxtFile);
     EXPECT_TRUE(screen.LabeledEdit4->text().isEmpty());
-    EXPECT_EQ(screen.LabeledEdit3Label->text().toStdString(), "时间轴＆字幕文件（*.srt）：");
+    EXPECT_EQ(screen.LabeledEdit3Label->text(), OpenFileText::SrtLabelWithTexts);
     screen.RadioButton1->setChecked(true);
     EXPECT_TRUE(Project.OneLinePerSubtitle);
 }
@@ -158,7 +171,7 @@ TEST_F(OpenFileScreen, PickingAVideoFillsItsCompanionsAndMeasuresIt)
     answers = {QString::fromStdString(clip23_)};
     screen.Button1->click();
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].title.toStdString(), "指定");
+    EXPECT_EQ(requests[0].title, OpenFileText::Pick);
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(screen.LabeledEdit2->text().toStdString(), (dir_ / "film.wav").string());
     EXPECT_EQ(screen.LabeledEdit3->text().toStdString(), (dir_ / "film.srt").string());
@@ -177,7 +190,7 @@ TEST_F(OpenFileScreen, AVideoThePlayerCannotOpenKeepsTheFrameRate)
     screen.LabeledEdit2->setText("/keep/this.wav");
     answers = {QString::fromStdString(bogus.string())};
     screen.Button1->click();
-    EXPECT_EQ(messages, (std::vector<std::string>{"汗，格式不支持。"}));
+    EXPECT_EQ(messages, (std::vector<std::string>{OpenFileText::FormatNotSupported.toStdString()}));
     EXPECT_EQ(Project.FrameRate, 25.0f);
     EXPECT_EQ(screen.LabeledEdit2->text().toStdString(), "/keep/this.wav");
 }
@@ -191,7 +204,7 @@ TEST_F(OpenFileScreen, ATypedVideoIsNotMeasured)
     emit screen.LabeledEdit1->editingFinished();
     EXPECT_EQ(Project.VideoFileName, clip23_);
     screen.ButtonNext->click();
-    EXPECT_EQ(messages, (std::vector<std::string>{"视频格式不被支持。"}));
+    EXPECT_EQ(messages, (std::vector<std::string>{std::string(MsgFrameRateUnknown)}));
     EXPECT_EQ(screen.result(), 0);
     EXPECT_EQ(Project.NextPage, 0);
 }
@@ -225,20 +238,27 @@ TEST_F(OpenFileScreen, NextLoadsTheProjectWithTheProgressBarShowing)
     // a first press with a missing timeline fails and leaves the screen open
     screen.LabeledEdit3->setText(QString::fromStdString((dir_ / "missing.srt").string()));
     screen.ButtonNext->click();
-    EXPECT_EQ(messages, (std::vector<std::string>{"字幕文件不存在，请检查。"}));
+    EXPECT_EQ(messages, (std::vector<std::string>{std::string(MsgSubtitleFileMissing)}));
     EXPECT_EQ(screen.result(), 0);
 
-    // the second press loads; watch the bar while it does
+    // the second press loads; watch the bar while it does, and try "指定"
+    // meanwhile: the screen takes no input until the load has ended
     screen.LabeledEdit3->setText(QString::fromStdString((dir_ / "film.srt").string()));
     bool barSeen = false;
     QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] { barSeen = barSeen || screen.ProgressBar1->isVisible(); });
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!barSeen && screen.ProgressBar1->isVisible()) {
+            barSeen = true;
+            QTest::mouseClick(screen.Button1, Qt::LeftButton);
+        }
+    });
     watch.start(1);
     screen.show();
     screen.ButtonNext->click();
     watch.stop();
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_TRUE(barSeen);
+    EXPECT_EQ(requests.size(), 1u) << "a click during the load opened a dialog";
     EXPECT_EQ(screen.result(), QDialog::Accepted);
     EXPECT_EQ(Project.NextPage, 3);
     EXPECT_TRUE(fs::exists(dir_ / "film.ws"));
@@ -246,4 +266,44 @@ TEST_F(OpenFileScreen, NextLoadsTheProjectWithTheProgressBarShowing)
     EXPECT_EQ(Project.Timeline[0].StartFrame, 5);  // 200 ms at 23.976 fps
     EXPECT_EQ(Project.Timeline[1].Text, u"第二行");
     EXPECT_EQ(Project.WaveSummary.size(), 400u);
+}
+
+// "指定" measures the video; the load takes that length and measures again
+// only for a video the box names since (typed over the picked one).
+TEST_F(OpenFileScreen, TheLoadMeasuresOnlyAVideoThatWasNotPicked)
+{
+    if (clip23_.empty())
+        GTEST_SKIP() << "ffmpeg is not installed";
+    const fs::path folder = dir_ / "measured";  // no WAV here: the load needs the video's length
+    fs::create_directories(folder);
+    const std::string other = testclips::makeClip(folder, "other.avi", "25", 96, false);
+    struct Case {
+        const char* what;
+        std::function<void(TfileOpen&, const std::string& picked)> afterPicking;
+        int32_t lengthFrames;
+    };
+    const std::vector<Case> cases = {
+        // the length "指定" read stands, even once the file has changed
+        {"the picked video", [](TfileOpen&, const std::string& picked) { testclips::makeClip(fs::path(picked).parent_path(), "picked.avi", "25", 96, false); }, 48},
+        {"another video typed into the box", [&other](TfileOpen& screen, const std::string&) { screen.LabeledEdit1->setText(QString::fromStdString(other)); }, 96},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        resetProjectState(Project);
+        messages.clear();
+        const std::string picked = testclips::makeClip(folder, "picked.avi", "25", 48, false);
+        ASSERT_FALSE(picked.empty());
+        TfileOpen screen(&main_, main_.MediaPlayer1());
+        answers = {QString::fromStdString(picked)};
+        screen.Button1->click();
+        ASSERT_EQ(Project.FrameRate, 25.0f);
+        c.afterPicking(screen, picked);
+        screen.LabeledEdit3->setText(QString::fromStdString((dir_ / "film.srt").string()));
+        screen.ButtonNext->click();
+        EXPECT_TRUE(messages.empty());
+        ASSERT_EQ(screen.result(), QDialog::Accepted);
+        EXPECT_EQ(Project.VideoLengthFrames, c.lengthFrames);
+        // the placeholder summary: 200 bytes a second of film, and 600 more
+        EXPECT_EQ(Project.WaveSummary.size(), size_t(c.lengthFrames * 200 / 25 + 600));
+    }
 }

@@ -1,3 +1,4 @@
+#include "platform/BesideEventLoop.h"
 #include "platform/Dialogs.h"
 #include "platform/Look.h"
 #include "platform/Messages.h"
@@ -6,9 +7,22 @@
 #include "tests/support/Events.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFontInfo>
+#include <QPushButton>
+#include <QSpontaneKeyEvent>
 #include <QStringList>
+#include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <stdexcept>
+#include <thread>
+#include <utility>
+#include <vector>
 
 using namespace vt;
 using vt::testsupport::pumpEvents;
@@ -81,17 +95,140 @@ TEST(Dialogs, AnAnswererStandsInForThePerson)
 
 TEST(Messages, ASinkTakesTheExactText)
 {
+    const std::string message = "视频文件不存在，请检查。";
+    const std::string failure = "磁盘已满";
     QStringList got;
     setMessageSink([&](const QString& t) { got << t; });
-    showMessage(nullptr, std::string("视频文件不存在，请检查。"));
-    showError(nullptr, std::runtime_error("磁盘已满"));
+    showMessage(nullptr, message);
+    showError(nullptr, UserError(failure));
     setMessageSink(nullptr);
     ASSERT_EQ(got.size(), 2);
-    EXPECT_EQ(got[0].toStdString(), "视频文件不存在，请检查。");
-    EXPECT_EQ(got[1].toStdString(), "磁盘已满");
+    EXPECT_EQ(got[0].toStdString(), message);
+    EXPECT_EQ(got[1].toStdString(), failure);
 }
 
 TEST(Translations, MessageBoxButtonsSpeakChinese)
 {
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel").toStdString(), "取消");
+}
+
+namespace {
+
+// Waits, on whatever thread, until done() holds; false after five seconds.
+bool within5s(const std::function<bool()>& done)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > 5000)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+class PaintCounter : public QWidget {
+public:
+    std::atomic<int> paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent*) override { ++paints; }
+};
+
+// What a person does to a window: each returns whether it got through.
+std::vector<std::pair<const char*, std::function<bool(QPushButton&)>>> personsInput()
+{
+    auto clicks = [](QPushButton& button, const std::function<void()>& act) {
+        int clicked = 0;
+        QObject::connect(&button, &QPushButton::clicked, [&clicked] { ++clicked; });
+        act();
+        QObject::disconnect(&button, &QPushButton::clicked, nullptr, nullptr);
+        return clicked > 0;
+    };
+    return {
+        {"mouse click", [clicks](QPushButton& b) { return clicks(b, [&] { QTest::mouseClick(&b, Qt::LeftButton); }); }},
+        {"space bar", [clicks](QPushButton& b) { return clicks(b, [&] { QTest::keyClick(&b, Qt::Key_Space); }); }},
+        {"close box",
+         [](QPushButton& b) {
+             QCloseEvent close;
+             QSpontaneKeyEvent::setSpontaneous(&close);
+             QApplication::instance()->notify(b.windowHandle(), &close);
+             return !b.isVisible();
+         }},
+    };
+}
+
+}  // namespace
+
+TEST(BesideEventLoop, WorkRunsOnAThreadOfItsOwnWhileWindowsPaint)
+{
+    PaintCounter window;
+    window.resize(100, 100);
+    window.show();
+    pumpEvents(50);
+
+    std::thread::id workThread;
+    bool repainted = false;
+    int posted = 0;
+    runBesideEventLoop([&] {
+        workThread = std::this_thread::get_id();
+        const int before = window.paints;
+        runOnGuiThread([&] { window.update(); });
+        repainted = within5s([&] { return window.paints > before; });
+        for (int i = 0; i < 100; ++i)
+            postToGuiThread(&window, [&posted] { ++posted; });
+    });
+    EXPECT_NE(workThread, std::this_thread::get_id());
+    EXPECT_TRUE(repainted) << "the window did not repaint while the work ran";
+    // every call the work posted has arrived when it returns
+    EXPECT_EQ(posted, 100);
+}
+
+TEST(BesideEventLoop, NoInputReachesAWindowUntilTheWorkHasEnded)
+{
+    for (const auto& [how, act] : personsInput()) {
+        SCOPED_TRACE(how);
+        QPushButton button(QStringLiteral("x"));
+        button.show();
+        pumpEvents(20);
+        button.setFocus();
+
+        bool gotThrough = true;
+        runBesideEventLoop([&, act = act] { runOnGuiThread([&] { gotThrough = act(button); }); });
+        EXPECT_FALSE(gotThrough) << "input reached the window during the work";
+        EXPECT_TRUE(act(button)) << "input stays blocked after the work";
+    }
+}
+
+TEST(BesideEventLoop, FailuresComeBackToTheCallerWithTheirType)
+{
+    // thrown by the work itself
+    EXPECT_THROW(runBesideEventLoop([] { throw std::invalid_argument("stoi"); }), std::invalid_argument);
+
+    // thrown on the GUI thread: the work sees it first, and may let it go on
+    Qt::HANDLE threadOfCall = nullptr;
+    bool workSawIt = false;
+    EXPECT_THROW(runBesideEventLoop([&] {
+                     try {
+                         runOnGuiThread([&] {
+                             threadOfCall = QThread::currentThreadId();
+                             throw UserError("磁盘已满");
+                         });
+                     } catch (const UserError&) {
+                         workSawIt = true;
+                         throw;
+                     }
+                 }),
+                 UserError);
+    EXPECT_TRUE(workSawIt);
+    EXPECT_EQ(threadOfCall, QThread::currentThreadId());
+
+    // and the input is back afterwards
+    QPushButton button(QStringLiteral("x"));
+    button.show();
+    pumpEvents(20);
+    int clicks = 0;
+    QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
+    QTest::mouseClick(&button, Qt::LeftButton);
+    EXPECT_EQ(clicks, 1);
 }
