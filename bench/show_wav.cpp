@@ -69,8 +69,10 @@ void ShowWavColumns(benchmark::State& state)
     const Film& f = film();
     const int32_t width = int32_t(state.range(0));
     const int32_t position = middlePosition();
+    WaveViewState view;
+    view.WaveWidth = width;
     for (auto _ : state) {
-        WavePicture pic = ShowWav({f.summary, f.marks, f.timeline, f.count, Rate, position, f.count / 2, 0, width});
+        WavePicture pic = ShowWav({f.summary, f.marks, f.timeline, f.count, Rate, position, f.count / 2, 0}, view);
         benchmark::DoNotOptimize(pic.Columns.data());
     }
     state.counters["lines"] = f.count;
@@ -81,13 +83,12 @@ void RefreshWithLookup(benchmark::State& state)
     const Film& f = film();
     const int32_t width = int32_t(state.range(0));
     const int32_t position = middlePosition();
-    LineLookup view;
+    WaveViewState view;
     view.WaveWidth = width;
     view.WaveViewStart = summaryIndexOfFrame(position, Rate) - width;
     for (auto _ : state) {
         const int32_t line = GetCurrLineNumb(f.timeline, f.count, f.marks, Rate, view, position);
-        WavePicture pic = ShowWav({f.summary, f.marks, f.timeline, f.count, Rate, position, line, 0, width});
-        view.WaveViewStart = pic.WaveViewStart;
+        WavePicture pic = ShowWav({f.summary, f.marks, f.timeline, f.count, Rate, position, line, 0}, view);
         benchmark::DoNotOptimize(pic.Columns.data());
     }
 }

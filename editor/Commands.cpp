@@ -80,7 +80,7 @@ constexpr ClickRule VideoClickTable[] = {
 // A press on the video counts only this far above the window's bottom edge.
 constexpr int32_t VideoClickMarginFromOuterHeight = 300;
 
-ClickRegion regionOf(int64_t index, const CurrentLineView& view)
+ClickRegion regionOf(int64_t index, const WaveViewState& view)
 {
     if (index < view.CurrentInIndex)
         return ClickRegion::BeforeIn;
@@ -113,7 +113,7 @@ int32_t framesBetween(int64_t toIndex, int64_t fromIndex, float frameRate)
 }
 
 // The move a click makes with the point at summary index `point`.
-EditCommand clickCommand(ClickMove move, int64_t point, const CurrentLineView& view, float frameRate,
+EditCommand clickCommand(ClickMove move, int64_t point, const WaveViewState& view, float frameRate,
                          const ByteArray* marks)
 {
     switch (move) {
@@ -132,7 +132,7 @@ EditCommand clickCommand(ClickMove move, int64_t point, const CurrentLineView& v
     return {};
 }
 
-bool noCurrentLine(const CurrentLineView& view)
+bool noCurrentLine(const WaveViewState& view)
 {
     return view.CurrentInIndex < 0 || view.CurrentOutIndex < 0;
 }
@@ -234,30 +234,29 @@ std::span<const ClickRule> videoClickRules()
     return VideoClickTable;
 }
 
-int32_t previousLineEnd(int32_t inIndex, int32_t waveViewStart, const ByteArray& WaveMarks)
+int32_t previousLineEnd(int32_t inIndex, int32_t waveViewStart, const ByteArray& waveMarks)
 {
     int64_t i = int64_t{inIndex} - 2;
-    while (i > waveViewStart && !coveredAt(WaveMarks, i))
+    while (i > waveViewStart && !coveredAt(waveMarks, i))
         i -= 2;
     return clampToInt32(i);
 }
 
-CommandOutcome PaintBoxWavMouseDown(MouseButton button, int32_t WaveMouseX,
-                                    const CurrentLineView& view, float frameRate)
+CommandOutcome PaintBoxWavMouseDown(MouseButton button, const WaveViewState& view, float frameRate)
 {
     CommandOutcome out;
     out.wavIntervalMs = ImmediateRefreshMs;
     if (noCurrentLine(view))
         return out;
-    const int64_t x = int64_t{view.WaveViewStart} + 2 * int64_t{WaveMouseX};
+    const int64_t x = int64_t{view.WaveViewStart} + 2 * int64_t{view.WaveMouseX};
     const ClickMove move = ruleFor(WaveClickTable, regionOf(x, view), button);
     out.command = clickCommand(move, x, view, frameRate, nullptr);
     return out;
 }
 
 CommandOutcome FormMouseDown(MouseButton button, int32_t y, int32_t outerHeight,
-                             int32_t playerPosition, float frameRate, const CurrentLineView& view,
-                             const ByteArray& WaveMarks)
+                             int32_t playerPosition, float frameRate, const WaveViewState& view,
+                             const ByteArray& waveMarks)
 {
     CommandOutcome out;
     if (int64_t{y} > int64_t{outerHeight} - VideoClickMarginFromOuterHeight)
@@ -268,22 +267,22 @@ CommandOutcome FormMouseDown(MouseButton button, int32_t y, int32_t outerHeight,
         return out;
     const int64_t p = summaryIndexOfFrame(playerPosition, frameRate);
     const ClickMove move = ruleFor(VideoClickTable, regionOf(p, view), button);
-    out.command = clickCommand(move, p, view, frameRate, &WaveMarks);
+    out.command = clickCommand(move, p, view, frameRate, &waveMarks);
     return out;
 }
 
-EditChoice CheckBoxTimeClick(EditChoice choice)
+EditColumns CheckBoxTimeClick(EditColumns columns)
 {
-    if (!choice.texts && !choice.times)
-        choice.texts = true;
-    return choice;
+    if (!columns.Texts && !columns.Times)
+        columns.Texts = true;
+    return columns;
 }
 
-EditChoice CheckBoxTextClick(EditChoice choice)
+EditColumns CheckBoxTextClick(EditColumns columns)
 {
-    if (!choice.times && !choice.texts)
-        choice.times = true;
-    return choice;
+    if (!columns.Times && !columns.Texts)
+        columns.Times = true;
+    return columns;
 }
 
 ButtonAction buttonAction(EditorButton button)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/ProjectState.h"
+#include "editor/EditorState.h"
 #include "editor/PlayControl.h"
 
 #include <cstdint>
@@ -157,48 +158,35 @@ struct ClickRule {
 std::span<const ClickRule> waveClickRules();
 std::span<const ClickRule> videoClickRules();
 
-// The current line as the last waveform refresh left it (summary indices;
-// In and Out are -1 when there was no current line).
-struct CurrentLineView {
-    int32_t WaveViewStart = 0;
-    int32_t CurrentInIndex = -1;
-    int32_t CurrentOutIndex = -1;
-};
+// "End of the previous line": from inIndex - 2 leftwards in steps of 2
+// while the index is right of waveViewStart and uncovered; the index where
+// that stops.
+int32_t previousLineEnd(int32_t inIndex, int32_t waveViewStart, const ByteArray& waveMarks);
 
-// "End of the previous line": from In - 2 leftwards in steps of 2 while the
-// index is right of WaveViewStart and uncovered; the index where that stops.
-int32_t previousLineEnd(int32_t inIndex, int32_t waveViewStart, const ByteArray& WaveMarks);
-
-// A button pressed on the waveform strip; the pointer's index is
-// WaveViewStart + 2 x WaveMouseX. Acts also while Edit1 is open. With no
+// A button pressed on the waveform strip, at the pointer's last place: the
+// summary index view.WaveViewStart + 2 x view.WaveMouseX, against the current
+// line the last refresh left in view. Acts also while Edit1 is open. With no
 // current line shown (In or Out below 0) a press moves nothing: the move's
 // own lookup may find a line the refresh did not, and a distance measured
 // from index -1 would throw that line across the timeline.
-CommandOutcome PaintBoxWavMouseDown(MouseButton button, int32_t WaveMouseX,
-                                    const CurrentLineView& view, float frameRate);
+CommandOutcome PaintBoxWavMouseDown(MouseButton button, const WaveViewState& view, float frameRate);
 
 // A button pressed on the video (the window's own area): acts on the play
 // position. Ignored below the window's outer height minus 300 pixels, and,
 // like a press on the waveform, when no current line is shown. Throws
 // std::invalid_argument for a frame rate that is not positive.
 CommandOutcome FormMouseDown(MouseButton button, int32_t y, int32_t outerHeight,
-                             int32_t playerPosition, float frameRate, const CurrentLineView& view,
-                             const ByteArray& WaveMarks);
+                             int32_t playerPosition, float frameRate, const WaveViewState& view,
+                             const ByteArray& waveMarks);
 
 // ---------------------------------------------------------------------------
 // Check boxes: what insertion and deletion act on. One always stays ticked.
 
-struct EditChoice {
-    bool times;  // CheckBoxTime
-    bool texts;  // CheckBoxText
-
-    friend bool operator==(const EditChoice&, const EditChoice&) = default;
-};
-
-// The boxes after CheckBoxTime has changed to choice.times.
-EditChoice CheckBoxTimeClick(EditChoice choice);
-// The boxes after CheckBoxText has changed to choice.texts.
-EditChoice CheckBoxTextClick(EditChoice choice);
+// The boxes after CheckBoxTime has changed to columns.Times; the window sets
+// both boxes from the result.
+EditColumns CheckBoxTimeClick(EditColumns columns);
+// The boxes after CheckBoxText has changed to columns.Texts.
+EditColumns CheckBoxTextClick(EditColumns columns);
 
 // ---------------------------------------------------------------------------
 // Buttons of the bottom row

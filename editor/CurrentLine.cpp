@@ -7,11 +7,11 @@
 namespace vt {
 
 int32_t GetCurrLineNumb(const TimelineArray& timeline, int32_t timelineCount, const ByteArray& waveMarks,
-                        float frameRate, const LineLookup& view, int32_t Fram)
+                        float frameRate, const WaveViewState& view, int32_t playPosition)
 {
     requirePositiveFrameRate(frameRate);
     const int64_t anchor = view.MouseOverWave ? int64_t(view.WaveViewStart) + 2 * int64_t(view.WaveMouseX)
-                                              : summaryIndexOfFrame(Fram, frameRate);
+                                              : summaryIndexOfFrame(playPosition, frameRate);
     const int64_t rightLimit = std::min<int64_t>(int64_t(view.WaveViewStart) + 2 * int64_t(view.WaveWidth),
                                                  int64_t(waveMarks.size()) - 1);
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/ProjectState.h"
+#include "editor/EditorState.h"
 
 #include <cstdint>
 #include <functional>
@@ -18,23 +19,17 @@ inline constexpr int32_t TimelineGrowth = 256;
 // so 0.12 s of subtitle) before a candidate line is taken.
 inline constexpr int32_t CoveredBytesToCount = 12;
 
-// What the lookup reads of the editor's waveform view, as the last refresh
-// and the pointer left it.
-struct LineLookup {
-    bool MouseOverWave = false;     // anchor at the pointer instead of the play position
-    int32_t WaveMouseX = 0;         // pointer X over PaintBoxWav, in pixels
-    int32_t WaveViewStart = 0;      // summary index of the strip's column 0
-    int32_t WaveWidth = 556;        // strip width in pixels; each shows 2 indices
-    bool PreferPreviousLine = false;  // take the candidate before the anchor when there is one
-};
-
-// The slot of the current line for play position Fram, or -1. Only lines
-// the waveform view shows take part. The slot scan can end on a free slot
-// when the chosen point lies after every used line; that counts as no
-// current line, so the result is then -1 and no operation acts on a free
-// slot. Throws std::invalid_argument for a frame rate that is not positive.
+// The slot of the current line at the play position, or -1. The anchor is
+// the play position, or the pointer while view.MouseOverWave is set; only
+// lines the waveform view shows take part (from view.WaveViewStart across
+// view.WaveWidth columns). The chosen point belongs to the first line that
+// has not ended before it, so a point on a line's last frame is that line.
+// The slot scan can end on a free slot when the chosen point lies after
+// every used line; that counts as no current line, so the result is then -1
+// and no operation acts on a free slot. Throws std::invalid_argument for a
+// frame rate that is not positive.
 int32_t GetCurrLineNumb(const TimelineArray& timeline, int32_t timelineCount, const ByteArray& waveMarks,
-                        float frameRate, const LineLookup& view, int32_t Fram);
+                        float frameRate, const WaveViewState& view, int32_t playPosition);
 
 // The frame the player is to step to for Page Down / R: the start of the
 // first line that lies wholly after the play position; empty when there is

@@ -102,8 +102,8 @@ std::u16string placeholderText(int32_t slot)
     return text;
 }
 
-int32_t moveTimeLine(TimelineState& s, const LineLookup& view, int32_t playPosition, int32_t mediaLength,
-                     int32_t MoveTimeIn, int32_t moveTimeOut)
+int32_t moveTimeLine(TimelineState& s, const WaveViewState& view, int32_t playPosition, int32_t mediaLength,
+                     int32_t moveTimeIn, int32_t moveTimeOut)
 {
     requireCountsWithinArray(s);
     const int32_t a = GetCurrLineNumb(s.Timeline, s.TimelineCount, s.WaveMarks, s.FrameRate, view, playPosition);
@@ -126,10 +126,10 @@ int32_t moveTimeLine(TimelineState& s, const LineLookup& view, int32_t playPosit
     const int64_t fitHigh = isLast ? std::max(high, low + minimum) : high;
 
     unmarkLine(s.WaveMarks, line, s.FrameRate);
-    in += MoveTimeIn;
+    in += moveTimeIn;
     out += moveTimeOut;
 
-    if (int64_t(MoveTimeIn) + moveTimeOut == 0) {
+    if (int64_t(moveTimeIn) + moveTimeOut == 0) {
         if (out > fitHigh) {
             in -= out - fitHigh;
             out = fitHigh;
@@ -142,8 +142,8 @@ int32_t moveTimeLine(TimelineState& s, const LineLookup& view, int32_t playPosit
             out += widen;
         }
     }
-    if (MoveTimeIn == moveTimeOut) {
-        if (MoveTimeIn > 0) {
+    if (moveTimeIn == moveTimeOut) {
+        if (moveTimeIn > 0) {
             if (out > shiftHigh) {
                 in -= out - shiftHigh;
                 out = shiftHigh;
@@ -153,15 +153,15 @@ int32_t moveTimeLine(TimelineState& s, const LineLookup& view, int32_t playPosit
             in = low;
         }
     }
-    if (MoveTimeIn != 0 && moveTimeOut == 0) {
-        if (MoveTimeIn > 0) {
+    if (moveTimeIn != 0 && moveTimeOut == 0) {
+        if (moveTimeIn > 0) {
             if (out - in < minimum)
                 in = out - minimum;
         } else if (in < low) {
             in = low;
         }
     }
-    if (MoveTimeIn == 0 && moveTimeOut != 0) {
+    if (moveTimeIn == 0 && moveTimeOut != 0) {
         if (moveTimeOut > 0) {
             if (out > fitHigh) {
                 in -= out - fitHigh;
@@ -264,7 +264,7 @@ void procDel(TimelineState& s, int32_t currentLine, EditColumns columns)
 }
 
 std::optional<TextEdit> beginTextEdit(const TimelineArray& timeline, int32_t timelineCount,
-                                      const ByteArray& waveMarks, float frameRate, const LineLookup& view,
+                                      const ByteArray& waveMarks, float frameRate, const WaveViewState& view,
                                       int32_t playPosition)
 {
     const int32_t line = GetCurrLineNumb(timeline, timelineCount, waveMarks, frameRate, view, playPosition);

@@ -6,6 +6,7 @@
 
 #include "core/ProjectState.h"
 #include "editor/CurrentLine.h"
+#include "editor/EditorState.h"
 
 #include <cstdint>
 #include <functional>
@@ -29,19 +30,12 @@ struct TimelineState {
 
 TimelineState timelineStateOf(ProjectState& project);
 
-// The two check boxes beside "增/删:": which columns insertion and deletion
-// act on. The window keeps at least one of them ticked.
-struct EditColumns {
-    bool Times = true;   // CheckBoxTime
-    bool Texts = true;   // CheckBoxText
-};
-
 // The placeholder text a new line gets: 第N行, N counted from 1.
 inline constexpr std::u16string_view PlaceholderTextBefore = u"第";
 inline constexpr std::u16string_view PlaceholderTextAfter = u"行";
 std::u16string placeholderText(int32_t slot);
 
-// Adds MoveTimeIn to the current line's in-point and moveTimeOut to its
+// Adds moveTimeIn to the current line's in-point and moveTimeOut to its
 // out-point, then brings it back within its neighbours: a shift stops
 // against them keeping its length, a stretch past the next line grows
 // towards the front, and a line moved at one end keeps at least
@@ -51,8 +45,8 @@ std::u16string placeholderText(int32_t slot);
 // looked up first (play position, or
 // the pointer while it is over the waveform); the result is that line, or
 // -1 when there is none and nothing changed.
-int32_t moveTimeLine(TimelineState& state, const LineLookup& view, int32_t playPosition, int32_t mediaLength,
-                     int32_t MoveTimeIn, int32_t moveTimeOut);
+int32_t moveTimeLine(TimelineState& state, const WaveViewState& view, int32_t playPosition, int32_t mediaLength,
+                     int32_t moveTimeIn, int32_t moveTimeOut);
 
 struct InsertResult {
     int32_t CurrentLine = -1;   // the new line's slot, or the current line passed in
@@ -88,7 +82,7 @@ struct TextEdit {
 // position; empty when there is none. The caller stores the slot (or -1) as
 // the current line.
 std::optional<TextEdit> beginTextEdit(const TimelineArray& timeline, int32_t timelineCount,
-                                      const ByteArray& waveMarks, float frameRate, const LineLookup& view,
+                                      const ByteArray& waveMarks, float frameRate, const WaveViewState& view,
                                       int32_t playPosition);
 
 // Enter in the edit field: stores the text in the current line's slot, or,

@@ -53,11 +53,13 @@ int32_t envelopeRise(int32_t n)
     return rise;
 }
 
-WavePicture ShowWav(const WaveViewInput& in)
+WavePicture ShowWav(const WaveViewInput& in, WaveViewState& view)
 {
     requirePositiveFrameRate(in.FrameRate);
     WavePicture pic;
-    const int32_t width = std::max(in.WaveWidth, 0);
+    const int32_t width = std::max(view.WaveWidth, 0);
+    int32_t inIndex = -1;
+    int32_t outIndex = -1;
 
     pic.LabelTime = FrameToTime(in.PlayPosition, in.FrameRate);
     const int32_t line = in.CurrentLine;
@@ -66,8 +68,8 @@ WavePicture ShowWav(const WaveViewInput& in)
         pic.LabeltxtText = entry.Text;
         pic.LabelTimeIn = FrameToTime(entry.StartFrame, in.FrameRate);
         pic.LabelTimeOut = FrameToTime(entry.EndFrame, in.FrameRate);
-        pic.CurrentInIndex = roundedIndex(entry.StartFrame, in.FrameRate);
-        pic.CurrentOutIndex = roundedIndex(entry.EndFrame, in.FrameRate);
+        inIndex = roundedIndex(entry.StartFrame, in.FrameRate);
+        outIndex = roundedIndex(entry.EndFrame, in.FrameRate);
         pic.ShowTimeLabels = true;
     } else {
         pic.LabeltxtText = NoSubtitleText;
@@ -87,10 +89,12 @@ WavePicture ShowWav(const WaveViewInput& in)
         if (s % 2 != 0)
             ++s;
     }
-    pic.WaveViewStart = int32_t(s);
+    view.WaveViewStart = int32_t(s);
+    view.CurrentInIndex = inIndex;
+    view.CurrentOutIndex = outIndex;
 
     const float gain = waveGain(in.WaveScale);
-    pic.LabeltxtFont = (pic.CurrentInIndex <= p && p <= pic.CurrentOutIndex) ? InsideLineFont : OutsideLineFont;
+    pic.LabeltxtFont = (inIndex <= p && p <= outIndex) ? InsideLineFont : OutsideLineFont;
 
     pic.Columns.resize(size_t(width));
     const uint8_t* summary = in.WaveSummary.data();
@@ -117,7 +121,7 @@ WavePicture ShowWav(const WaveViewInput& in)
         ColumnClass cls;
         if (near)
             cls = marked ? ColumnClass::NearMarked : ColumnClass::Near;
-        else if (pic.CurrentInIndex <= r && r <= pic.CurrentOutIndex)
+        else if (inIndex <= r && r <= outIndex)
             cls = ColumnClass::Inside;
         else
             cls = marked ? ColumnClass::Marked : ColumnClass::Plain;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/ProjectState.h"
+#include "editor/EditorState.h"
 
 #include <array>
 #include <cstdint>
@@ -74,13 +75,11 @@ struct WaveViewInput {
     int32_t PlayPosition = 0;   // frames
     int32_t CurrentLine = -1;   // as the lookup found it; a free slot counts as none
     int32_t WaveScale = 0;      // TrackBar2 position, -10 .. 10
-    int32_t WaveWidth = 556;    // strip width in pixels
 };
 
+// What the window paints and shows; the view's position and the current
+// line's extent go to the WaveViewState instead.
 struct WavePicture {
-    int32_t WaveViewStart = 0;     // summary index of column 0, even
-    int32_t CurrentInIndex = -1;   // current line's in and out points as summary indices, -1 without one
-    int32_t CurrentOutIndex = -1;
     int32_t PlayIndex = 0;         // play position as an even summary index
     std::string LabelTime;         // HH:MM:SS,mmm of the play position
     std::u16string LabeltxtText;   // stored text ("^p" shows as is) or NoSubtitleText
@@ -98,9 +97,13 @@ float waveGain(int32_t waveScale);
 // 1, 24 for 2..3, 28 for 4..7, 30 for 8..15, 31 for 16 and more.
 int32_t envelopeRise(int32_t n);
 
-// The whole refresh. A summary shorter than two bytes per column starts the
+// The whole refresh, view.WaveWidth columns wide. Writes the view's start and
+// the current line's in- and out-point (rounded to summary indices, -1 with
+// no current line) into view, where the mouse-button commands and the next
+// lookup read them. A summary shorter than two bytes per column starts the
 // view at 0 and leaves the columns past its end black. Throws
-// std::invalid_argument for a frame rate that is not positive.
-WavePicture ShowWav(const WaveViewInput& in);
+// std::invalid_argument for a frame rate that is not positive, leaving view
+// as it was.
+WavePicture ShowWav(const WaveViewInput& in, WaveViewState& view);
 
 }  // namespace vt

@@ -33,6 +33,24 @@ constexpr int32_t QtKeyPageUp = 0x01000016, QtKeyPageDown = 0x01000017, QtKeyIns
                   QtKeyEscape = 0x01000000, QtKeyReturn = 0x01000004;
 constexpr int32_t QtShift = 0x02000000, QtCtrl = 0x04000000, QtKeypad = 0x20000000;
 
+// The view a refresh left: the strip from index viewStart, the current line
+// from index in to index out, the pointer last at mouseX.
+WaveViewState shown(int32_t viewStart, int32_t in, int32_t out, int32_t mouseX = 0)
+{
+    WaveViewState view;
+    view.WaveViewStart = viewStart;
+    view.CurrentInIndex = in;
+    view.CurrentOutIndex = out;
+    view.WaveMouseX = mouseX;
+    return view;
+}
+
+WaveViewState pointerAt(WaveViewState view, int32_t mouseX)
+{
+    view.WaveMouseX = mouseX;
+    return view;
+}
+
 EditCommand qtKeyCommand(int32_t qtKey, int32_t step = 2)
 {
     return keyCommand(qtKeyToVirtualKey(qtKey), step);
@@ -129,7 +147,7 @@ TEST(Wheel, OneStepOfTheOutPoint)
 
 TEST(WaveformClick, ButtonsByPlace)
 {
-    const CurrentLineView view{1000, 1200, 1400};
+    const WaveViewState view = shown(1000, 1200, 1400);
     using B = MouseButton;
     struct Case { B button; int32_t mouseX; EditCommand command; };
     const Case cases[] = {
@@ -144,7 +162,7 @@ TEST(WaveformClick, ButtonsByPlace)
         {B::Right, 300, move(0, 25, 1600)},
     };
     for (const Case& c : cases) {
-        const CommandOutcome o = PaintBoxWavMouseDown(c.button, c.mouseX, view, 25.0f);
+        const CommandOutcome o = PaintBoxWavMouseDown(c.button, pointerAt(view, c.mouseX), 25.0f);
         EXPECT_EQ(o.command, c.command) << int(c.button) << " at " << c.mouseX;
         EXPECT_EQ(o.wavIntervalMs, 10);
     }
@@ -153,19 +171,19 @@ TEST(WaveformClick, ButtonsByPlace)
 TEST(WaveformClick, NegativeDistancesTruncateTowardZero)
 {
     // 3 and 10 indices before an odd in-point: -0.375 and -1.25 frames
-    EXPECT_EQ(PaintBoxWavMouseDown(MouseButton::Left, 100, {1000, 1203, 1400}, 25.0f).command,
+    EXPECT_EQ(PaintBoxWavMouseDown(MouseButton::Left, shown(1000, 1203, 1400, 100), 25.0f).command,
               move(0, 0, 1200));
-    EXPECT_EQ(PaintBoxWavMouseDown(MouseButton::Left, 100, {1000, 1210, 1400}, 25.0f).command,
+    EXPECT_EQ(PaintBoxWavMouseDown(MouseButton::Left, shown(1000, 1210, 1400, 100), 25.0f).command,
               move(-1, 0, 1200));
-    EXPECT_EQ(PaintBoxWavMouseDown(MouseButton::Right, 300, {1000, 1200, 1400}, 29.97f).command,
+    EXPECT_EQ(PaintBoxWavMouseDown(MouseButton::Right, shown(1000, 1200, 1400, 300), 29.97f).command,
               move(0, 29, 1600));
 }
 
 TEST(WaveformClick, NoCurrentLineMovesNothing)
 {
-    const CurrentLineView none{1000, -1, -1};
+    const WaveViewState none = shown(1000, -1, -1);
     for (MouseButton b : {MouseButton::Left, MouseButton::Right}) {
-        EXPECT_EQ(PaintBoxWavMouseDown(b, 300, none, 25.0f).command, EditCommand{});
+        EXPECT_EQ(PaintBoxWavMouseDown(b, pointerAt(none, 300), 25.0f).command, EditCommand{});
         EXPECT_EQ(FormMouseDown(b, 100, 600, 200, 25.0f, none, ByteArray(4000, 0)).command,
                   EditCommand{});
     }
@@ -173,7 +191,7 @@ TEST(WaveformClick, NoCurrentLineMovesNothing)
 
 TEST(VideoClick, ButtonsByPlayPosition)
 {
-    const CurrentLineView view{1000, 1200, 1400};
+    const WaveViewState view = shown(1000, 1200, 1400);
     ByteArray marks(4000, 0);
     for (int i = 1000; i <= 1100; ++i) marks[i] = 1;  // the line before ends at index 1100
     using B = MouseButton;
@@ -197,7 +215,7 @@ TEST(VideoClick, ButtonsByPlayPosition)
 
 TEST(VideoClick, IgnoredBelowOuterHeightMinus300)
 {
-    const CurrentLineView view{1000, 1200, 1400};
+    const WaveViewState view = shown(1000, 1200, 1400);
     const ByteArray marks(4000, 0);
     EXPECT_EQ(FormMouseDown(MouseButton::Left, 300, 600, 180, 25.0f, view, marks).command,
               move(0, 5, 1440));
@@ -226,12 +244,12 @@ TEST(VideoClick, EndOfThePreviousLine)
 
 TEST(CheckBoxes, OneStaysTicked)
 {
-    EXPECT_EQ(CheckBoxTimeClick({false, false}), (EditChoice{false, true}));
-    EXPECT_EQ(CheckBoxTimeClick({false, true}), (EditChoice{false, true}));
-    EXPECT_EQ(CheckBoxTimeClick({true, false}), (EditChoice{true, false}));
-    EXPECT_EQ(CheckBoxTextClick({false, false}), (EditChoice{true, false}));
-    EXPECT_EQ(CheckBoxTextClick({true, false}), (EditChoice{true, false}));
-    EXPECT_EQ(CheckBoxTextClick({true, true}), (EditChoice{true, true}));
+    EXPECT_EQ(CheckBoxTimeClick({false, false}), (EditColumns{false, true}));
+    EXPECT_EQ(CheckBoxTimeClick({false, true}), (EditColumns{false, true}));
+    EXPECT_EQ(CheckBoxTimeClick({true, false}), (EditColumns{true, false}));
+    EXPECT_EQ(CheckBoxTextClick({false, false}), (EditColumns{true, false}));
+    EXPECT_EQ(CheckBoxTextClick({true, false}), (EditColumns{true, false}));
+    EXPECT_EQ(CheckBoxTextClick({true, true}), (EditColumns{true, true}));
 }
 
 // ---------------------------------------------------------------------------

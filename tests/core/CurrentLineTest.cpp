@@ -27,7 +27,8 @@ struct Lines {
     // The line under a pointer at x over a view starting at viewStart.
     int32_t atPointer(int32_t x, int32_t viewStart = 0, bool preferPrevious = false) const
     {
-        LineLookup view{true, x, viewStart, 556, preferPrevious};
+        WaveViewState view{.MouseOverWave = true, .WaveMouseX = x, .WaveViewStart = viewStart,
+                           .PreferPreviousLine = preferPrevious};
         return GetCurrLineNumb(timeline, count, marks, 25.0f, view, 0);
     }
 };
@@ -40,7 +41,7 @@ TEST(CurrentLine, AnchorJustInsideALongLine)
     Lines f({{25, 49}, {50, 100}});
     EXPECT_EQ(f.atPointer(205), 1);   // 0.05 s into line 1
     // the play position 0.04 s into it, pointer off the strip
-    EXPECT_EQ(GetCurrLineNumb(f.timeline, f.count, f.marks, 25.0f, LineLookup{}, 51), 1);
+    EXPECT_EQ(GetCurrLineNumb(f.timeline, f.count, f.marks, 25.0f, WaveViewState{}, 51), 1);
 }
 
 TEST(CurrentLine, MidpointGoesToTheLaterLineUnlessThePreviousIsPreferred)
@@ -83,7 +84,7 @@ TEST(CurrentLine, PointAfterEveryLineNamesNoSlot)
     EXPECT_EQ(f.atPointer(90), -1);
     f.timeline.resize(1);   // in a full array the scan stops at the last, used slot
     EXPECT_EQ(f.atPointer(90), 0);
-    EXPECT_THROW(GetCurrLineNumb(f.timeline, 1, f.marks, 0.0f, LineLookup{}, 0), std::invalid_argument);
+    EXPECT_THROW(GetCurrLineNumb(f.timeline, 1, f.marks, 0.0f, WaveViewState{}, 0), std::invalid_argument);
 }
 
 TEST(CurrentLine, PageDownAndPageUp)

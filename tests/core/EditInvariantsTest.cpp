@@ -132,9 +132,9 @@ private:
     }
 
     // The view and current line a refresh at this position leaves.
-    LineLookup refresh(int32_t position)
+    WaveViewState refresh(int32_t position)
     {
-        LineLookup view;
+        WaveViewState view;
         view.WaveViewStart = viewStart_;
         view.WaveWidth = width_;
         if (chance(40)) {
@@ -142,9 +142,8 @@ private:
             view.WaveMouseX = uniform(0, width_ - 1);
         }
         currentLine_ = GetCurrLineNumb(timeline_, count_, marks_, rate_, view, position);
-        WavePicture pic = ShowWav({summary_, marks_, timeline_, count_, rate_, position, currentLine_, 0, width_});
-        viewStart_ = pic.WaveViewStart;
-        view.WaveViewStart = viewStart_;
+        ShowWav({summary_, marks_, timeline_, count_, rate_, position, currentLine_, 0}, view);
+        viewStart_ = view.WaveViewStart;
         view.PreferPreviousLine = chance(10);
         return view;
     }
@@ -162,7 +161,7 @@ private:
     std::string randomStep()
     {
         const int32_t position = randomPosition();
-        const LineLookup view = refresh(position);
+        const WaveViewState view = refresh(position);
         std::ostringstream what;
         what << "rate " << rate_ << ", media " << mediaLength_ << ", position " << position << ", line "
              << currentLine_;
@@ -205,7 +204,7 @@ private:
             }
         } else {
             what << ", text edit";
-            LineLookup onLabel = view;
+            WaveViewState onLabel = view;
             onLabel.MouseOverWave = false;
             std::optional<TextEdit> edit = beginTextEdit(timeline_, count_, marks_, rate_, onLabel, position);
             currentLine_ = edit ? edit->Slot : -1;

@@ -61,7 +61,7 @@ struct Project25 {
     }
 
     // The view a refresh at this play position leaves, pointer off the strip.
-    static LineLookup viewAt(int32_t frame) { return LineLookup{false, 0, std::max(0, frame * 8 - 556), 556, false}; }
+    static WaveViewState viewAt(int32_t frame) { return WaveViewState{.WaveViewStart = std::max(0, frame * 8 - 556)}; }
 
     int32_t move(int32_t position, int32_t mediaLength, int32_t in, int32_t out)
     {
@@ -118,7 +118,7 @@ TEST(EditOpsMove, WhichLineMoves)
     EXPECT_EQ(p.move(1000, 5000, 10, 10), -1);   // nothing in view: nothing moves
     EXPECT_EQ(p.marks, before);
     // the pointer over the strip picks the line under it, not the play position's
-    LineLookup view{true, 450, 0, 556, false};
+    WaveViewState view{.MouseOverWave = true, .WaveMouseX = 450};
     EXPECT_EQ(moveTimeLine(p.state, view, 30, 5000, 4, 4), 1);
     EXPECT_EQ(p.lines()[1], Frames(104, 154));
 }

@@ -19,15 +19,28 @@ ByteArray summaryOf(size_t pairs, int8_t hi, int8_t lo)
     return s;
 }
 
+// A refresh on a strip `width` columns wide, with the view it leaves.
+struct Refresh : WavePicture {
+    WaveViewState view;
+};
+
+Refresh refresh(const WaveViewInput& in, int32_t width)
+{
+    Refresh r;
+    r.view.WaveWidth = width;
+    static_cast<WavePicture&>(r) = ShowWav(in, r.view);
+    return r;
+}
+
 // At 25 fps (frame f is index 8f) on a 40-column strip: line 0 at frames
 // 2..4 (columns 8..16), line 1 at frames 6..7 (columns 24..28).
 struct TwoLines {
     TimelineArray timeline{{2, 4, u"你好^p世界"}, {6, 7, u"二"}, {FreeSlotFrame, FreeSlotFrame, {}}};
     ByteArray marks = ByteArray(80, 0);
     TwoLines() { rebuildWaveMarks(marks, timeline, 2, 25.0f); }
-    WavePicture show(const ByteArray& summary, int32_t frame, int32_t line) const
+    Refresh show(const ByteArray& summary, int32_t frame, int32_t line) const
     {
-        return ShowWav({summary, marks, timeline, 2, 25.0f, frame, line, 0, 40});
+        return refresh({summary, marks, timeline, 2, 25.0f, frame, line, 0}, 40);
     }
 };
 
@@ -57,12 +70,12 @@ TEST(WaveView, EnvelopeRisesWithSoundAndFallsToZeroInEightSilentColumns)
     }
     ByteArray marks(80, 0);
     // cursor band at columns 15..17: after 6, 7 and 8 silent columns
-    WavePicture pic = ShowWav({summary, marks, NoLines, 0, 25.0f, 4, -1, 0, 40});
+    Refresh pic = refresh({summary, marks, NoLines, 0, 25.0f, 4, -1, 0}, 40);
     EXPECT_EQ(top(pic, 15), rgb(0, 31 + 32, 31 + 64));
     EXPECT_EQ(top(pic, 16), rgb(0, 15 + 32, 15 + 64));
     EXPECT_EQ(top(pic, 17), rgb(0, 32, 64));
     // cursor band at columns 7..9: envelope 120, 127, 127
-    pic = ShowWav({summary, marks, NoLines, 0, 25.0f, 2, -1, 0, 40});
+    pic = refresh({summary, marks, NoLines, 0, 25.0f, 2, -1, 0}, 40);
     EXPECT_EQ(top(pic, 7), rgb(0, 120, 152));
     const WaveColumn& c = pic.Columns[8];
     ASSERT_EQ(c.SegmentCount, 3);
@@ -104,14 +117,14 @@ TEST(WaveView, LabelsAndTheirStyle)
 {
     TwoLines t;
     const ByteArray summary = summaryOf(40, 0, 0);
-    WavePicture pic = t.show(summary, 6, 0);
+    Refresh pic = t.show(summary, 6, 0);
     EXPECT_EQ(pic.LabelTime, "00:00:00,240");
     EXPECT_EQ(pic.LabeltxtText, u"你好^p世界");
     EXPECT_TRUE(pic.ShowTimeLabels);
     EXPECT_EQ(pic.LabelTimeIn, "00:00:00,080");
     EXPECT_EQ(pic.LabelTimeOut, "00:00:00,160");
-    EXPECT_EQ(pic.CurrentInIndex, 16);
-    EXPECT_EQ(pic.CurrentOutIndex, 32);
+    EXPECT_EQ(pic.view.CurrentInIndex, 16);
+    EXPECT_EQ(pic.view.CurrentOutIndex, 32);
     EXPECT_EQ(pic.LabeltxtFont, (LabelFont{"宋体", 10, rgb(160, 160, 164)}));   // play position outside it
     EXPECT_EQ(t.show(summary, 6, 1).LabeltxtFont, (LabelFont{"黑体", 18, rgb(0, 0, 0)}));
     EXPECT_EQ(t.show(summary, 7, 1).LabeltxtFont, InsideLineFont);    // at the out-point
@@ -122,11 +135,11 @@ TEST(WaveView, NoCurrentLine)
 {
     TwoLines t;
     for (int32_t line : {-1, 2}) {   // none, and a free slot
-        WavePicture pic = t.show(summaryOf(40, 0, 0), 3, line);
+        Refresh pic = t.show(summaryOf(40, 0, 0), 3, line);
         EXPECT_EQ(pic.LabeltxtText, u" -*- -*- -*- 无 字 幕 -*- -*- -*- ");
         EXPECT_FALSE(pic.ShowTimeLabels);
-        EXPECT_EQ(pic.CurrentInIndex, -1);
-        EXPECT_EQ(pic.CurrentOutIndex, -1);
+        EXPECT_EQ(pic.view.CurrentInIndex, -1);
+        EXPECT_EQ(pic.view.CurrentOutIndex, -1);
         EXPECT_EQ(pic.LabeltxtFont, OutsideLineFont);
         EXPECT_EQ(top(pic, 10), rgb(96, 96, 80));   // line 0 grey, not pale yellow
     }
@@ -136,21 +149,21 @@ TEST(WaveView, ViewFollowsThePlayPosition)
 {
     const ByteArray summary = summaryOf(10000, 0, 0);   // 50 s
     const ByteArray marks(20000, 0);
-    auto at = [&](int32_t frame) { return ShowWav({summary, marks, NoLines, 0, 25.0f, frame, -1, 0, 556}); };
-    WavePicture pic = at(0);   // cursor band in columns 0 and 1
-    EXPECT_EQ(pic.WaveViewStart, 0);
+    auto at = [&](int32_t frame) { return refresh({summary, marks, NoLines, 0, 25.0f, frame, -1, 0}, 556); };
+    Refresh pic = at(0);   // cursor band in columns 0 and 1
+    EXPECT_EQ(pic.view.WaveViewStart, 0);
     EXPECT_EQ(top(pic, 1), rgb(0, 32, 64));
     EXPECT_EQ(top(pic, 2), rgb(0, 0, 0));
     pic = at(1000);   // index 8000 in the middle column
-    EXPECT_EQ(pic.WaveViewStart, 7444);
+    EXPECT_EQ(pic.view.WaveViewStart, 7444);
     EXPECT_EQ(top(pic, 278), rgb(0, 32, 64));
-    EXPECT_EQ(at(2490).WaveViewStart, 18888);   // pinned to the last 2W bytes
+    EXPECT_EQ(at(2490).view.WaveViewStart, 18888);   // pinned to the last 2W bytes
     pic = at(3000);                             // past the end: pinned, no cursor band
-    EXPECT_EQ(pic.WaveViewStart, 18888);
+    EXPECT_EQ(pic.view.WaveViewStart, 18888);
     for (const WaveColumn& c : pic.Columns)
         EXPECT_EQ(c.Segments[0].Colour, rgb(0, 0, 0));
     // frame 1 at 29.97 fps: index 6.67 rounds to 7, made even
-    EXPECT_EQ(ShowWav({summary, marks, NoLines, 0, 29.97f, 1, -1, 0, 556}).PlayIndex, 8);
+    EXPECT_EQ(refresh({summary, marks, NoLines, 0, 29.97f, 1, -1, 0}, 556).PlayIndex, 8);
 }
 
 TEST(WaveView, OddSummaryLengthStaysInsideTheSummary)
@@ -158,8 +171,8 @@ TEST(WaveView, OddSummaryLengthStaysInsideTheSummary)
     ByteArray summary = summaryOf(600, 20, -20);
     summary.push_back(0);   // 1201 bytes: the view starts at 89, made even
     const ByteArray marks(1201, 0);
-    WavePicture pic = ShowWav({summary, marks, NoLines, 0, 25.0f, 200, -1, 0, 556});
-    EXPECT_EQ(pic.WaveViewStart, 90);
+    Refresh pic = refresh({summary, marks, NoLines, 0, 25.0f, 200, -1, 0}, 556);
+    EXPECT_EQ(pic.view.WaveViewStart, 90);
     EXPECT_EQ(pic.Columns[554].SegmentCount, 3);
     // the last column is held at the last two bytes (-20 over 0: no sound)
     EXPECT_EQ(pic.Columns[555].SegmentCount, 1);
@@ -169,14 +182,14 @@ TEST(WaveView, ShortSummaryLeavesColumnsPastItsEndBlack)
 {
     const ByteArray summary = summaryOf(200, 50, -50);   // 400 bytes, less than 2W
     const ByteArray marks(400, 0);
-    WavePicture pic = ShowWav({summary, marks, NoLines, 0, 25.0f, 40, -1, 0, 556});
-    EXPECT_EQ(pic.WaveViewStart, 0);
+    Refresh pic = refresh({summary, marks, NoLines, 0, 25.0f, 40, -1, 0}, 556);
+    EXPECT_EQ(pic.view.WaveViewStart, 0);
     EXPECT_EQ(pic.Columns[199].SegmentCount, 3);
     EXPECT_EQ(top(pic, 160), rgb(0, 127, 159));   // cursor at index 320
     for (size_t x = 200; x < 556; ++x)
         ASSERT_EQ(pic.Columns[x].Segments[0], (WaveSegment{0, 128, rgb(0, 0, 0)})) << x;
     const ByteArray none;
-    EXPECT_EQ(ShowWav({none, none, NoLines, 0, 25.0f, 0, -1, 0, 10}).Columns.size(), 10u);
+    EXPECT_EQ(refresh({none, none, NoLines, 0, 25.0f, 0, -1, 0}, 10).Columns.size(), 10u);
 }
 
 TEST(WaveView, WaveIsCutAtTheStripEdges)
@@ -184,7 +197,7 @@ TEST(WaveView, WaveIsCutAtTheStripEdges)
     const ByteArray marks(1200, 0);
     auto column = [&](int8_t hi, int8_t lo, int32_t scale) {
         const ByteArray summary = summaryOf(600, hi, lo);
-        return ShowWav({summary, marks, NoLines, 0, 25.0f, 2000, -1, scale, 100}).Columns[0];
+        return refresh({summary, marks, NoLines, 0, 25.0f, 2000, -1, scale}, 100).Columns[0];
     };
     const WaveColumn full = column(127, -128, -10);   // gain 3.833 overfills the strip
     EXPECT_EQ(full.Segments[0], (WaveSegment{0, 0, rgb(0, 0, 0)}));
