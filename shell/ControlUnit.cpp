@@ -14,7 +14,7 @@ TFileEdit* FileEdit = nullptr;
 
 TMainControl::TMainControl()
 {
-    setWindowTitle(QStringLiteral("MainControl"));
+    setWindowTitle(MainControlCaption);
     resize(272, 104);
     MainControl = this;
 }

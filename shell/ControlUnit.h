@@ -14,6 +14,9 @@ class TfileOpen;
 class TplayAndEdit;
 class TFileEdit;
 
+// The hidden window's caption, seen only by window lists and tests.
+inline const QString MainControlCaption = QStringLiteral("MainControl");
+
 class TMainControl : public QWidget {
 public:
     TMainControl();

@@ -1,5 +1,6 @@
 #include "shell/BeginShowUnit.h"
 #include "shell/HelpUnit.h"
+#include "tests/support/Layout.h"
 
 #include <QApplication>
 #include <QDir>
@@ -144,6 +145,7 @@ void expectShownBesideItsOwner(QStringView caption, QSize clientSize)
     EXPECT_LE(s.Label1->geometry().bottom(), s.Memo1->geometry().top());
     EXPECT_GT(s.Button1->geometry().top(), s.Memo1->geometry().bottom());
     EXPECT_LE(s.Label1->sizeHint().width(), s.Label1->width()) << "heading cut off";
+    EXPECT_EQ(testsupport::layoutFaults(*beside.screen), std::vector<std::string>{});
 }
 
 }  // namespace

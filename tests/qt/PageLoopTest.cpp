@@ -81,7 +81,7 @@ TEST(PageLoop, ClosingTheFirstScreenByItsFrameEndsTheProgram)
     EXPECT_EQ(main.FormCreate(), 0);
     EXPECT_EQ(driver.seen, (std::vector<std::string>{"open"}));
     EXPECT_FALSE(main.isVisible());
-    EXPECT_EQ(main.windowTitle(), "MainControl");
+    EXPECT_EQ(main.windowTitle(), MainControlCaption);
 }
 
 TEST(PageLoop, WalksThroughEveryScreenAndBack)

@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
 # The README's start command under a real X server: the program comes up with
-# a window titled "Veltrana时间轴". Run under xvfb-run; $1 is the build folder.
+# a window titled "Veltrana时间轴". Run under xvfb-run; $1 is the build folder,
+# where the command builds and makes its demo. The packages are in place
+# already (the test command has seen to them), so the command skips that step.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-build="${1:-build}"
+build="$(cd "${1:-build}" && pwd)"
 shots="$build/screenshots"
 mkdir -p "$shots"
 
-scripts/run >"$build/run_command.log" 2>&1 &
+# in a process group of its own, so that the build, the demo and the program
+# the command starts can be ended with it, and nothing else
+set -m
+BUILD_DIR="$build" VT_SKIP_SETUP=1 scripts/run >"$build/run_command.log" 2>&1 &
 pid=$!
-trap 'kill $pid 2>/dev/null || true; pkill -f "$build/veltrana" 2>/dev/null || true' EXIT
+set +m
+trap 'kill -- -$pid 2>/dev/null || true; wait $pid 2>/dev/null || true' EXIT
 
 # the first run may still be building and making the demo
 win=""
