@@ -2,6 +2,7 @@
 
 #include "core/Coverage.h"
 #include "core/Numbers.h"
+#include "editor/PlayControl.h"
 
 namespace vt {
 
@@ -137,6 +138,14 @@ bool noCurrentLine(const WaveViewState& view)
     return view.CurrentInIndex < 0 || view.CurrentOutIndex < 0;
 }
 
+// The space key: normal play pauses, anything else plays normally.
+void togglePause(int32_t playSpeed, EditorEffect& effect)
+{
+    const bool pausing = playSpeed == NormalPlaySpeed;
+    effect.playSpeed = pausing ? 0 : NormalPlaySpeed;
+    effect.pointer = pausing ? PointerShape::AppStarting : PointerShape::Arrow;
+}
+
 }  // namespace
 
 std::span<const StepSizeItem> stepSizeItems()
@@ -189,24 +198,19 @@ int32_t qtKeyToVirtualKey(int32_t qtKey)
     return 0;
 }
 
-PauseToggle togglePause(int32_t playSpeed)
+EditorEffect FormKeyDown(int32_t virtualKey, bool edit1Visible, int32_t stepItemIndex,
+                         int32_t playSpeed)
 {
-    if (playSpeed == NormalPlaySpeed)
-        return {0, PointerShape::AppStarting};
-    return {NormalPlaySpeed, PointerShape::Arrow};
-}
-
-CommandOutcome FormKeyDown(int32_t virtualKey, bool edit1Visible, int32_t stepItemIndex,
-                           int32_t playSpeed)
-{
-    CommandOutcome out;
+    EditorEffect out;
     if (edit1Visible)
         return out;
     out.command = keyCommand(virtualKey, StepSize(stepItemIndex));
-    if (out.command.op == EditOp::PlayPause) {
-        const PauseToggle t = togglePause(playSpeed);
-        out.playSpeed = t.playSpeed;
-        out.pointer = t.pointer;
+    if (out.command.op == EditOp::PlayPause)
+        togglePause(playSpeed, out);
+    if (out.command.op == EditOp::Insert) {
+        // the user places the new line against a still picture
+        out.playSpeed = 0;
+        out.pointer = PointerShape::AppStarting;
     }
     // every key, used or not, restarts the refresh at 10 ms
     out.wavIntervalMs = ImmediateRefreshMs;
@@ -214,10 +218,10 @@ CommandOutcome FormKeyDown(int32_t virtualKey, bool edit1Visible, int32_t stepIt
     return out;
 }
 
-CommandOutcome FormMouseWheel(WheelTurn turn, int32_t stepItemIndex)
+EditorEffect FormMouseWheel(WheelTurn turn, int32_t stepItemIndex)
 {
     const int32_t s = StepSize(stepItemIndex);
-    CommandOutcome out;
+    EditorEffect out;
     out.command.op = EditOp::Move;
     out.command.moveTimeOut = turn == WheelTurn::TowardsUser ? -s : s;
     out.wavIntervalMs = ImmediateRefreshMs;
@@ -242,9 +246,9 @@ int32_t previousLineEnd(int32_t inIndex, int32_t waveViewStart, const ByteArray&
     return clampToInt32(i);
 }
 
-CommandOutcome PaintBoxWavMouseDown(MouseButton button, const WaveViewState& view, float frameRate)
+EditorEffect PaintBoxWavMouseDown(MouseButton button, const WaveViewState& view, float frameRate)
 {
-    CommandOutcome out;
+    EditorEffect out;
     out.wavIntervalMs = ImmediateRefreshMs;
     if (noCurrentLine(view))
         return out;
@@ -254,11 +258,11 @@ CommandOutcome PaintBoxWavMouseDown(MouseButton button, const WaveViewState& vie
     return out;
 }
 
-CommandOutcome FormMouseDown(MouseButton button, int32_t y, int32_t outerHeight,
-                             int32_t playerPosition, float frameRate, const WaveViewState& view,
-                             const ByteArray& waveMarks)
+EditorEffect FormMouseDown(MouseButton button, int32_t y, int32_t outerHeight,
+                           int32_t playerPosition, float frameRate, const WaveViewState& view,
+                           const ByteArray& waveMarks)
 {
-    CommandOutcome out;
+    EditorEffect out;
     if (int64_t{y} > int64_t{outerHeight} - VideoClickMarginFromOuterHeight)
         return out;
     requirePositiveFrameRate(frameRate);
@@ -285,19 +289,19 @@ EditColumns CheckBoxTextClick(EditColumns columns)
     return columns;
 }
 
-ButtonAction buttonAction(EditorButton button)
+EditorEffect buttonAction(EditorButton button)
 {
-    ButtonAction a;
+    EditorEffect a;
     switch (button) {
-    case EditorButton::Help: a.showsHelp = true; break;
-    case EditorButton::Save: a.saves = true; break;
+    case EditorButton::Help: a.showHelp = true; break;
+    case EditorButton::Save: a.save = true; break;
     case EditorButton::Back:
         a.nextPage = Page::OpenProject;
-        a.closesEditor = true;
+        a.closeEditor = true;
         break;
     case EditorButton::Next:
         a.nextPage = Page::FileTools;
-        a.closesEditor = true;
+        a.closeEditor = true;
         break;
     }
     return a;

@@ -1,12 +1,13 @@
-// The editor's command map: which key, wheel turn or mouse button does what
-// to the current line. Every command is returned as data (an EditCommand);
-// runCommand hands it to the editing operations, which look up the current
-// line themselves and do the edit.
+// The editor's command map: which key, wheel turn, mouse button or button of
+// the bottom row does what. Every handler returns an EditorEffect; its
+// command (an EditCommand) is carried out by runCommand, which hands it to
+// the editing operations, which look up the current line themselves and do
+// the edit.
 #pragma once
 
 #include "core/ProjectState.h"
+#include "editor/EditorEffect.h"
 #include "editor/EditorState.h"
-#include "editor/PlayControl.h"
 
 #include <cstdint>
 #include <functional>
@@ -14,43 +15,6 @@
 #include <span>
 
 namespace vt {
-
-// ---------------------------------------------------------------------------
-// Commands
-
-enum class EditOp : uint8_t {
-    None,
-    PlayPause,   // the space key; its effect is CommandOutcome::playSpeed/pointer
-    FrontLine,   // procFrontLine: to the start of the previous line
-    BackLine,    // procBackLine: to the start of the next line
-    Move,        // moveTimeLine(moveTimeIn, moveTimeOut)
-    Insert,      // procIns
-    Delete,      // procDel
-};
-
-struct EditCommand {
-    EditOp op = EditOp::None;
-    int32_t moveTimeIn = 0;    // Move: frames added to the in-point
-    int32_t moveTimeOut = 0;   // Move: frames added to the out-point
-    // Move: the line before the play position is the one to move (its
-    // out-point goes to the play position); set for the duration of the move.
-    bool preferPreviousLine = false;
-    // Mouse buttons: the summary index the point is moved to; -1 otherwise.
-    int32_t targetIndex = -1;
-
-    friend bool operator==(const EditCommand&, const EditCommand&) = default;
-};
-
-// What an input event makes the editor do. Empty fields stay as they are.
-struct CommandOutcome {
-    EditCommand command;
-    std::optional<int32_t> playSpeed;
-    std::optional<PointerShape> pointer;
-    std::optional<int32_t> wavIntervalMs;  // TimerForWav
-    // Keys stop TimerForWav while they act and start it again afterwards, so
-    // its countdown begins anew even when the interval was already 10 ms.
-    bool restartWavTimer = false;
-};
 
 // ---------------------------------------------------------------------------
 // Step size (RadioGroup1)
@@ -113,17 +77,14 @@ EditCommand keyCommand(int32_t virtualKey, int32_t stepSize);
 // editor does not use. Case and modifiers make no difference.
 int32_t qtKeyToVirtualKey(int32_t qtKey);
 
-// The space key: normal play pauses, anything else plays normally.
-struct PauseToggle {
-    int32_t playSpeed;
-    PointerShape pointer;
-};
-PauseToggle togglePause(int32_t playSpeed);
-
-// A key pressed anywhere in the editor window. While Edit1 is open the keys
+// A key pressed anywhere in the editor window: the key's command at the
+// selected step size, and the waveform refresh restarted at 10 ms, for every
+// key, used or not. The space key pauses normal play and plays anything else
+// at the normal speed; an insertion key stands the video still, as every
+// insertion does, whether or not a line goes in. While Edit1 is open the keys
 // belong to the text and nothing happens.
-CommandOutcome FormKeyDown(int32_t virtualKey, bool edit1Visible, int32_t stepItemIndex,
-                           int32_t playSpeed);
+EditorEffect FormKeyDown(int32_t virtualKey, bool edit1Visible, int32_t stepItemIndex,
+                         int32_t playSpeed);
 
 // ---------------------------------------------------------------------------
 // Wheel
@@ -132,7 +93,7 @@ enum class WheelTurn : uint8_t { TowardsUser, AwayFromUser };
 
 // One notch: towards the user the out-point comes a step earlier, away from
 // the user a step later. Acts also while Edit1 is open.
-CommandOutcome FormMouseWheel(WheelTurn turn, int32_t stepItemIndex);
+EditorEffect FormMouseWheel(WheelTurn turn, int32_t stepItemIndex);
 
 // ---------------------------------------------------------------------------
 // Mouse buttons
@@ -169,15 +130,15 @@ int32_t previousLineEnd(int32_t inIndex, int32_t waveViewStart, const ByteArray&
 // current line shown (In or Out below 0) a press moves nothing: the move's
 // own lookup may find a line the refresh did not, and a distance measured
 // from index -1 would throw that line across the timeline.
-CommandOutcome PaintBoxWavMouseDown(MouseButton button, const WaveViewState& view, float frameRate);
+EditorEffect PaintBoxWavMouseDown(MouseButton button, const WaveViewState& view, float frameRate);
 
 // A button pressed on the video (the window's own area): acts on the play
 // position. Ignored below the window's outer height minus 300 pixels, and,
 // like a press on the waveform, when no current line is shown. Throws
 // std::invalid_argument for a frame rate that is not positive.
-CommandOutcome FormMouseDown(MouseButton button, int32_t y, int32_t outerHeight,
-                             int32_t playerPosition, float frameRate, const WaveViewState& view,
-                             const ByteArray& waveMarks);
+EditorEffect FormMouseDown(MouseButton button, int32_t y, int32_t outerHeight,
+                           int32_t playerPosition, float frameRate, const WaveViewState& view,
+                           const ByteArray& waveMarks);
 
 // ---------------------------------------------------------------------------
 // Check boxes: what insertion and deletion act on. One always stays ticked.
@@ -193,19 +154,24 @@ EditColumns CheckBoxTextClick(EditColumns columns);
 
 enum class EditorButton : uint8_t { Help, Save, Back, Next };
 
-struct ButtonAction {
-    std::optional<int8_t> nextPage;  // stored before the window closes
-    bool closesEditor = false;       // closing saves the timeline
-    bool saves = false;              // proSaveSrt, the editor stays open
-    bool showsHelp = false;          // the help window, not modal
-};
-
-ButtonAction buttonAction(EditorButton button);
+// ButtonHelpClick, ButtonSaveClick, ButtonBackClick, ButtonNextClick: Back
+// and Next store the next page and close the editor (its closing saves the
+// timeline), Save saves and stays, Help shows the help window beside it.
+EditorEffect buttonAction(EditorButton button);
 
 // ---------------------------------------------------------------------------
 // Carrying a command out
 
-// The editing operations a command may call.
+// The editing operations a command may call. The window builds them once,
+// over its project state, its WaveViewState and its CurrentLine:
+// - moveTimeLine: CurrentLine := moveTimeLine(state, view, player position,
+//   media length, moveTimeIn, moveTimeOut) (EditOps.h);
+// - procIns: procIns(state, CurrentLine, player position, the check boxes,
+//   save), CurrentLine := its CurrentLine;
+// - procDel: procDel(state, CurrentLine, the check boxes);
+// - procFrontLine, procBackLine: step the player to the frame they return
+//   (CurrentLine.h), by the difference from its position;
+// - setPreferPreviousLine: view.PreferPreviousLine := the flag.
 struct EditOperations {
     std::function<void(int32_t moveTimeIn, int32_t moveTimeOut)> moveTimeLine;
     std::function<void()> procIns;

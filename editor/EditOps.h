@@ -61,7 +61,8 @@ struct InsertResult {
 // time code was inserted). When the position leaves no room, neither column
 // changes. When the array is full it grows by ZoomSrtArray, which saves
 // through `save` before anything changes; a save that throws leaves the
-// state as it was. The caller pauses playback on every call.
+// state as it was. The key that asks for it stands the video still
+// (FormKeyDown), whether or not a line goes in.
 InsertResult procIns(TimelineState& state, int32_t currentLine, int32_t playPosition, EditColumns columns,
                      const std::function<void()>& save);
 

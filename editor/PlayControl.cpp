@@ -95,52 +95,50 @@ int32_t framePeriodMs(float frameRate)
     return ms < 100.0 ? static_cast<int32_t>(ms) : 100;
 }
 
-PlayTick playTick(int32_t playSpeed, int32_t pulsePhase, float frameRate)
+EditorEffect playTick(int32_t playSpeed, int32_t pulsePhase, float frameRate)
 {
     requirePositiveFrameRate(frameRate);
     const SpeedLevel& row = speedLevelFor(playSpeed);
 
-    PlayTick tick;
+    EditorEffect tick;
     tick.pointer = pointerForSpeed(playSpeed);
-    tick.selectionStart = row.selectionStart;
-    tick.selectionEnd = row.selectionEnd;
-    tick.pulsePhase = pulsePhase;
+    tick.speedGauge = GaugeSelection{row.selectionStart, row.selectionEnd};
     tick.playIntervalMs = interval(row.playRule, row.playMs, frameRate);
     tick.wavIntervalMs = interval(row.wavRule, row.wavMs, frameRate);
 
     switch (row.action) {
     case TickAction::JumpBack:
-        tick.commands = {PlayerCommand::stepBy(-jumpFrames(row.jumpCentiseconds, frameRate)),
+        tick.playerCommands = {PlayerCommand::stepBy(-jumpFrames(row.jumpCentiseconds, frameRate)),
                          PlayerCommand::play()};
         break;
     case TickAction::JumpForward:
-        tick.commands = {PlayerCommand::stepBy(jumpFrames(row.jumpCentiseconds, frameRate)),
+        tick.playerCommands = {PlayerCommand::stepBy(jumpFrames(row.jumpCentiseconds, frameRate)),
                          PlayerCommand::play()};
         break;
     case TickAction::StepBack:
-        tick.commands = {PlayerCommand::stepBy(-1)};
+        tick.playerCommands = {PlayerCommand::stepBy(-1)};
         break;
     case TickAction::StepForward:
-        tick.commands = {PlayerCommand::stepBy(1)};
+        tick.playerCommands = {PlayerCommand::stepBy(1)};
         break;
     case TickAction::Pulse:
         // The phase survives a change between the pulse levels: a play half
         // that has just begun is followed by the new level's pause.
         if (pulsePhase == 0) {
             tick.playIntervalMs = row.playMs;
-            tick.commands = {PlayerCommand::play()};
+            tick.playerCommands = {PlayerCommand::play()};
             tick.pulsePhase = 1;
         } else {
             tick.playIntervalMs = row.pauseMs;
-            tick.commands = {PlayerCommand::pause()};
+            tick.playerCommands = {PlayerCommand::pause()};
             tick.pulsePhase = 0;
         }
         break;
     case TickAction::Play:
-        tick.commands = {PlayerCommand::play()};
+        tick.playerCommands = {PlayerCommand::play()};
         break;
     case TickAction::PauseAndStop:
-        tick.commands = {PlayerCommand::pause(), PlayerCommand::stop()};
+        tick.playerCommands = {PlayerCommand::pause(), PlayerCommand::stop()};
         break;
     }
     return tick;
@@ -222,11 +220,6 @@ constexpr WaveZone WaveZoneTable[] = {
 
 }  // namespace
 
-bool revealsByShowing(RevealedControl control)
-{
-    return control == RC::TrackBar2 || control == RC::TrackBar1 || control == RC::ScrollBar1;
-}
-
 bool ControlReveal::anySet() const
 {
     return std::any_of(states_.begin(), states_.end(), [](const auto& s) { return s.has_value(); });
@@ -252,10 +245,10 @@ int32_t dialSpeed(int32_t x, int32_t clientWidth)
     return static_cast<int32_t>(std::trunc(level));
 }
 
-PointerEffect FormMouseMove(int32_t x, int32_t y, int32_t clientWidth, int32_t clientHeight,
-                            bool edit1Visible)
+EditorEffect FormMouseMove(int32_t x, int32_t y, int32_t clientWidth, int32_t clientHeight,
+                           bool edit1Visible)
 {
-    PointerEffect effect;
+    EditorEffect effect;
     effect.mouseOverWave = false;
     if (edit1Visible)
         return effect;
@@ -266,9 +259,9 @@ PointerEffect FormMouseMove(int32_t x, int32_t y, int32_t clientWidth, int32_t c
     return effect;
 }
 
-PointerEffect PaintBoxWavMouseEnter()
+EditorEffect PaintBoxWavMouseEnter()
 {
-    PointerEffect effect;
+    EditorEffect effect;
     effect.mouseOverWave = true;
     effect.playSpeed = 0;
     effect.pointer = PointerShape::AppStarting;
@@ -296,32 +289,32 @@ std::optional<int32_t> waveZoneSpeed(int32_t x, int32_t waveWidth)
     return speed;
 }
 
-PointerEffect PaintBoxWavMouseMove(int32_t x, int32_t waveWidth)
+EditorEffect PaintBoxWavMouseMove(int32_t x, int32_t waveWidth)
 {
-    PointerEffect effect;
+    EditorEffect effect;
     effect.mouseOverWave = true;
     effect.waveMouseX = x;
     effect.playSpeed = waveZoneSpeed(x, waveWidth);
     return effect;
 }
 
-PointerEffect LabeltxtMouseMove()
+EditorEffect LabeltxtMouseMove()
 {
-    PointerEffect effect;
+    EditorEffect effect;
     disableBottomRow(effect.reveal);
     effect.reveal.set(RC::TrackBar1, false);
     effect.reveal.set(RC::TrackBar2, false);
     effect.mouseOverWave = false;
-    effect.commands = {PlayerCommand::pause()};
+    effect.playerCommands = {PlayerCommand::pause()};
     effect.playSpeed = 0;
     return effect;
 }
 
-PointerEffect ScrollBar1Scroll(int32_t scrollPosition, int32_t playerPosition)
+EditorEffect ScrollBar1Scroll(int32_t scrollPosition, int32_t playerPosition)
 {
-    PointerEffect effect;
+    EditorEffect effect;
     const int32_t delta = clampToInt32(int64_t{scrollPosition} - playerPosition);
-    effect.commands = {PlayerCommand::stepBy(delta), PlayerCommand::play()};
+    effect.playerCommands = {PlayerCommand::stepBy(delta), PlayerCommand::play()};
     effect.playSpeed = NormalPlaySpeed;
     return effect;
 }

@@ -4,40 +4,16 @@
 //
 // Nothing here touches a window or a player. Each function takes the values
 // the window reads (pointer position, client size, player position ...) and
-// returns what the window is to do: player commands in order, new timer
-// intervals, control states, a pointer shape. Fields left empty mean "leave
-// it as it is".
+// returns an EditorEffect: what the window is to do.
 #pragma once
 
-#include "core/PointerShape.h"
+#include "editor/EditorEffect.h"
 
-#include <array>
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <vector>
 
 namespace vt {
-
-// ---------------------------------------------------------------------------
-// Player commands and pointer shapes
-
-enum class PlayerAction : uint8_t { StepBy, Play, Pause, Stop };
-
-struct PlayerCommand {
-    PlayerAction action = PlayerAction::Play;
-    int32_t frames = 0;  // StepBy only: signed frame count
-
-    static PlayerCommand stepBy(int32_t n) { return {PlayerAction::StepBy, n}; }
-    static PlayerCommand play() { return {PlayerAction::Play, 0}; }
-    static PlayerCommand pause() { return {PlayerAction::Pause, 0}; }
-    static PlayerCommand stop() { return {PlayerAction::Stop, 0}; }
-
-    friend bool operator==(const PlayerCommand&, const PlayerCommand&) = default;
-};
-
-using PlayerCommands = std::vector<PlayerCommand>;
 
 // ---------------------------------------------------------------------------
 // Speed levels and the play tick
@@ -48,7 +24,8 @@ inline constexpr int32_t NormalPlaySpeed = 6;
 // 22 gauge-widths' worth of levels.
 inline constexpr int SpeedGaugeWidth = 353;
 // Every tick puts the gauge's thumb here, the mark of normal play; the
-// selection from the standstill mark (10) to the level's mark shows the level.
+// selection (EditorEffect::speedGauge) from the standstill mark (10) to the
+// level's mark shows the level.
 inline constexpr int SpeedGaugeThumb = 16;
 inline constexpr int SpeedGaugeStandstill = 10;
 // Interval of the waveform refresh after any input, so that it shows at once.
@@ -93,21 +70,14 @@ std::span<const SpeedLevel> speedLevels();
 // The row that applies to a level.
 const SpeedLevel& speedLevelFor(int32_t playSpeed);
 
-struct PlayTick {
-    PlayerCommands commands;           // in the order they go to the player
-    std::optional<int32_t> playIntervalMs;  // TimerForPlay; empty = unchanged
-    std::optional<int32_t> wavIntervalMs;   // TimerForWav; empty = unchanged
-    int32_t selectionStart = SpeedGaugeStandstill;
-    int32_t selectionEnd = SpeedGaugeStandstill;
-    PointerShape pointer = PointerShape::Arrow;
-    int32_t pulsePhase = 0;            // PulsePhase after this tick
-};
-
-// One tick of TimerForPlay. Besides what is returned, the window puts
+// One tick of TimerForPlay: the player commands, the two timers' intervals
+// (empty where the level leaves one unchanged), the gauge's selection and the
+// pointer shape; the pulse levels also set the next PulsePhase, the others
+// leave it alone. Besides applying the effect, the tick handler puts
 // ScrollBar1 at the player's position and TrackBar1's thumb at
-// SpeedGaugeThumb. Throws std::invalid_argument for a frame rate that is not
-// a positive finite number (the loader never lets one through).
-PlayTick playTick(int32_t playSpeed, int32_t pulsePhase, float frameRate);
+// SpeedGaugeThumb first. Throws std::invalid_argument for a frame rate that
+// is not a positive finite number (the loader never lets one through).
+EditorEffect playTick(int32_t playSpeed, int32_t pulsePhase, float frameRate);
 
 // The pointer shape that goes with a speed level.
 PointerShape pointerForSpeed(int32_t playSpeed);
@@ -117,41 +87,6 @@ int32_t framePeriodMs(float frameRate);
 
 // ---------------------------------------------------------------------------
 // Controls revealed and hidden by the pointer
-
-// The controls that the pointer handlers enable/disable (buttons, check
-// boxes, RadioGroup1) or show/hide (the two track bars and ScrollBar1).
-enum class RevealedControl : uint8_t {
-    ButtonHelp,
-    ButtonSave,
-    ButtonBack,
-    ButtonNext,
-    CheckBoxTime,
-    CheckBoxText,
-    RadioGroup1,
-    TrackBar2,
-    TrackBar1,
-    ScrollBar1,
-};
-inline constexpr std::size_t RevealedControlCount = 10;
-
-// True for the controls that are shown and hidden; the others are enabled
-// and disabled.
-bool revealsByShowing(RevealedControl control);
-
-// For each control: empty = leave as it is, true = enable/show, false =
-// disable/hide.
-class ControlReveal {
-public:
-    std::optional<bool> operator[](RevealedControl c) const { return states_[index(c)]; }
-    void set(RevealedControl c, bool on) { states_[index(c)] = on; }
-    bool anySet() const;
-
-    friend bool operator==(const ControlReveal&, const ControlReveal&) = default;
-
-private:
-    static std::size_t index(RevealedControl c) { return static_cast<std::size_t>(c); }
-    std::array<std::optional<bool>, RevealedControlCount> states_{};
-};
 
 // One edge of a reveal zone: a pixel position measured from the left/top
 // edge or from the client width/height.
@@ -177,28 +112,17 @@ ControlReveal revealFor(int32_t x, int32_t y, int32_t clientWidth, int32_t clien
 // ---------------------------------------------------------------------------
 // Pointer handlers
 
-// What a pointer event changes. Empty fields stay as they are.
-struct PointerEffect {
-    std::optional<int32_t> playSpeed;
-    std::optional<bool> mouseOverWave;
-    std::optional<int32_t> waveMouseX;
-    std::optional<PointerShape> pointer;
-    std::optional<int32_t> wavIntervalMs;
-    ControlReveal reveal;
-    PlayerCommands commands;
-};
-
 // The speed dial over the video: Trunc((X - CW/2) / (W/22)) with W the gauge
 // width, in floating point.
 int32_t dialSpeed(int32_t x, int32_t clientWidth);
 
 // The pointer moves over the window's own area (video, bare background).
 // With the text field Edit1 open nothing but MouseOverWave changes.
-PointerEffect FormMouseMove(int32_t x, int32_t y, int32_t clientWidth, int32_t clientHeight,
-                            bool edit1Visible);
+EditorEffect FormMouseMove(int32_t x, int32_t y, int32_t clientWidth, int32_t clientHeight,
+                           bool edit1Visible);
 
 // The pointer enters the waveform strip PaintBoxWav: the video stops.
-PointerEffect PaintBoxWavMouseEnter();
+EditorEffect PaintBoxWavMouseEnter();
 
 // One zone test of the waveform strip: X below (or above) Trunc(W x percent
 // / 100) sets the level.
@@ -217,12 +141,12 @@ std::span<const WaveZone> waveZones();
 std::optional<int32_t> waveZoneSpeed(int32_t x, int32_t waveWidth);
 
 // The pointer moves over PaintBoxWav (x relative to the strip).
-PointerEffect PaintBoxWavMouseMove(int32_t x, int32_t waveWidth);
+EditorEffect PaintBoxWavMouseMove(int32_t x, int32_t waveWidth);
 
 // The pointer moves over the subtitle label Labeltxt: the video pauses at once.
-PointerEffect LabeltxtMouseMove();
+EditorEffect LabeltxtMouseMove();
 
 // Any scroll notification of the progress bar: seek to its position and play.
-PointerEffect ScrollBar1Scroll(int32_t scrollPosition, int32_t playerPosition);
+EditorEffect ScrollBar1Scroll(int32_t scrollPosition, int32_t playerPosition);
 
 }  // namespace vt

@@ -111,13 +111,13 @@ TEST(KeyTable, StepSizes)
 
 TEST(KeyHandler, KeysDoNothingWhileEditingText)
 {
-    const CommandOutcome o = FormKeyDown(' ', true, 1, 6);
+    const EditorEffect o = FormKeyDown(' ', true, 1, 6);
     EXPECT_EQ(o.command, EditCommand{});
     EXPECT_EQ(o.playSpeed, std::nullopt);
     EXPECT_EQ(o.wavIntervalMs, std::nullopt);
     EXPECT_FALSE(o.restartWavTimer);
     // otherwise every key, used or not, restarts the refresh
-    const CommandOutcome unused = FormKeyDown('Q', false, 1, 6);
+    const EditorEffect unused = FormKeyDown('Q', false, 1, 6);
     EXPECT_EQ(unused.wavIntervalMs, 10);
     EXPECT_TRUE(unused.restartWavTimer);
     EXPECT_EQ(FormKeyDown('G', false, 3, 6).command, move(20, 20));
@@ -131,6 +131,21 @@ TEST(KeyHandler, SpacePausesNormalPlayAndPlaysAnythingElse)
         EXPECT_EQ(FormKeyDown(' ', false, 1, speed).playSpeed, 6) << speed;
         EXPECT_EQ(FormKeyDown(' ', false, 1, speed).pointer, PointerShape::Arrow) << speed;
     }
+}
+
+TEST(KeyHandler, InsertionStandsTheVideoStill)
+{
+    for (int32_t key : {int32_t{45}, int32_t{'V'}}) {
+        for (int32_t speed : {6, -3, 0}) {
+            const EditorEffect e = FormKeyDown(key, false, 1, speed);
+            EXPECT_EQ(e.command, op(EditOp::Insert)) << key;
+            EXPECT_EQ(e.playSpeed, 0) << key << " at " << speed;
+            EXPECT_EQ(e.pointer, PointerShape::AppStarting) << key << " at " << speed;
+        }
+    }
+    // the other commands leave the speed to the pointer
+    for (int32_t key : {'X', 'W', 'G'})
+        EXPECT_EQ(FormKeyDown(key, false, 1, 6).playSpeed, std::nullopt) << key;
 }
 
 TEST(Wheel, OneStepOfTheOutPoint)
@@ -162,7 +177,7 @@ TEST(WaveformClick, ButtonsByPlace)
         {B::Right, 300, move(0, 25, 1600)},
     };
     for (const Case& c : cases) {
-        const CommandOutcome o = PaintBoxWavMouseDown(c.button, pointerAt(view, c.mouseX), 25.0f);
+        const EditorEffect o = PaintBoxWavMouseDown(c.button, pointerAt(view, c.mouseX), 25.0f);
         EXPECT_EQ(o.command, c.command) << int(c.button) << " at " << c.mouseX;
         EXPECT_EQ(o.wavIntervalMs, 10);
     }
@@ -207,7 +222,7 @@ TEST(VideoClick, ButtonsByPlayPosition)
         {B::Right, 180, move(0, 5, 1440)},
     };
     for (const Case& c : cases) {
-        const CommandOutcome o = FormMouseDown(c.button, 100, 600, c.frame, 25.0f, view, marks);
+        const EditorEffect o = FormMouseDown(c.button, 100, 600, c.frame, 25.0f, view, marks);
         EXPECT_EQ(o.command, c.command) << int(c.button) << " at frame " << c.frame;
         EXPECT_EQ(o.wavIntervalMs, 10);
     }
@@ -219,7 +234,7 @@ TEST(VideoClick, IgnoredBelowOuterHeightMinus300)
     const ByteArray marks(4000, 0);
     EXPECT_EQ(FormMouseDown(MouseButton::Left, 300, 600, 180, 25.0f, view, marks).command,
               move(0, 5, 1440));
-    const CommandOutcome low = FormMouseDown(MouseButton::Left, 301, 600, 180, 25.0f, view, marks);
+    const EditorEffect low = FormMouseDown(MouseButton::Left, 301, 600, 180, 25.0f, view, marks);
     EXPECT_EQ(low.command, EditCommand{});
     EXPECT_EQ(low.wavIntervalMs, std::nullopt);
     EXPECT_THROW(FormMouseDown(MouseButton::Left, 100, 600, 180, 0.0f, view, marks),
@@ -250,6 +265,30 @@ TEST(CheckBoxes, OneStaysTicked)
     EXPECT_EQ(CheckBoxTextClick({false, false}), (EditColumns{true, false}));
     EXPECT_EQ(CheckBoxTextClick({true, false}), (EditColumns{true, false}));
     EXPECT_EQ(CheckBoxTextClick({true, true}), (EditColumns{true, true}));
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(Buttons, BackAndNextCloseTheEditorForTheirScreen)
+{
+    struct Row {
+        EditorButton button;
+        std::optional<Page::Number> nextPage;
+        bool closes, saves, showsHelp;
+    };
+    const Row rows[] = {
+        {EditorButton::Back, Page::OpenProject, true, false, false},
+        {EditorButton::Next, Page::FileTools, true, false, false},
+        {EditorButton::Save, std::nullopt, false, true, false},
+        {EditorButton::Help, std::nullopt, false, false, true},
+    };
+    for (const Row& r : rows) {
+        const EditorEffect e = buttonAction(r.button);
+        EXPECT_EQ(e.nextPage, r.nextPage) << int(r.button);
+        EXPECT_EQ(e.closeEditor, r.closes) << int(r.button);
+        EXPECT_EQ(e.save, r.saves) << int(r.button);
+        EXPECT_EQ(e.showHelp, r.showsHelp) << int(r.button);
+    }
 }
 
 // ---------------------------------------------------------------------------

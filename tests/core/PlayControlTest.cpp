@@ -25,12 +25,13 @@ struct TickRow {
 void expectTick(const TickRow& row, float frameRate)
 {
     SCOPED_TRACE(::testing::Message() << "PlaySpeed " << row.speed << " at " << frameRate << " fps");
-    const PlayTick t = playTick(row.speed, 0, frameRate);
-    EXPECT_EQ(t.commands, row.commands);
+    const EditorEffect t = playTick(row.speed, 0, frameRate);
+    EXPECT_EQ(t.playerCommands, row.commands);
     EXPECT_EQ(t.playIntervalMs, row.playMs);
     EXPECT_EQ(t.wavIntervalMs, row.wavMs);
-    EXPECT_EQ(t.selectionStart, row.selStart);
-    EXPECT_EQ(t.selectionEnd, row.selEnd);
+    ASSERT_TRUE(t.speedGauge);
+    EXPECT_EQ(t.speedGauge->start, row.selStart);
+    EXPECT_EQ(t.speedGauge->end, row.selEnd);
     EXPECT_EQ(t.pointer, row.pointer);
 }
 
@@ -82,8 +83,8 @@ TEST(PlayTick, JumpsAtNtscAndFilmRates)
     const int32_t at2997[] = {-47, -32, -23, -17, -23, -19, -23, 5, 9, 20, 29};
     for (size_t i = 0; i < std::size(levels); ++i) {
         SCOPED_TRACE(levels[i]);
-        EXPECT_EQ(playTick(levels[i], 0, 23.976f).commands, jump(at23976[i]));
-        EXPECT_EQ(playTick(levels[i], 0, 29.97f).commands, jump(at2997[i]));
+        EXPECT_EQ(playTick(levels[i], 0, 23.976f).playerCommands, jump(at23976[i]));
+        EXPECT_EQ(playTick(levels[i], 0, 29.97f).playerCommands, jump(at2997[i]));
     }
     EXPECT_EQ(playTick(6, 0, 23.976f).wavIntervalMs, 41);
     EXPECT_EQ(playTick(6, 0, 29.97f).wavIntervalMs, 33);
@@ -92,12 +93,12 @@ TEST(PlayTick, JumpsAtNtscAndFilmRates)
 TEST(PlayTick, WholeNumberJumpsAreNotCutShort)
 {
     // 0.6 x 50, 0.66 x 50, 1.1 x 50, 0.7 x 30 and 0.6 x 30 are whole frames
-    EXPECT_EQ(playTick(-7, 0, 50.0f).commands, jump(-30));
-    EXPECT_EQ(playTick(-5, 0, 50.0f).commands, jump(-33));
-    EXPECT_EQ(playTick(-9, 0, 50.0f).commands, jump(-55));
-    EXPECT_EQ(playTick(9, 0, 30.0f).commands, jump(21));
-    EXPECT_EQ(playTick(-7, 0, 30.0f).commands, jump(-18));
-    EXPECT_EQ(playTick(8, 0, 50.0f).commands, jump(16));  // 16.5
+    EXPECT_EQ(playTick(-7, 0, 50.0f).playerCommands, jump(-30));
+    EXPECT_EQ(playTick(-5, 0, 50.0f).playerCommands, jump(-33));
+    EXPECT_EQ(playTick(-9, 0, 50.0f).playerCommands, jump(-55));
+    EXPECT_EQ(playTick(9, 0, 30.0f).playerCommands, jump(21));
+    EXPECT_EQ(playTick(-7, 0, 30.0f).playerCommands, jump(-18));
+    EXPECT_EQ(playTick(8, 0, 50.0f).playerCommands, jump(16));  // 16.5
 }
 
 TEST(PlayTick, PulsePhaseSurvivesLevelChanges)
@@ -106,19 +107,25 @@ TEST(PlayTick, PulsePhaseSurvivesLevelChanges)
     EXPECT_EQ(playTick(3, 1, 25.0f).playIntervalMs, 200);
     EXPECT_EQ(playTick(4, 1, 25.0f).playIntervalMs, 100);
     // a play half begun at level 3 ends with level 5's pause, then level 4 plays
-    PlayTick t = playTick(3, 0, 25.0f);
+    int32_t phase = 0;   // PulsePhase, as the window keeps it
+    auto tick = [&](int32_t speed) {
+        EditorEffect t = playTick(speed, phase, 25.0f);
+        phase = t.pulsePhase.value_or(phase);
+        return t;
+    };
+    EditorEffect t = tick(3);
     EXPECT_EQ(t.pulsePhase, 1);
-    t = playTick(5, t.pulsePhase, 25.0f);
-    EXPECT_EQ(t.commands, PlayerCommands{P::pause()});
+    t = tick(5);
+    EXPECT_EQ(t.playerCommands, PlayerCommands{P::pause()});
     EXPECT_EQ(t.playIntervalMs, 30);
     EXPECT_EQ(t.wavIntervalMs, 100);
     EXPECT_EQ(t.pulsePhase, 0);
-    t = playTick(4, t.pulsePhase, 25.0f);
-    EXPECT_EQ(t.commands, PlayerCommands{P::play()});
+    t = tick(4);
+    EXPECT_EQ(t.playerCommands, PlayerCommands{P::play()});
     // other levels leave the phase alone, so the pulse resumes where it stood
-    t = playTick(6, t.pulsePhase, 25.0f);
-    t = playTick(0, t.pulsePhase, 25.0f);
-    EXPECT_EQ(playTick(3, t.pulsePhase, 25.0f).commands, PlayerCommands{P::pause()});
+    EXPECT_EQ(tick(6).pulsePhase, std::nullopt);
+    EXPECT_EQ(tick(0).pulsePhase, std::nullopt);
+    EXPECT_EQ(tick(3).playerCommands, PlayerCommands{P::pause()});
 }
 
 TEST(PlayTick, FramePeriodAndBadFrameRates)
@@ -157,7 +164,7 @@ TEST(SpeedDial, CentreOfAnOddWidthIsFractional)
 TEST(SpeedDial, OnlyAboveTheTimeRow)
 {
     EXPECT_EQ(FormMouseMove(500, 325, 684, 562, false).playSpeed, 9);
-    const PointerEffect below = FormMouseMove(500, 326, 684, 562, false);
+    const EditorEffect below = FormMouseMove(500, 326, 684, 562, false);
     EXPECT_EQ(below.playSpeed, std::nullopt);
     EXPECT_EQ(below.wavIntervalMs, 10);
     EXPECT_EQ(below.reveal[RevealedControl::TrackBar1], false);
@@ -165,12 +172,12 @@ TEST(SpeedDial, OnlyAboveTheTimeRow)
 
 TEST(SpeedDial, NothingButTheWaveFlagWhileEditing)
 {
-    const PointerEffect e = FormMouseMove(600, 100, 684, 562, true);
+    const EditorEffect e = FormMouseMove(600, 100, 684, 562, true);
     EXPECT_EQ(e.mouseOverWave, false);
     EXPECT_EQ(e.playSpeed, std::nullopt);
     EXPECT_EQ(e.wavIntervalMs, std::nullopt);
     EXPECT_FALSE(e.reveal.anySet());
-    EXPECT_TRUE(e.commands.empty());
+    EXPECT_TRUE(e.playerCommands.empty());
 }
 
 // ---------------------------------------------------------------------------
@@ -209,7 +216,7 @@ TEST(WaveZones, DesignWidth556)
 
 TEST(WaveZones, MoveRecordsThePointer)
 {
-    const PointerEffect e = PaintBoxWavMouseMove(200, 556);
+    const EditorEffect e = PaintBoxWavMouseMove(200, 556);
     EXPECT_EQ(e.mouseOverWave, true);
     EXPECT_EQ(e.waveMouseX, 200);
     EXPECT_EQ(e.playSpeed, std::nullopt);
@@ -225,7 +232,7 @@ TEST(WaveZones, MoveRecordsThePointer)
 TEST(PointerHandlers, EnteringTheWaveformStops)
 {
     using RC = RevealedControl;
-    const PointerEffect e = PaintBoxWavMouseEnter();
+    const EditorEffect e = PaintBoxWavMouseEnter();
     EXPECT_EQ(e.mouseOverWave, true);
     EXPECT_EQ(e.playSpeed, 0);
     EXPECT_EQ(e.pointer, PointerShape::AppStarting);
@@ -233,14 +240,14 @@ TEST(PointerHandlers, EnteringTheWaveformStops)
                  RC::CheckBoxText, RC::RadioGroup1, RC::TrackBar2, RC::ScrollBar1})
         EXPECT_EQ(e.reveal[c], false) << int(c);
     EXPECT_EQ(e.reveal[RC::TrackBar1], std::nullopt);
-    EXPECT_TRUE(e.commands.empty());
+    EXPECT_TRUE(e.playerCommands.empty());
 }
 
 TEST(PointerHandlers, SubtitleLabelPausesAtOnce)
 {
     using RC = RevealedControl;
-    const PointerEffect e = LabeltxtMouseMove();
-    EXPECT_EQ(e.commands, PlayerCommands{P::pause()});
+    const EditorEffect e = LabeltxtMouseMove();
+    EXPECT_EQ(e.playerCommands, PlayerCommands{P::pause()});
     EXPECT_EQ(e.playSpeed, 0);
     EXPECT_EQ(e.mouseOverWave, false);
     for (RC c : {RC::ButtonHelp, RC::ButtonSave, RC::ButtonBack, RC::ButtonNext, RC::CheckBoxTime,
@@ -252,8 +259,8 @@ TEST(PointerHandlers, SubtitleLabelPausesAtOnce)
 
 TEST(PointerHandlers, ProgressBarSeeksAndPlays)
 {
-    EXPECT_EQ(ScrollBar1Scroll(1510, 1500).commands, (PlayerCommands{P::stepBy(10), P::play()}));
-    EXPECT_EQ(ScrollBar1Scroll(100, 4100).commands, (PlayerCommands{P::stepBy(-4000), P::play()}));
-    EXPECT_EQ(ScrollBar1Scroll(7, 7).commands, (PlayerCommands{P::stepBy(0), P::play()}));
+    EXPECT_EQ(ScrollBar1Scroll(1510, 1500).playerCommands, (PlayerCommands{P::stepBy(10), P::play()}));
+    EXPECT_EQ(ScrollBar1Scroll(100, 4100).playerCommands, (PlayerCommands{P::stepBy(-4000), P::play()}));
+    EXPECT_EQ(ScrollBar1Scroll(7, 7).playerCommands, (PlayerCommands{P::stepBy(0), P::play()}));
     EXPECT_EQ(ScrollBar1Scroll(7, 7).playSpeed, 6);
 }
