@@ -38,6 +38,8 @@ enum class TextEncoding : uint8_t {
     Gbk,        // read as GB18030, its superset
     Utf16LE,
     Utf16BE,
+    Utf32LE,    // read only with its byte-order mark
+    Utf32BE,
 };
 
 struct FileEncoding {

@@ -3,6 +3,7 @@
 #include "core/FileIO.h"
 #include "core/TextCodec.h"
 #include "core/TimeStrings.h"
+#include "core/TimelineBackup.h"
 
 #include <algorithm>
 
@@ -48,7 +49,9 @@ std::u16string srtText(const TimelineArray& timeline, int32_t timelineCount, flo
 void proSaveSrt(const TimelineArray& timeline, int32_t timelineCount, float frameRate, const std::string& fileName,
                 FileEncoding encoding, bool& newTimeline)
 {
-    writeFileAtomically(fileName, encodeText(srtText(timeline, timelineCount, frameRate), encoding));
+    std::string bytes = encodeText(srtText(timeline, timelineCount, frameRate), encoding);
+    backUpBeforeFirstSave(fileName);
+    writeFileAtomically(fileName, bytes);
     newTimeline = false;
 }
 

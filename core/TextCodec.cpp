@@ -8,6 +8,7 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <type_traits>
 
@@ -18,6 +19,8 @@ namespace {
 constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view Utf16LEBom = "\xFF\xFE";
 constexpr std::string_view Utf16BEBom = "\xFE\xFF";
+constexpr std::string_view Utf32LEBom{"\xFF\xFE\x00\x00", 4};
+constexpr std::string_view Utf32BEBom{"\x00\x00\xFE\xFF", 4};
 constexpr std::string_view Utf8Replacement = "\xEF\xBF\xBD";
 constexpr char16_t Replacement = u'\uFFFD';
 
@@ -194,12 +197,81 @@ std::string encodeUtf16(std::u16string_view text, bool bigEndian)
     return out;
 }
 
+std::u16string decodeUtf32(std::string_view bytes, bool bigEndian)
+{
+    std::u16string out;
+    out.reserve(bytes.size() / 4 + 1);
+    size_t i = 0;
+    for (; i + 3 < bytes.size(); i += 4) {
+        char32_t cp = 0;
+        for (size_t k = 0; k < 4; ++k) {
+            auto b = static_cast<unsigned char>(bytes[i + (bigEndian ? k : 3 - k)]);
+            cp = (cp << 8) | b;
+        }
+        bool valid = cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+        appendCodePoint(out, valid ? cp : char32_t(Replacement));
+    }
+    if (i < bytes.size())
+        out.push_back(Replacement);  // a cut-off last unit
+    return out;
+}
+
+std::string encodeUtf32(std::u16string_view text, bool bigEndian)
+{
+    std::string out;
+    out.reserve(text.size() * 4);
+    auto put = [&](char32_t cp) {
+        for (size_t k = 0; k < 4; ++k) {
+            size_t shift = 8 * (bigEndian ? 3 - k : k);
+            out.push_back(static_cast<char>((cp >> shift) & 0xFF));
+        }
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        char16_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            put(0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00));
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            put(Replacement);
+        } else {
+            put(c);
+        }
+    }
+    return out;
+}
+
+// UTF-16 without a byte-order mark, told by its zero bytes: in text that is
+// mostly ASCII (digits, time lines, line ends) the high byte of most units is
+// zero and the low byte is not. Among the first 64 KiB, at least a fifth of
+// the pairs must show the pattern on one side and next to none on the other.
+// Chinese text in UTF-16 and ordinary 8-bit text both fail it.
+std::optional<TextEncoding> utf16WithoutMark(std::string_view bytes)
+{
+    size_t pairs = std::min(bytes.size(), size_t{1} << 16) / 2;
+    if (pairs < 2)
+        return std::nullopt;
+    size_t zeroSecond = 0, zeroFirst = 0;  // pairs whose second / first byte alone is zero
+    for (size_t i = 0; i < pairs; ++i) {
+        bool first = bytes[2 * i] == 0, second = bytes[2 * i + 1] == 0;
+        zeroSecond += second && !first;
+        zeroFirst += first && !second;
+    }
+    auto decides = [&](size_t side, size_t other) { return side * 5 >= pairs && other * 20 <= side; };
+    if (decides(zeroSecond, zeroFirst))
+        return TextEncoding::Utf16LE;
+    if (decides(zeroFirst, zeroSecond))
+        return TextEncoding::Utf16BE;
+    return std::nullopt;
+}
+
 std::string_view bomOf(TextEncoding encoding)
 {
     switch (encoding) {
     case TextEncoding::Utf8: return Utf8Bom;
     case TextEncoding::Utf16LE: return Utf16LEBom;
     case TextEncoding::Utf16BE: return Utf16BEBom;
+    case TextEncoding::Utf32LE: return Utf32LEBom;
+    case TextEncoding::Utf32BE: return Utf32BEBom;
     default: return {};
     }
 }
@@ -210,16 +282,33 @@ FileEncoding detectEncoding(std::string_view bytes)
 {
     if (bytes.starts_with(Utf8Bom))
         return {TextEncoding::Utf8, true};
+    // before UTF-16: the UTF-32 little-endian mark starts like the UTF-16 one
+    if (bytes.starts_with(Utf32LEBom))
+        return {TextEncoding::Utf32LE, true};
+    if (bytes.starts_with(Utf32BEBom))
+        return {TextEncoding::Utf32BE, true};
     if (bytes.starts_with(Utf16LEBom))
         return {TextEncoding::Utf16LE, true};
     if (bytes.starts_with(Utf16BEBom))
         return {TextEncoding::Utf16BE, true};
+    if (auto utf16 = utf16WithoutMark(bytes))
+        return {*utf16, false};
     bool ascii = true;
     for (char c : bytes)
         ascii = ascii && static_cast<unsigned char>(c) < 0x80;
     if (ascii)
         return {TextEncoding::Undecided, false};
     return {isValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Gbk, false};
+}
+
+bool isDecodable(std::string_view bytes, FileEncoding encoding)
+{
+    switch (encoding.encoding) {
+    case TextEncoding::Undecided:
+    case TextEncoding::Utf8:
+    case TextEncoding::Gbk: return bytes.find('\0') == std::string_view::npos;
+    default: return true;
+    }
 }
 
 std::u16string decodeText(std::string_view bytes, FileEncoding encoding)
@@ -230,6 +319,8 @@ std::u16string decodeText(std::string_view bytes, FileEncoding encoding)
     switch (encoding.encoding) {
     case TextEncoding::Utf16LE: return decodeUtf16(bytes, false);
     case TextEncoding::Utf16BE: return decodeUtf16(bytes, true);
+    case TextEncoding::Utf32LE: return decodeUtf32(bytes, false);
+    case TextEncoding::Utf32BE: return decodeUtf32(bytes, true);
     case TextEncoding::Gbk: return fromUtf8(gb18030ToUtf8(bytes));
     case TextEncoding::Utf8:
     case TextEncoding::Undecided: break;  // ASCII reads the same either way
@@ -256,7 +347,7 @@ std::vector<std::u16string> splitLines(std::u16string_view text)
 TextFile decodeTextFile(std::string_view bytes)
 {
     FileEncoding encoding = detectEncoding(bytes);
-    return {splitLines(decodeText(bytes, encoding)), encoding};
+    return {splitLines(decodeText(bytes, encoding)), encoding, isDecodable(bytes, encoding)};
 }
 
 TextFile readTextFile(const std::string& path)
@@ -274,6 +365,8 @@ std::string encodeText(std::u16string_view text, FileEncoding encoding)
     switch (encoding.encoding) {
     case TextEncoding::Utf16LE: return out + encodeUtf16(text, false);
     case TextEncoding::Utf16BE: return out + encodeUtf16(text, true);
+    case TextEncoding::Utf32LE: return out + encodeUtf32(text, false);
+    case TextEncoding::Utf32BE: return out + encodeUtf32(text, true);
     case TextEncoding::Gbk: return out + utf8ToGb18030(utf16ToUtf8(text, "?"));
     case TextEncoding::Utf8:
     case TextEncoding::Undecided: break;

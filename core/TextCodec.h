@@ -16,14 +16,25 @@ namespace vt {
 struct TextFile {
     std::vector<std::u16string> lines;
     FileEncoding encoding;
+    // False when the bytes are no text in any encoding the reader knows: NUL
+    // bytes in what was taken for an 8-bit encoding (a binary file, or UTF-16
+    // too far from ASCII to be recognised without its byte-order mark).
+    bool decodable = true;
 };
 
-// A UTF-8 or UTF-16 byte-order mark decides; else bytes that are all ASCII
+// A UTF-8, UTF-32 or UTF-16 byte-order mark decides; else the pattern of
+// zero bytes of ASCII-heavy UTF-16 (one byte of most pairs zero, always the
+// same one) decides UTF-16 without a mark; else bytes that are all ASCII
 // decide nothing (Undecided); else valid UTF-8 is UTF-8; anything else is GBK.
 FileEncoding detectEncoding(std::string_view bytes);
 
-// The whole text, without its byte-order mark. Invalid sequences become
-// U+FFFD; GBK is decoded as GB18030, its superset.
+// False for NUL bytes in an 8-bit encoding (Undecided, UTF-8, GBK): no
+// subtitle text holds them, so the file is not one.
+bool isDecodable(std::string_view bytes, FileEncoding encoding);
+
+// The whole text, without its byte-order mark. Invalid sequences (and code
+// points past U+10FFFF or in the surrogate range in UTF-32) become U+FFFD;
+// GBK is decoded as GB18030, its superset.
 std::u16string decodeText(std::string_view bytes, FileEncoding encoding);
 
 // A line ends at LF, and a CR just before the LF is dropped; text after the

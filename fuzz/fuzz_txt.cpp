@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::u16string joined;
     for (const auto& line : txt.lines)
         joined += line + u"\r\n";
-    for (auto e : {vt::TextEncoding::Utf8, vt::TextEncoding::Gbk, vt::TextEncoding::Utf16LE, vt::TextEncoding::Utf16BE})
+    for (auto e : {vt::TextEncoding::Utf8, vt::TextEncoding::Gbk, vt::TextEncoding::Utf16LE, vt::TextEncoding::Utf16BE,
+                   vt::TextEncoding::Utf32LE, vt::TextEncoding::Utf32BE})
         (void)vt::encodeText(joined, {e, true});
     return 0;
 }

@@ -46,6 +46,17 @@ struct TimelineRead {
     FileEncoding srtEncoding;
 };
 
+std::string baseName(const std::string& path)
+{
+    auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+[[noreturn]] void refuseFile(std::string_view message, const std::string& path)
+{
+    throw UserError(std::string(message) + baseName(path));
+}
+
 TimelineRead readTimelineFiles(const LoadRequest& request)
 {
     TimelineRead read;
@@ -58,12 +69,24 @@ TimelineRead readTimelineFiles(const LoadRequest& request)
     // elsewhere): emptying it would destroy a timeline, so it is read instead.
     read.startsEmpty = request.NewTimeline && std::all_of(srt.lines.begin(), srt.lines.end(),
                                                           [](const auto& line) { return isBlankLine(line); });
-    if (!read.startsEmpty)
+    if (!read.startsEmpty) {
+        // Whatever is not a timeline (a binary file, an ASS script, UTF-16 the
+        // reader cannot tell) would load as an empty one, and the first save
+        // would wipe the file: it is turned away instead. An empty or blank
+        // file is an empty timeline.
+        if (!srt.decodable)
+            refuseFile(MsgTimelineUndecodable, request.TimelineFileName);
+        if (countTimeLines(srt.lines) == 0 && !std::all_of(srt.lines.begin(), srt.lines.end(),
+                                                           [](const auto& line) { return isBlankLine(line); }))
+            refuseFile(MsgTimelineWithoutTimeCodes, request.TimelineFileName);
         read.times = readSrtTimeCodes(srt.lines);
+    }
     int32_t textSizing = 0;
     TextFile txt;
     if (request.TextFromTxtFile) {
         txt = readTextFile(request.SubtitleTextFileName);
+        if (!txt.decodable)
+            refuseFile(MsgTextFileUndecodable, request.SubtitleTextFileName);
         read.texts = readTxtTexts(txt.lines, request.OneLinePerSubtitle);
         textSizing = countTxtSubtitles(txt.lines, request.OneLinePerSubtitle);
     } else if (!read.startsEmpty) {

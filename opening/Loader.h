@@ -21,6 +21,11 @@ inline constexpr std::string_view MsgFrameRateUnknown = "视频格式不被支�
 inline constexpr std::string_view MsgTimelineMissing = "时间轴文件不存在，请检查。";   // texts from the text file
 inline constexpr std::string_view MsgSubtitleFileMissing = "字幕文件不存在，请检查。";  // texts in the SRT
 inline constexpr std::string_view MsgTextFileMissing = "字幕文本不存在，请检查。";
+// A timeline or text file the reader does not understand, followed by the
+// file's name. Such a file is never loaded, so no save can overwrite it.
+inline constexpr std::string_view MsgTimelineUndecodable = "时间轴文件的编码无法识别：";
+inline constexpr std::string_view MsgTimelineWithoutTimeCodes = "时间轴文件里找不到时间码：";
+inline constexpr std::string_view MsgTextFileUndecodable = "字幕文本的编码无法识别：";
 // Shown after the WAV reader's own refusal.
 inline constexpr std::string_view MsgWavFailed = "WAV文件读取失败，请检查。";
 

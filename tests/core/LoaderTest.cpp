@@ -2,6 +2,7 @@
 
 #include "core/FileIO.h"
 #include "core/SrtReader.h"
+#include "core/SrtWriter.h"
 #include "core/TextCodec.h"
 #include "opening/WaveSummary.h"
 
@@ -240,25 +241,6 @@ TEST_F(Loader, NewTimelineWithFiveHundredLinesOfText)
     EXPECT_EQ(state.Timeline[500].Text, u"");
     EXPECT_TRUE(state.TextFromTxtFile);
     EXPECT_TRUE(state.OneLinePerSubtitle);
-}
-
-TEST_F(Loader, TextsBeyondTheSizingCountsGrowTheArray)
-{
-    // an SRT without time lines: its 300 paragraphs are texts, but it has no
-    // time line for the array to be sized from
-    std::string srt;
-    for (int i = 0; i < 300; ++i)
-        srt += "句" + std::to_string(i) + "\r\n\r\n";
-    write("film.srt", srt);
-    write("film.ws", std::string(400, '\0'));
-
-    ASSERT_TRUE(load().ok);
-    EXPECT_EQ(state.TimelineCount, 0);
-    EXPECT_EQ(state.TextCount, 300);
-    ASSERT_EQ(state.Timeline.size(), 556u);
-    EXPECT_EQ(state.Timeline[299].Text, u"句299");
-    EXPECT_EQ(state.Timeline[300].Text, u"");
-    EXPECT_TRUE(allFree(state.Timeline));
 }
 
 TEST_F(Loader, RemembersTheEncodingToSaveIn)
@@ -503,6 +485,120 @@ TEST_F(Loader, AFailedLoadThenASuccessfulOne)
     EXPECT_EQ(state.TimelineCount, 2);
     EXPECT_EQ(state.Timeline[1].StartFrame, 34);
     EXPECT_EQ(state.NextPage, 3);
+}
+
+// ---- files that are not timelines ----------------------------------------
+
+namespace {
+
+template <typename Char>
+std::string unitsAsBytes(std::basic_string_view<Char> text, bool bigEndian)
+{
+    std::string out;
+    for (Char c : text)
+        for (size_t k = 0; k < sizeof(Char); ++k) {
+            size_t shift = 8 * (bigEndian ? sizeof(Char) - 1 - k : k);
+            out.push_back(char((uint32_t(c) >> shift) & 0xFF));
+        }
+    return out;
+}
+
+// Whole frames at 25 fps and tidy, so a save writes back the same bytes.
+constexpr std::u16string_view TidySrt16 =
+    u"1\r\n00:00:01,000 --> 00:00:02,000\r\n你好\r\n世界\r\n\r\n2\r\n00:00:03,000 --> 00:00:04,520\r\nHello\r\n\r\n";
+constexpr std::u32string_view TidySrt32 =
+    U"1\r\n00:00:01,000 --> 00:00:02,000\r\n你好\r\n世界\r\n\r\n2\r\n00:00:03,000 --> 00:00:04,520\r\nHello\r\n\r\n";
+
+}  // namespace
+
+TEST_F(Loader, WideEncodingsRoundTripThroughLoadAndSave)
+{
+    const struct {
+        const char* name;
+        std::string bytes;
+        TextEncoding encoding;
+    } files[] = {
+        {"UTF-16 LE, no mark", unitsAsBytes(TidySrt16, false), TextEncoding::Utf16LE},
+        {"UTF-16 BE, no mark", unitsAsBytes(TidySrt16, true), TextEncoding::Utf16BE},
+        {"UTF-32 LE, marked", unitsAsBytes(std::u32string_view(U"\uFEFF"), false) + unitsAsBytes(TidySrt32, false),
+         TextEncoding::Utf32LE},
+        {"UTF-32 BE, marked", unitsAsBytes(std::u32string_view(U"\uFEFF"), true) + unitsAsBytes(TidySrt32, true),
+         TextEncoding::Utf32BE},
+    };
+    write("film.ws", std::string(1000, '\0'));
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.name);
+        write("film.srt", file.bytes);
+        ASSERT_TRUE(load().ok);
+        EXPECT_EQ(state.TimelineEncoding.encoding, file.encoding);
+        ASSERT_EQ(state.TimelineCount, 2);
+        EXPECT_EQ(state.Timeline[0].Text, u"你好^p世界");
+        EXPECT_EQ(state.Timeline[1].EndFrame, 113);
+
+        proSaveSrt(state.Timeline, state.TimelineCount, state.FrameRate, state.TimelineFileName,
+                   state.TimelineEncoding, state.NewTimeline);
+        EXPECT_EQ(readWholeFile(request.TimelineFileName), file.bytes);
+    }
+}
+
+TEST_F(Loader, FileThatIsNoTimelineIsRefusedAndKept)
+{
+    std::string randomBytes;
+    uint32_t x = 12345;
+    for (int i = 0; i < 4096; ++i) {
+        x = x * 1103515245u + 12345u;
+        randomBytes.push_back(char(x >> 16));
+    }
+    std::string paragraphs;
+    for (int i = 0; i < 300; ++i)
+        paragraphs += "句" + std::to_string(i) + "\r\n\r\n";
+    const std::string undecodable = std::string(MsgTimelineUndecodable) + "film.srt";
+    const std::string noTimeCodes = std::string(MsgTimelineWithoutTimeCodes) + "film.srt";
+    const struct {
+        const char* name;
+        std::string bytes;
+        const std::string& message;
+    } files[] = {
+        {"ASS script", "[Script Info]\r\nTitle: film\r\n\r\n[Events]\r\nFormat: Layer, Start, End, Style, Text\r\n"
+                       "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,你好\r\n", noTimeCodes},
+        {"texts without time lines", paragraphs, noTimeCodes},
+        {"random bytes", randomBytes, undecodable},
+        {"PNG", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x02\x80\0\0\x01\x68\x08\x02\0\0\0", 33), undecodable},
+        {"NUL bytes", std::string(1000, '\0'), undecodable},
+    };
+    for (bool newTimeline : {false, true}) {
+        for (const auto& file : files) {
+            SCOPED_TRACE(std::string(file.name) + (newTimeline ? ", as a new timeline" : ""));
+            loadEarlierProject();
+            write("film.srt", file.bytes);
+            request.NewTimeline = newTimeline;
+
+            LoadOutcome outcome = load();
+
+            EXPECT_FALSE(outcome.ok);
+            EXPECT_EQ(outcome.messages, std::vector<std::string>{file.message});
+            EXPECT_EQ(readWholeFile(request.TimelineFileName), file.bytes);
+            expectEarlierProject();
+            request.NewTimeline = false;
+        }
+    }
+}
+
+TEST_F(Loader, EmptyOrBlankFilesAreEmptyTimelinesAndBinaryTextFilesAreRefused)
+{
+    write("film.ws", std::string(400, '\0'));
+    for (std::string blank : {"", " \r\n\r\n\xE3\x80\x80\r\n"}) {
+        write("film.srt", blank);
+        ASSERT_TRUE(load().ok);
+        EXPECT_EQ(state.TimelineCount, 0);
+        EXPECT_EQ(readWholeFile(request.TimelineFileName), blank);
+    }
+
+    loadEarlierProject();
+    request.TextFromTxtFile = true;
+    request.SubtitleTextFileName = write("film.txt", std::string("\0\x01\x02", 3));
+    EXPECT_EQ(load().messages, std::vector<std::string>{std::string(MsgTextFileUndecodable) + "film.txt"});
+    expectEarlierProject();
 }
 
 // ---- names ---------------------------------------------------------------
