@@ -41,24 +41,6 @@ constexpr KeyBinding KeyTable[] = {
     {VK::X, EditOp::Delete, 0, 0},
 };
 
-// Qt's key values (Qt::Key_*) of the keys that have no ASCII code.
-struct QtKeyName {
-    int32_t qtKey;
-    int32_t virtualKey;
-};
-constexpr QtKeyName QtSpecialKeys[] = {
-    {0x01000016, VK::PageUp},    // Qt::Key_PageUp
-    {0x01000017, VK::PageDown},  // Qt::Key_PageDown
-    {0x01000012, VK::Left},      // Qt::Key_Left
-    {0x01000013, VK::Up},        // Qt::Key_Up
-    {0x01000014, VK::Right},     // Qt::Key_Right
-    {0x01000015, VK::Down},      // Qt::Key_Down
-    {0x01000006, VK::Insert},    // Qt::Key_Insert
-    {0x01000007, VK::Delete},    // Qt::Key_Delete
-};
-constexpr uint32_t QtModifierMask = 0xFE000000u;  // Qt::KeyboardModifierMask
-constexpr int32_t QtKeySpace = 0x20;              // Qt::Key_Space
-
 using CR = ClickRegion;
 using CM = ClickMove;
 
@@ -177,25 +159,6 @@ EditCommand keyCommand(int32_t virtualKey, int32_t stepSize)
         return c;
     }
     return {};
-}
-
-int32_t qtKeyToVirtualKey(int32_t qtKey)
-{
-    const int32_t key = static_cast<int32_t>(static_cast<uint32_t>(qtKey) & ~QtModifierMask);
-    if (key == QtKeySpace)
-        return VK::Space;
-    if (key >= '0' && key <= '9')
-        return key;
-    if (key >= 'A' && key <= 'Z')
-        return key;
-    // Qt reports letters in upper case; a lower-case code (from a key's
-    // text) is the same key.
-    if (key >= 'a' && key <= 'z')
-        return key - 'a' + 'A';
-    for (const QtKeyName& k : QtSpecialKeys)
-        if (k.qtKey == key)
-            return k.virtualKey;
-    return 0;
 }
 
 EditorEffect FormKeyDown(int32_t virtualKey, bool edit1Visible, int32_t stepItemIndex,

@@ -34,7 +34,8 @@ int32_t StepSize(int32_t itemIndex);
 // ---------------------------------------------------------------------------
 // Keys
 
-// The virtual-key codes the key table uses.
+// The virtual-key codes the key table uses (platform/KeyTranslation turns
+// Qt's keys into these).
 namespace VirtualKey {
 inline constexpr int32_t Space = 32;
 inline constexpr int32_t PageUp = 33;
@@ -71,11 +72,6 @@ std::span<const KeyBinding> keyBindings();
 // The command of a virtual-key code at a step size; EditOp::None for a key
 // without one.
 EditCommand keyCommand(int32_t virtualKey, int32_t stepSize);
-
-// Translates a Qt key value (QKeyEvent::key(), or a key combination with its
-// modifier bits) into the virtual-key code of the key table; 0 for a key the
-// editor does not use. Case and modifiers make no difference.
-int32_t qtKeyToVirtualKey(int32_t qtKey);
 
 // A key pressed anywhere in the editor window: the key's command at the
 // selected step size, and the waveform refresh restarted at 10 ms, for every

@@ -27,12 +27,6 @@ EditCommand op(EditOp o)
     return c;
 }
 
-// Qt key values and modifier bits, as Qt defines them
-constexpr int32_t QtKeyPageUp = 0x01000016, QtKeyPageDown = 0x01000017, QtKeyInsert = 0x01000006,
-                  QtKeyDelete = 0x01000007, QtKeyLeft = 0x01000012, QtKeyDown = 0x01000015,
-                  QtKeyEscape = 0x01000000, QtKeyReturn = 0x01000004;
-constexpr int32_t QtShift = 0x02000000, QtCtrl = 0x04000000, QtKeypad = 0x20000000;
-
 // The view a refresh left: the strip from index viewStart, the current line
 // from index in to index out, the pointer last at mouseX.
 WaveViewState shown(int32_t viewStart, int32_t in, int32_t out, int32_t mouseX = 0)
@@ -49,11 +43,6 @@ WaveViewState pointerAt(WaveViewState view, int32_t mouseX)
 {
     view.WaveMouseX = mouseX;
     return view;
-}
-
-EditCommand qtKeyCommand(int32_t qtKey, int32_t step = 2)
-{
-    return keyCommand(qtKeyToVirtualKey(qtKey), step);
 }
 
 }  // namespace
@@ -81,22 +70,6 @@ TEST(KeyTable, StepSizeScalesTheMoves)
     EXPECT_EQ(keyCommand('G', StepSize(3)), move(20, 20));
     EXPECT_EQ(keyCommand(37, StepSize(0)), move(-1, -1));
     EXPECT_EQ(keyCommand(39, StepSize(0)), move(1, 1));
-}
-
-TEST(KeyTable, QtKeysIgnoreCaseAndModifiers)
-{
-    EXPECT_EQ(qtKeyToVirtualKey('a'), 65);
-    EXPECT_EQ(qtKeyToVirtualKey('G' | QtCtrl), 71);
-    EXPECT_EQ(qtKeyToVirtualKey(QtKeyLeft | QtKeypad), 37);
-    EXPECT_EQ(qtKeyToVirtualKey(' '), 32);
-    EXPECT_EQ(qtKeyToVirtualKey(QtKeyEscape), 0);
-    EXPECT_EQ(qtKeyToVirtualKey(QtKeyReturn), 0);
-
-    EXPECT_EQ(qtKeyCommand(QtKeyPageUp), qtKeyCommand('w'));
-    EXPECT_EQ(qtKeyCommand(QtKeyPageDown), qtKeyCommand('R' | QtShift));
-    EXPECT_EQ(qtKeyCommand(QtKeyInsert), qtKeyCommand('v'));
-    EXPECT_EQ(qtKeyCommand(QtKeyDelete), qtKeyCommand('X' | QtCtrl));
-    EXPECT_EQ(qtKeyCommand(QtKeyDown), move(0, -2));
 }
 
 TEST(KeyTable, StepSizes)
