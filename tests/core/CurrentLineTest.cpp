@@ -67,6 +67,32 @@ TEST(CurrentLine, OnlyLinesInViewTakePart)
     EXPECT_EQ(Lines({{60, 70}}, 500).atPointer(235), -1);
 }
 
+TEST(CurrentLine, EdgesOfTheCountAndOfTheLine)
+{
+    struct Case {
+        const char* what;
+        Lines lines;
+        int32_t x;           // pointer over a strip starting at index viewStart
+        int32_t viewStart;
+        int32_t expected;
+    };
+    const Case cases[] = {
+        // anchor 778, 22 indices before line 0 ends: the 0.12 s points lie
+        // 24 indices either side, the later one (802) is on line 0's last
+        // frame (100), which still belongs to line 0
+        {"point on the out-point frame", Lines({{50, 100}, {150, 200}}), 389, 0, 0},
+        // anchor 1090: the 12th covered byte is 1112, the view's right edge
+        {"last byte at the view's right edge", Lines({{136, 300}}), 545, 0, 0},
+        // anchor 1022, leftwards the 12th covered byte is 1000, where the view starts
+        {"last byte at the view's left edge", Lines({{100, 128}}), 11, 1000, 0},
+        // the marks end at 502, which is the 12th covered byte from 480
+        {"last byte at the end of the marks", Lines({{60, 70}}, 503), 235, 0, 0},
+        {"one byte short of the marks", Lines({{60, 70}}, 502), 235, 0, -1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.lines.atPointer(c.x, c.viewStart), c.expected) << c.what;
+}
+
 TEST(CurrentLine, ShortLineLetsTheCountRunIntoTheNext)
 {
     // line 0 covers only 5 even indices; the 12th covered byte falls into line 1

@@ -1,5 +1,7 @@
 // Random sequences of edits on random timelines, checking after every step
-// that the timeline stays well-formed and the marks stay in step with it.
+// that the timeline stays well-formed, that the marks cover exactly the
+// timed lines, and that insertions and deletions move the time codes and the
+// texts as a simple model of the two columns says.
 // VT_INVARIANT_SEQUENCES, VT_INVARIANT_STEPS and VT_INVARIANT_SEED choose a
 // longer or different run (scripts/invariants-long).
 
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <random>
@@ -30,6 +33,51 @@ uint64_t envNumber(const char* name, uint64_t fallback)
 constexpr float FrameRates[] = {25.0f, 23.976f, 29.97f, 50.0f, 59.94f};
 constexpr int32_t StepSizes[] = {1, 2, 3, 5};
 constexpr int32_t StepMultiples[] = {1, 2, 4};
+
+using Frames = std::pair<int32_t, int32_t>;
+
+std::u16string placeholderFor(int32_t slot)
+{
+    std::u16string text(PlaceholderTextBefore);
+    for (char c : std::to_string(slot + 1))
+        text.push_back(char16_t(c));
+    return text + std::u16string(PlaceholderTextAfter);
+}
+
+// The two columns as insertion and deletion should leave them: the used time
+// codes, and the text of every slot with the count of texts. Moves and text
+// edits are checked against the text column only; a move's time codes are
+// taken over as they come out.
+struct Columns {
+    std::vector<Frames> times;
+    std::vector<std::u16string> texts;
+    int32_t textCount = 0;
+
+    // a new text at slot k: the texts from k to the last move one slot on
+    void insertText(int32_t k)
+    {
+        if (k <= textCount) {
+            texts.insert(texts.begin() + k, placeholderFor(k));
+            texts.erase(texts.begin() + textCount + 1);
+        } else {
+            texts[size_t(k)] = placeholderFor(k);
+        }
+        ++textCount;
+    }
+
+    // the text of slot k goes, the later ones move a slot back; at or past the
+    // last text, the last one goes
+    void deleteText(int32_t k)
+    {
+        if (k < textCount) {
+            texts.erase(texts.begin() + k);
+            texts.insert(texts.begin() + textCount - 1, std::u16string());
+        } else {
+            texts[size_t(textCount) - 1].clear();
+        }
+        --textCount;
+    }
+};
 
 class Sequence {
 public:
@@ -74,6 +122,8 @@ private:
     int32_t viewStart_ = 0;
     Reached reached_;
     bool saveWhenNotFull_ = false;
+    Columns model_;
+    std::string modelFault_;
 
     int32_t uniform(int32_t lo, int32_t hi) { return std::uniform_int_distribution<int32_t>(lo, hi)(rng_); }
     bool chance(int percent) { return uniform(0, 99) < percent; }
@@ -118,6 +168,93 @@ private:
         marks_.assign(summary_.size(), 0);
         rebuildWaveMarks(marks_, timeline_, count_, rate_);
         width_ = chance(70) ? 556 : uniform(50, 1000);
+        model_.texts.clear();
+        for (const TimelineEntry& slot : timeline_)
+            model_.texts.push_back(slot.Text);
+        model_.textCount = texts_;
+        takeTimes();
+    }
+
+    void takeTimes()
+    {
+        model_.times.clear();
+        for (int32_t i = 0; i < count_; ++i)
+            model_.times.emplace_back(timeline_[size_t(i)].StartFrame, timeline_[size_t(i)].EndFrame);
+    }
+
+    // Summary indices and frames, converted here rather than by the code
+    // under test; frames and indices are never negative in these runs.
+    int64_t indexOf(int32_t frame) const { return int64_t(std::floor(double(frame) * 200.0 / double(rate_))); }
+    int32_t frameOf(int64_t index) const { return int32_t(std::floor(double(index) * double(rate_) / 200.0)); }
+
+    // The line an insertion at the position should add: from the position to
+    // the last 0.2 s step, at most 1.6 s on, that stays short of the next
+    // timed index and 0.3 s clear of the end of the marks; none where the
+    // position is timed or less than 0.4 s is free.
+    std::optional<Frames> lineForInsertion(int32_t position) const
+    {
+        const int64_t p = indexOf(position);
+        const int64_t length = int64_t(marks_.size());
+        if (p < length && marks_[size_t(p)] != 0)
+            return std::nullopt;
+        int64_t limit = length - 60;
+        // past 1.6 s and one step the next timed index no longer matters
+        for (int64_t j = p + 1; j < std::min(limit, p + 400); ++j) {
+            if (marks_[size_t(j)] != 0) {
+                limit = j;
+                break;
+            }
+        }
+        if (limit - 1 - p < 80)
+            return std::nullopt;
+        const int64_t room = std::min<int64_t>((limit - 1 - p) / 40 * 40, 320);
+        return Frames{position, frameOf(p + room)};
+    }
+
+    // line: what lineForInsertion said before the insertion, when the time
+    // codes take part
+    void modelInsertion(int32_t position, EditColumns columns, std::optional<Frames> line,
+                        const InsertResult& result)
+    {
+        if (columns.Times && !line) {
+            if (result.TimeInserted || result.TextInserted)
+                modelFault_ = "inserted where there is no room";
+            return;
+        }
+        int32_t textSlot = currentLine_;
+        if (line) {
+            const int32_t k = int32_t(std::count_if(model_.times.begin(), model_.times.end(),
+                                                    [&](const Frames& f) { return f.first < position; }));
+            model_.times.insert(model_.times.begin() + k, *line);
+            if (result.CurrentLine != k)
+                modelFault_ = "the new line is not current";
+            textSlot = k;
+            if (result.TimeInserted && k < count_) {
+                const TimelineEntry& added = timeline_[size_t(k)];
+                const double seconds = double(added.EndFrame - added.StartFrame) / double(rate_);
+                // whole frames lose at most one summary index and one frame
+                if (seconds < 0.4 - 0.005 - 1.0 / rate_ || seconds > 1.6)
+                    modelFault_ = "a new line of " + std::to_string(seconds) + " s";
+            }
+        }
+        model_.texts.resize(timeline_.size());
+        const bool text = columns.Texts && textSlot >= 0 && textSlot < int32_t(model_.times.size());
+        if (text)
+            model_.insertText(textSlot);
+        if (result.TimeInserted != line.has_value() || result.TextInserted != text)
+            modelFault_ = "insertion reported as " + std::to_string(result.TimeInserted) + "/"
+                          + std::to_string(result.TextInserted);
+    }
+
+    void modelDeletion(EditColumns columns)
+    {
+        const int32_t c = currentLine_;
+        if (c < 0)
+            return;
+        if (columns.Times && c < int32_t(model_.times.size()))
+            model_.times.erase(model_.times.begin() + c);
+        if (columns.Texts && model_.textCount > 0)
+            model_.deleteText(c);
     }
 
     // A play position, most often near a line's ends, where the limits bite.
@@ -180,6 +317,7 @@ private:
             what << ", move " << in << "/" << out;
             const bool lastPastEnd = count_ > 0 && timeline_[size_t(count_) - 1].EndFrame > mediaLength_;
             currentLine_ = moveTimeLine(s, view, position, mediaLength_, in, out);
+            takeTimes();   // the structure check judges a move's time codes
             if (currentLine_ >= 0) {
                 ++reached_.moves;
                 if (lastPastEnd && currentLine_ == count_ - 1)
@@ -188,7 +326,9 @@ private:
         } else if (kind < 75) {
             const EditColumns columns = randomColumns();
             what << ", insert " << columns.Times << columns.Texts;
+            const std::optional<Frames> line = columns.Times ? lineForInsertion(position) : std::nullopt;
             const InsertResult r = procIns(s, currentLine_, position, columns, saver());
+            modelInsertion(position, columns, line, r);
             currentLine_ = r.CurrentLine;
             reached_.timeInserts += r.TimeInserted;
             reached_.textInserts += r.TextInserted;
@@ -197,10 +337,12 @@ private:
             what << ", delete " << columns.Times << columns.Texts;
             const int32_t before = count_ + texts_;
             procDel(s, currentLine_, columns);
+            modelDeletion(columns);
             reached_.deletes += before != count_ + texts_;
             if (chance(30)) {   // a second delete before the next refresh
                 what << " twice";
                 procDel(s, currentLine_, columns);
+                modelDeletion(columns);
             }
         } else {
             what << ", text edit";
@@ -211,7 +353,10 @@ private:
             if (edit) {
                 if (chance(30))
                     currentLine_ = -1;   // a click left no current line while the field was open
-                storeEditedText(timeline_, currentLine_, *edit, u"edited");
+                const int32_t slot = currentLine_ >= 0 ? currentLine_ : edit->Slot;
+                model_.texts[size_t(slot)] = u"edited";
+                if (storeEditedText(timeline_, currentLine_, *edit, u"edited") != slot)
+                    modelFault_ = "the edited text went to another slot";
             }
         }
         return what.str();
@@ -227,6 +372,28 @@ private:
     }
 
     std::string check()
+    {
+        if (std::string fault = structure(); !fault.empty())
+            return fault;
+        if (!modelFault_.empty())
+            return modelFault_;
+        if (count_ != int32_t(model_.times.size()))
+            return "TimelineCount " + std::to_string(count_) + ", the model " + std::to_string(model_.times.size());
+        for (int32_t i = 0; i < count_; ++i)
+            if (Frames(timeline_[size_t(i)].StartFrame, timeline_[size_t(i)].EndFrame) != model_.times[size_t(i)])
+                return "line " + std::to_string(i) + " is not where the model has it";
+        if (texts_ != model_.textCount)
+            return "TextCount " + std::to_string(texts_) + ", the model " + std::to_string(model_.textCount);
+        if (model_.texts.size() != timeline_.size())
+            return "the model's text column lost step with the array";
+        for (size_t i = 0; i < timeline_.size(); ++i)
+            if (timeline_[i].Text != model_.texts[i])
+                return "the text of slot " + std::to_string(i) + " is not where the model has it";
+        return {};
+    }
+
+    // The timeline is well-formed and the marks cover exactly its lines.
+    std::string structure()
     {
         if (saveWhenNotFull_)
             return "the array was saved and grown while it had room";
@@ -249,7 +416,12 @@ private:
         if (marks_.size() != summary_.size())
             return "the marks changed length";
         ByteArray expected(marks_.size(), 0);
-        rebuildWaveMarks(expected, timeline_, count_, rate_);
+        for (int32_t i = 0; i < count_; ++i) {
+            const int64_t from = indexOf(timeline_[size_t(i)].StartFrame);
+            const int64_t to = std::min<int64_t>(indexOf(timeline_[size_t(i)].EndFrame), int64_t(expected.size()) - 1);
+            if (from <= to)
+                std::fill(expected.begin() + from, expected.begin() + to + 1, uint8_t(1));
+        }
         if (expected != marks_) {
             auto diff = std::mismatch(expected.begin(), expected.end(), marks_.begin());
             return "marks differ from the coverage at index " + std::to_string(diff.first - expected.begin());

@@ -168,6 +168,30 @@ TEST(EditOpsInsert, LengthFollowsTheFreeRoom)
     EXPECT_EQ(tight.lines()[0], Frames(75, 85));
 }
 
+TEST(EditOpsInsert, LongestLineStopsShortOfANearNextLine)
+{
+    // play position frame 75 (index 600); the new line grows in 0.2 s steps
+    // to at most 1.6 s (index 920, frame 115), ending before the next line
+    struct Case {
+        int32_t nextStart;   // frame of the next line's in-point
+        Frames inserted;
+    };
+    const Case cases[] = {
+        {113, {75, 110}},   // 1.52 s ahead: 1.4 s
+        {114, {75, 110}},
+        {115, {75, 110}},   // 1.6 s ahead: still 1.4 s
+        {116, {75, 115}},   // 1.64 s ahead: the full 1.6 s
+        {200, {75, 115}},
+    };
+    for (const Case& c : cases) {
+        Project25 p({{10, 50}, {c.nextStart, c.nextStart + 20}});
+        const InsertResult r = procIns(p.state, -1, 75, TimesOnly, p.save);
+        EXPECT_TRUE(r.TimeInserted) << c.nextStart;
+        EXPECT_EQ(p.lines(), (std::vector<Frames>{{10, 50}, c.inserted, {c.nextStart, c.nextStart + 20}}))
+            << c.nextStart;
+    }
+}
+
 TEST(EditOpsInsert, NoRoomInsertsNothing)
 {
     Project25 p({{10, 50}, {83, 150}});   // the next line 0.32 s ahead

@@ -119,7 +119,9 @@ class WsFile : public TempDir {};
 class WavProgress : public TempDir {};
 
 // Stereo 16-bit at 44.1 kHz with the looked-at frames of two chunks set; all
-// low bytes are 0xFF so that reading them would show.
+// low bytes are 0xFF so that reading them would show. Frames between the
+// looked-at ones hold the loudest values, the 16th ones too, so that a
+// summary that looks at more frames than every 32nd comes out louder.
 Samples twoChunkStereo()
 {
     Samples s(16, 2, 441 * 2 + 100);
@@ -128,6 +130,8 @@ Samples twoChunkStereo()
     s.msb(0, 0, 100), s.msb(0, 1, 50);
     s.msb(32, 0, -100), s.msb(32, 1, -60);
     s.msb(1, 0, 127), s.msb(31, 1, 127), s.msb(440, 0, -128);  // not looked at
+    s.msb(16, 0, 127), s.msb(16, 1, 127), s.msb(48, 0, -128), s.msb(48, 1, -128);
+    s.msb(441 + 400, 0, 127), s.msb(441 + 400, 1, 127);
     s.msb(441, 0, 20), s.msb(441, 1, 21);                       // chunk 1, frame 0
     s.msb(441 + 416, 0, -3), s.msb(441 + 416, 1, -3);           // chunk 1, last looked at
     s.msb(882, 0, 127);                                          // partial chunk: dropped
@@ -371,7 +375,7 @@ TEST_F(WavSamples, HugeChunksAreReadFrameByFrame)
     // larger than one read block
     Samples s(32, 32, 3840 * 2 + 5);
     s.msb(0, 0, 9), s.msb(3808, 0, -4);  // chunk 0: first and last looked-at frames
-    s.msb(3809, 0, 100), s.msb(0, 1, 100);  // not looked at
+    s.msb(3809, 0, 100), s.msb(0, 1, 100), s.msb(16, 0, 100);  // not looked at
     s.msb(3840, 0, -9), s.msb(3840 + 3808, 0, 5);
     auto r = summarize(canonicalWav(32, 384000, 32, s.bytes));
     ASSERT_TRUE(r.built());

@@ -93,7 +93,11 @@ TEST(WaveView, ColourOfEachColumnClass)
     };
     const Row rows[] = {
         {0, rgb(0, 0, 0), rgb(0, 0, 0), rgb(32, 128, 32)},                // nothing timed
-        {10, rgb(191, 191, 128), rgb(191, 191, 128), rgb(32, 128, 32)},   // the current line
+        {7, rgb(0, 0, 0), rgb(0, 0, 0), rgb(32, 128, 32)},                // just before it
+        {8, rgb(191, 191, 128), rgb(191, 191, 128), rgb(32, 128, 32)},    // the current line: first column,
+        {10, rgb(191, 191, 128), rgb(191, 191, 128), rgb(32, 128, 32)},   // inside,
+        {16, rgb(191, 191, 128), rgb(191, 191, 128), rgb(32, 128, 32)},   // last column (its out-point)
+        {17, rgb(0, 0, 0), rgb(0, 0, 0), rgb(32, 128, 32)},               // just after it
         {27, rgb(96, 96, 80), rgb(96, 96, 80), rgb(32, 128, 32)},         // another line
         {23, rgb(0, 32, 64), rgb(0, 0, 32), rgb(64, 191, 64)},            // cursor band, untimed
         {24, rgb(64, 96, 128), rgb(32, 96, 128), rgb(64, 255, 64)},       // cursor band, timed
