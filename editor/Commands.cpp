@@ -222,7 +222,7 @@ EditorEffect PaintBoxWavMouseDown(MouseButton button, const WaveViewState& view,
 }
 
 EditorEffect FormMouseDown(MouseButton button, int32_t y, int32_t outerHeight,
-                           int32_t playerPosition, float frameRate, const WaveViewState& view,
+                           int32_t playPosition, float frameRate, const WaveViewState& view,
                            const ByteArray& waveMarks)
 {
     EditorEffect out;
@@ -232,7 +232,7 @@ EditorEffect FormMouseDown(MouseButton button, int32_t y, int32_t outerHeight,
     out.wavIntervalMs = ImmediateRefreshMs;
     if (noCurrentLine(view))
         return out;
-    const int64_t p = summaryIndexOfFrame(playerPosition, frameRate);
+    const int64_t p = summaryIndexOfFrame(playPosition, frameRate);
     const ClickMove move = ruleFor(VideoClickTable, regionOf(p, view), button);
     out.command = clickCommand(move, p, view, frameRate, &waveMarks);
     return out;

@@ -133,7 +133,7 @@ EditorEffect PaintBoxWavMouseDown(MouseButton button, const WaveViewState& view,
 // like a press on the waveform, when no current line is shown. Throws
 // std::invalid_argument for a frame rate that is not positive.
 EditorEffect FormMouseDown(MouseButton button, int32_t y, int32_t outerHeight,
-                           int32_t playerPosition, float frameRate, const WaveViewState& view,
+                           int32_t playPosition, float frameRate, const WaveViewState& view,
                            const ByteArray& waveMarks);
 
 // ---------------------------------------------------------------------------

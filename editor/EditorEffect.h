@@ -8,6 +8,7 @@
 #include "core/PointerShape.h"
 #include "core/ProjectState.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -71,7 +72,10 @@ class ControlReveal {
 public:
     std::optional<bool> operator[](RevealedControl c) const { return states_[index(c)]; }
     void set(RevealedControl c, bool on) { states_[index(c)] = on; }
-    bool anySet() const;
+    bool anySet() const
+    {
+        return std::any_of(states_.begin(), states_.end(), [](const auto& s) { return s.has_value(); });
+    }
 
     friend bool operator==(const ControlReveal&, const ControlReveal&) = default;
 

@@ -220,11 +220,6 @@ constexpr WaveZone WaveZoneTable[] = {
 
 }  // namespace
 
-bool ControlReveal::anySet() const
-{
-    return std::any_of(states_.begin(), states_.end(), [](const auto& s) { return s.has_value(); });
-}
-
 std::span<const RevealZone> revealZones()
 {
     return RevealZoneTable;
@@ -310,10 +305,10 @@ EditorEffect LabeltxtMouseMove()
     return effect;
 }
 
-EditorEffect ScrollBar1Scroll(int32_t scrollPosition, int32_t playerPosition)
+EditorEffect ScrollBar1Scroll(int32_t scrollPosition, int32_t playPosition)
 {
     EditorEffect effect;
-    const int32_t delta = clampToInt32(int64_t{scrollPosition} - playerPosition);
+    const int32_t delta = clampToInt32(int64_t{scrollPosition} - playPosition);
     effect.playerCommands = {PlayerCommand::stepBy(delta), PlayerCommand::play()};
     effect.playSpeed = NormalPlaySpeed;
     return effect;

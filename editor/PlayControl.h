@@ -147,6 +147,6 @@ EditorEffect PaintBoxWavMouseMove(int32_t x, int32_t waveWidth);
 EditorEffect LabeltxtMouseMove();
 
 // Any scroll notification of the progress bar: seek to its position and play.
-EditorEffect ScrollBar1Scroll(int32_t scrollPosition, int32_t playerPosition);
+EditorEffect ScrollBar1Scroll(int32_t scrollPosition, int32_t playPosition);
 
 }  // namespace vt

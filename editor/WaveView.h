@@ -66,6 +66,12 @@ struct WaveColumn {
     uint8_t SegmentCount = 0;
 };
 
+// One refresh (TimerForWavTimer), with P the player's position:
+//   view.WaveWidth := PaintBoxWav's width;
+//   CurrentLine := GetCurrLineNumb(Timeline, TimelineCount, WaveMarks, FrameRate, view, P);
+//   picture := ShowWav({WaveSummary, WaveMarks, Timeline, TimelineCount, FrameRate, P,
+//                       CurrentLine, TrackBar2's position}, view);
+// then paint the picture's columns and set the labels from it.
 struct WaveViewInput {
     const ByteArray& WaveSummary;
     const ByteArray& WaveMarks;
