@@ -7,6 +7,8 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <tuple>
+#include <utility>
 
 namespace vt {
 
@@ -110,69 +112,77 @@ int32_t moveTimeLine(TimelineState& s, const WaveViewState& view, int32_t playPo
     if (a < 0)
         return -1;
     TimelineEntry& line = s.Timeline[size_t(a)];
-    int64_t in = line.StartFrame;
-    int64_t out = line.EndFrame;
 
     const int64_t low = a == 0 ? 0 : int64_t(s.Timeline[size_t(a - 1)].EndFrame) + 1;
     const bool isLast = a + 1 >= s.TimelineCount;
     const int64_t high = isLast ? int64_t(mediaLength) : int64_t(s.Timeline[size_t(a + 1)].StartFrame) - 1;
     const int64_t minimum = MinimumLineFrames;
-    // A last line can already run past the end of the video (an SRT made for
-    // a longer cut, or a line inserted into the placeholder summary's extra
-    // seconds). The media length then still pulls it back, but a shift stops
-    // against the line before it and a stretch leaves it its minimum length.
-    // Between two lines these limits are what the gap holds anyway.
-    const int64_t shiftHigh = isLast ? std::max(high, low + (out - in)) : high;
-    const int64_t fitHigh = isLast ? std::max(high, low + minimum) : high;
 
-    unmarkLine(s.WaveMarks, line, s.FrameRate);
-    in += moveTimeIn;
-    out += moveTimeOut;
-
-    if (int64_t(moveTimeIn) + moveTimeOut == 0) {
-        if (out > fitHigh) {
-            in -= out - fitHigh;
-            out = fitHigh;
-        }
-        in = std::max(in, low);
-        out = std::min(out, fitHigh);
-        if (out - in < minimum) {
-            const int64_t widen = (minimum - (out - in) + 1) / 2;
-            in -= widen;
-            out += widen;
-        }
-    }
-    if (moveTimeIn == moveTimeOut) {
-        if (moveTimeIn > 0) {
-            if (out > shiftHigh) {
-                in -= out - shiftHigh;
-                out = shiftHigh;
-            }
-        } else if (in < low) {
-            out += low - in;
-            in = low;
-        }
-    }
-    if (moveTimeIn != 0 && moveTimeOut == 0) {
-        if (moveTimeIn > 0) {
-            if (out - in < minimum)
-                in = out - minimum;
-        } else if (in < low) {
-            in = low;
-        }
-    }
-    if (moveTimeIn == 0 && moveTimeOut != 0) {
-        if (moveTimeOut > 0) {
+    // Steps 4 to 8 of a move against the given upper limits.
+    auto moved = [&](int64_t shiftHigh, int64_t fitHigh) {
+        int64_t in = int64_t(line.StartFrame) + moveTimeIn;
+        int64_t out = int64_t(line.EndFrame) + moveTimeOut;
+        if (int64_t(moveTimeIn) + moveTimeOut == 0) {
             if (out > fitHigh) {
                 in -= out - fitHigh;
                 out = fitHigh;
-                in = std::max(in, low);
             }
-        } else if (out - in < minimum) {
-            out = in + minimum;
+            in = std::max(in, low);
+            out = std::min(out, fitHigh);
+            if (out - in < minimum) {
+                const int64_t widen = (minimum - (out - in) + 1) / 2;
+                in -= widen;
+                out += widen;
+            }
         }
-    }
+        if (moveTimeIn == moveTimeOut) {
+            if (moveTimeIn > 0) {
+                if (out > shiftHigh) {
+                    in -= out - shiftHigh;
+                    out = shiftHigh;
+                }
+            } else if (in < low) {
+                out += low - in;
+                in = low;
+            }
+        }
+        if (moveTimeIn != 0 && moveTimeOut == 0) {
+            if (moveTimeIn > 0) {
+                if (out - in < minimum)
+                    in = out - minimum;
+            } else if (in < low) {
+                in = low;
+            }
+        }
+        if (moveTimeIn == 0 && moveTimeOut != 0) {
+            if (moveTimeOut > 0) {
+                if (out > fitHigh) {
+                    in -= out - fitHigh;
+                    out = fitHigh;
+                    in = std::max(in, low);
+                }
+            } else if (out - in < minimum) {
+                out = in + minimum;
+            }
+        }
+        return std::pair{in, out};
+    };
 
+    auto [in, out] = moved(high, high);
+    // A last line can already run past the end of the video (an SRT made for
+    // a longer cut, or a line inserted into the placeholder summary's extra
+    // seconds), or the video can end less than a line's length after the line
+    // before. Where the move against the media length would then overlap the
+    // line before or leave the line too short, the media length still pulls
+    // it back, but a shift stops against the line before it and a stretch
+    // leaves it its minimum length. A result that is already sound stands,
+    // so a move by nothing changes nothing it need not. Between two lines
+    // these limits are what the gap holds anyway.
+    if (isLast && (in < low || out - in < minimum))
+        std::tie(in, out) = moved(std::max(high, low + (int64_t(line.EndFrame) - line.StartFrame)),
+                                  std::max(high, low + minimum));
+
+    unmarkLine(s.WaveMarks, line, s.FrameRate);
     line.StartFrame = clampToInt32(in);
     line.EndFrame = clampToInt32(out);
     markLine(s.WaveMarks, line, s.FrameRate);
@@ -240,12 +250,14 @@ InsertResult procIns(TimelineState& s, int32_t currentLine, int32_t playPosition
 void procDel(TimelineState& s, int32_t currentLine, EditColumns columns)
 {
     requireCountsWithinArray(s);
-    if (currentLine < 0)
+    // Right after the last line was deleted the current line names the slot
+    // past the end until the next refresh looks it up again: that is no
+    // current line, for either column, or a held X would drop another
+    // line's text and leave its time code.
+    if (currentLine < 0 || currentLine >= s.TimelineCount)
         return;
     TimelineArray& t = s.Timeline;
-    // right after the last line was deleted the current line names the slot
-    // past the end until the next lookup; there is no time code to delete there
-    if (columns.Times && currentLine < s.TimelineCount && size_t(currentLine) < t.size()) {
+    if (columns.Times) {
         unmarkLine(s.WaveMarks, t[size_t(currentLine)], s.FrameRate);
         for (int32_t j = currentLine; j + 1 < s.TimelineCount; ++j) {
             t[size_t(j)].StartFrame = t[size_t(j) + 1].StartFrame;

@@ -69,7 +69,8 @@ InsertResult procIns(TimelineState& state, int32_t currentLine, int32_t playPosi
 // Deletes, as the columns choose, the current line's time code (later ones
 // move up a slot) and/or a text (later texts move up; at or past the last
 // text, the last text is dropped). A current line at or past TimelineCount
-// deletes no time code; with no texts the text column stays as it is.
+// (left over from a deletion before the next refresh) deletes nothing in
+// either column; with no texts the text column stays as it is.
 void procDel(TimelineState& state, int32_t currentLine, EditColumns columns);
 
 // An open text edit: the slot that was current when it began, and the text

@@ -249,9 +249,10 @@ private:
     void modelDeletion(EditColumns columns)
     {
         const int32_t c = currentLine_;
-        if (c < 0)
+        // a slot past the last time code is no current line, for both columns
+        if (c < 0 || c >= int32_t(model_.times.size()))
             return;
-        if (columns.Times && c < int32_t(model_.times.size()))
+        if (columns.Times)
             model_.times.erase(model_.times.begin() + c);
         if (columns.Texts && model_.textCount > 0)
             model_.deleteText(c);

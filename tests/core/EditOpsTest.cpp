@@ -141,10 +141,39 @@ TEST(EditOpsMove, LastLinePastTheEndStaysClearOfItsPredecessor)
     Project25 squeezed({{100, 200}, {210, 400}});
     squeezed.move(300, 150, 0, 4);
     EXPECT_EQ(squeezed.lines()[1], Frames(201, 209));
+    // a click at the point itself: pulled back to the media's end, widened
+    // and shifted clear of line 0, the designed result is already sound
     Project25 settled({{100, 200}, {210, 400}});
     settled.move(300, 150, 0, 0);
-    EXPECT_EQ(settled.lines()[1], Frames(201, 209));
+    EXPECT_EQ(settled.lines()[1], Frames(201, 210));
     EXPECT_TRUE(settled.wellKept());
+}
+
+TEST(EditOpsMove, AMoveByNothingOfALastLineNearTheEndChangesNothing)
+{
+    // a click at the in-point of a last line right after line 0, the video
+    // ending a frame after it starts: pulled back, widened and shifted clear
+    // of line 0, it ends up where it was, not a frame shorter
+    Project25 p({{100, 200}, {201, 210}});
+    p.move(205, 202, 0, 0);
+    EXPECT_EQ(p.lines()[1], Frames(201, 210));
+    EXPECT_TRUE(p.wellKept());
+}
+
+TEST(EditOpsDelete, ASecondDeletionBeforeTheRefreshDeletesNothing)
+{
+    // the last line was deleted; the current line still names its old slot
+    for (EditColumns columns : {EditColumns{true, true}, EditColumns{true, false}, EditColumns{false, true}}) {
+        Project25 p({{10, 50}, {100, 150}});
+        p.state.TextCount = 3;
+        p.timeline[0].Text = u"一";
+        p.timeline[1].Text = u"二";
+        p.timeline[2].Text = u"三";
+        procDel(p.state, 2, columns);
+        EXPECT_EQ(p.state.TimelineCount, 2);
+        EXPECT_EQ(p.state.TextCount, 3);
+        EXPECT_EQ(p.timeline[2].Text, u"三");
+    }
 }
 
 TEST(EditOpsInsert, LengthFollowsTheFreeRoom)
