@@ -16,9 +16,13 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
+#include <csignal>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -89,9 +93,15 @@ public:
     {
         static int serial = 0;
         socket_ = (fs::temp_directory_path() / ("veltrana-bench-mpv-" + std::to_string(getpid()) + "-" + std::to_string(serial++))).string();
-        std::string cmd = "mpv --no-config --idle=yes --pause --vo=null --ao=null --hr-seek=yes --hr-seek-framedrop=no "
-                          "--keep-open=always --really-quiet --input-ipc-server=" + socket_ + " \"" + clip + "\" &";
-        std::system(cmd.c_str());
+        std::vector<std::string> args = {"mpv", "--no-config", "--idle=yes", "--pause", "--vo=null", "--ao=null",
+                                         "--hr-seek=yes", "--hr-seek-framedrop=no", "--keep-open=always",
+                                         "--really-quiet", "--input-ipc-server=" + socket_, clip};
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (::posix_spawnp(&pid_, "mpv", nullptr, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
         for (int i = 0; i < 200 && fd_ < 0; ++i) {
             usleep(50000);
             int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -110,8 +120,16 @@ public:
             send(R"({"command":["quit"]})");
             ::close(fd_);
         }
-        // a player that did not take the quit goes all the same
-        std::system(("pkill -f -- '--input-ipc-server=" + socket_ + " ' 2>/dev/null").c_str());
+        // the player we started, and only it, goes all the same
+        if (pid_ > 0) {
+            int status = 0;
+            for (int i = 0; i < 40 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i)
+                usleep(50000);
+            if (::waitpid(pid_, &status, WNOHANG) == 0) {
+                ::kill(pid_, SIGKILL);
+                ::waitpid(pid_, &status, 0);
+            }
+        }
         fs::remove(socket_);
     }
     bool ok() const { return fd_ >= 0; }
@@ -155,6 +173,7 @@ private:
     std::string socket_;
     std::string buffer_;
     int fd_ = -1;
+    pid_t pid_ = -1;
 };
 
 // One mpv process per clip for the whole run, ready once it answers for the
