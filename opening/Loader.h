@@ -70,7 +70,7 @@ std::string summaryNameFor(const std::string& wavFileName);
 
 // The load. The request's file names go into state at once (with the summary
 // name derived from the WAV name); the timeline, counts, summary, marks,
-// encoding, video length and NextPage = 3 are written only when the whole
+// encoding, video length and NextPage = Page::Editor are written only when the whole
 // load succeeded. A failure leaves the previous project in state, reports
 // its text(s) in the outcome, and has closed every file it opened.
 LoadOutcome loadProject(const LoadRequest& request, ProjectState& state, const LoadCallbacks& callbacks);
