@@ -77,6 +77,15 @@ void centreOnScreen(QWidget& window)
     window.move(area.center() - QPoint(outer.width() / 2, outer.height() / 2));
 }
 
+void setOuterGeometry(QWidget& window, const QRect& outer)
+{
+    // the frame's share as the window system draws it now; none before the
+    // window is shown, or where no window manager draws a frame
+    const QSize frame = window.frameGeometry().size() - window.size();
+    window.move(outer.topLeft());
+    window.resize(outer.size() - frame);
+}
+
 void setBackground(QWidget& widget, const QColor& colour)
 {
     QPalette palette = widget.palette();

@@ -33,6 +33,10 @@ void setUpApplication(QApplication& app);
 // Places a window in the middle of the desktop it is on.
 void centreOnScreen(QWidget& window);
 
+// Places a window by its outer rectangle (frame and title bar included), as
+// a remembered frameGeometry() gives it back.
+void setOuterGeometry(QWidget& window, const QRect& outer);
+
 // Sets the window's background colour.
 void setBackground(QWidget& widget, const QColor& colour);
 

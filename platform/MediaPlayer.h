@@ -55,6 +55,9 @@ public:
     // The video is drawn into the widget's client area, inside the display
     // rectangle; pointer events over the picture still reach the widget.
     virtual void setDisplayWindow(QWidget* window) = 0;
+    // The rectangle set last; before one is set, the video's own size at
+    // 0, 0 once a file with a picture is open, and an empty rectangle while
+    // there is no picture to place.
     virtual QRect displayRect() const = 0;
     virtual void setDisplayRect(const QRect& rect) = 0;
 

@@ -100,9 +100,11 @@ private:
     void renderFrame();
     int32_t lastFrame() const { return std::max<int32_t>(0, frameCount_ - 1); }
     int32_t playbackFrame() const;
+    int32_t currentFrame() const;
     int64_t inUnit(int64_t frames) const;
     void setPause(bool paused);
     void seekExact(int32_t frame);
+    QSize readVideoSize() const;
     bool waitForEvent(mpv_event_id wanted, int timeoutMs, std::string* error);
 
     mpv_handle* mpv_ = nullptr;
@@ -131,6 +133,8 @@ private:
     QPointer<VideoSurface> surface_;
     QRect displayRect_;
     bool displayRectSet_ = false;
+    // the picture's own size (pixel aspect applied), read when the file opens
+    QSize videoSize_;
     FrameBuffer buffer_;
     // a step asked mpv for a new picture that has not been drawn yet
     bool awaitingPicture_ = false;
@@ -165,6 +169,10 @@ MpvPlayer::MpvPlayer(bool withAudio)
     set("audio-display", "no");
     set("audio-fallback-to-null", "yes");
     set("load-unsafe-playlists", "no");
+    // the timeline being edited lies beside the film: mpv would show the
+    // copy on disk, with its old times, over the picture
+    set("sub-auto", "no");
+    set("sid", "no");
     if (!withAudio)
         set("ao", "null");
     if (mpv_initialize(mpv_) < 0) {
@@ -298,7 +306,25 @@ void MpvPlayer::open()
     durationS_ = duration;
     fps_ = hasVideo_ ? fps : 0.0;
     frameCount_ = hasVideo_ ? static_cast<int32_t>(std::min<int64_t>(count, INT32_MAX)) : 0;
+    videoSize_ = hasVideo_ ? readVideoSize() : QSize();
     open_ = true;
+    // until a rectangle is set, the picture stands at its own size in the corner
+    if (surface_ && !displayRectSet_ && videoSize_.isValid())
+        surface_->setGeometry(QRect(QPoint(0, 0), videoSize_));
+}
+
+QSize MpvPlayer::readVideoSize() const
+{
+    int64_t w = 0;
+    int64_t h = 0;
+    double par = 1.0;
+    mpv_get_property(mpv_, "current-tracks/video/demux-w", MPV_FORMAT_INT64, &w);
+    mpv_get_property(mpv_, "current-tracks/video/demux-h", MPV_FORMAT_INT64, &h);
+    if (mpv_get_property(mpv_, "current-tracks/video/demux-par", MPV_FORMAT_DOUBLE, &par) < 0 || !(par > 0.0))
+        par = 1.0;
+    if (w <= 0 || h <= 0)
+        return {};
+    return QSize(static_cast<int>(std::lround(double(w) * par)), static_cast<int>(h));
 }
 
 void MpvPlayer::close()
@@ -314,6 +340,7 @@ void MpvPlayer::close()
     frameCount_ = 0;
     fps_ = 0.0;
     hasVideo_ = false;
+    videoSize_ = QSize();
     if (surface_) {
         surface_->frame = QImage();
         surface_->update();
@@ -343,14 +370,24 @@ int32_t MpvPlayer::playbackFrame() const
     return static_cast<int32_t>(std::clamp<int64_t>(f, 0, lastFrame()));
 }
 
+int32_t MpvPlayer::currentFrame() const
+{
+    // While a seek is under way mpv's clock still tells the old place; the
+    // frame asked for is where playback goes on from. A step taken from the
+    // old place would be lost whenever seeks take longer than the steps
+    // come (long key-frame distances).
+    if (state_ == State::Playing && !seekInFlight_)
+        return playbackFrame();
+    return frame_;
+}
+
 int64_t MpvPlayer::position() const
 {
     if (!open_)
         return 0;
     if (!hasVideo_)
         return format_ == TimeFormat::Milliseconds ? static_cast<int64_t>(std::llround(timePos_ * 1000.0)) : 0;
-    int32_t f = state_ == State::Playing ? playbackFrame() : frame_;
-    return inUnit(f);
+    return inUnit(currentFrame());
 }
 
 void MpvPlayer::setPause(bool paused)
@@ -370,7 +407,7 @@ void MpvPlayer::pause()
 {
     requireOpen("暂停");
     if (state_ == State::Playing) {
-        frame_ = playbackFrame();
+        frame_ = currentFrame();
         setPause(true);
         state_ = State::Paused;
     } else if (state_ == State::Paused) {
@@ -383,7 +420,7 @@ void MpvPlayer::stop()
 {
     requireOpen("停止");
     if (state_ == State::Playing) {
-        frame_ = playbackFrame();
+        frame_ = currentFrame();
         setPause(true);
     }
     state_ = State::Stopped;
@@ -407,7 +444,7 @@ void MpvPlayer::step(int32_t frames)
         return;
     bool wasPlaying = state_ == State::Playing;
     if (wasPlaying) {
-        frame_ = playbackFrame();
+        frame_ = currentFrame();
         setPause(true);
     }
     state_ = State::Stopped;
@@ -454,6 +491,10 @@ void MpvPlayer::handleEvent(const mpv_event& event)
         break;
     }
     case MPV_EVENT_PLAYBACK_RESTART:
+        // the clock's next report may come after this: until then it stands
+        // where the seek went, not where it came from
+        if (seekInFlight_ && fps_ > 0.0)
+            timePos_ = frame_ / fps_;
         seekInFlight_ = false;
         break;
     default:
@@ -512,7 +553,10 @@ QRect MpvPlayer::displayRect() const
 {
     if (displayRectSet_)
         return displayRect_;
-    return window_ ? window_->rect() : QRect();
+    // nothing to place without a picture
+    if (!open_ || !videoSize_.isValid())
+        return {};
+    return QRect(QPoint(0, 0), videoSize_);
 }
 
 void MpvPlayer::setDisplayRect(const QRect& rect)
