@@ -519,11 +519,15 @@ void MpvPlayer::renderFrame()
     buffer_.resize(size.width(), size.height());
     int swSize[2] = {buffer_.width, buffer_.height};
     size_t stride = buffer_.stride;
+    // by default the call sleeps until the frame's time to be shown comes:
+    // up to a frame's length of the GUI thread, on every frame
+    int blockForTargetTime = 0;
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_SW_SIZE, swSize},
         {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("bgr0")},
         {MPV_RENDER_PARAM_SW_STRIDE, &stride},
         {MPV_RENDER_PARAM_SW_POINTER, buffer_.pixels},
+        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &blockForTargetTime},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     if (mpv_render_context_render(render_, params) < 0)
