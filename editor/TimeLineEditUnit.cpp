@@ -1,33 +1,869 @@
 #include "editor/TimeLineEditUnit.h"
 
+#include "core/FileIO.h"
+#include "core/Numbers.h"
 #include "core/ProjectState.h"
+#include "core/SrtWriter.h"
+#include "editor/CurrentLine.h"
+#include "editor/PlayControl.h"
+#include "editor/WaveStrip.h"
+#include "platform/KeyTranslation.h"
 #include "platform/Look.h"
+#include "platform/MediaPlayer.h"
+#include "platform/Messages.h"
+#include "platform/Timer.h"
+#include "platform/TrackBar.h"
+#include "platform/WindowInput.h"
+#include "shell/HelpUnit.h"
 
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
 #include <QShowEvent>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include <algorithm>
 
 namespace vt {
 
+namespace {
+
+// The window is designed at 96 dots per inch.
+int pointsToPixels(int points)
+{
+    return (points * 96 + 36) / 72;
+}
+
+QLabel* fixedLabel(const QString& text, QWidget* parent, const QFont& font, int width, int height)
+{
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignCenter);
+    label->setFont(font);
+    label->resize(width, height);
+    return label;
+}
+
+QPushButton* designButton(const QString& caption, QWidget* parent, int width, int pixelHeight)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setFont(programFont(QStringLiteral("宋体"), pixelHeight));
+    button->resize(width, 25);
+    // a page screen: Enter does not press a button behind the user's back
+    button->setAutoDefault(false);
+    return button;
+}
+
+void setTextColour(QWidget& widget, QPalette::ColorRole role, const QColor& colour)
+{
+    QPalette palette = widget.palette();
+    palette.setColor(role, colour);
+    widget.setPalette(palette);
+}
+
+std::optional<MouseButton> mouseButtonOf(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton: return MouseButton::Left;
+    case Qt::RightButton: return MouseButton::Right;
+    case Qt::MiddleButton: return MouseButton::Middle;
+    default: return std::nullopt;
+    }
+}
+
+// One notch of a mouse wheel.
+constexpr int WheelNotch = 120;
+
+}  // namespace
+
+QFont labeltxtFont(const LabelFont& style)
+{
+    return programFont(QString::fromUtf8(style.Name.data(), qsizetype(style.Name.size())),
+                       pointsToPixels(style.PointSize));
+}
+
 TplayAndEdit::TplayAndEdit(QWidget* owner) : QDialog(owner)
 {
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+                   | Qt::WindowCloseButtonHint);
     setWindowTitle(ApplicationTitle);
-    resize(684, 562);
+    resize(EditorClientWidth, EditorClientHeight);
     setMinimumSize(636, 420);
     setBackground(*this, QColor(128, 128, 128));
     setFont(programFont(QStringLiteral("MS Sans Serif"), 11));
+    // the window keeps the keyboard, so that Space and the arrows reach the
+    // timeline and not a button or a bar the pointer happened to pass
+    setFocusPolicy(Qt::StrongFocus);
+    createControls();
+    connectHandlers();
+    FormCreate();
     centreOnScreen(*this);
+}
+
+TplayAndEdit::~TplayAndEdit() = default;
+
+MediaPlayer& TplayAndEdit::MediaPlayer1()
+{
+    return *player_;
+}
+
+void TplayAndEdit::createControls()
+{
+    TrackBar1 = new TrackBar(Qt::Horizontal, this);
+    TrackBar1->setRange(0, 20);
+    TrackBar1->setPageStep(1);
+    TrackBar1->setValue(SpeedGaugeThumb);
+    TrackBar1->resize(SpeedGaugeWidth, 24);
+    TrackBar1->setToolTip(EditorText::SpeedHint);
+    TrackBar1->setEnabled(false);
+    TrackBar1->hide();
+
+    ScrollBar1 = new QScrollBar(Qt::Horizontal, this);
+    ScrollBar1->setRange(1, 10000);
+    ScrollBar1->setPageStep(300);
+    ScrollBar1->setSingleStep(10);
+    ScrollBar1->setValue(1);
+    ScrollBar1->setFocusPolicy(Qt::NoFocus);
+    ScrollBar1->resize(EditorClientWidth, 14);
+
+    const QFont song13 = programFont(QStringLiteral("宋体"), 13);
+    const QFont system13 = programFont(QStringLiteral("System"), 13);
+    // 16 high, as designed, it would run 2 px under the subtitle label
+    LabelTime = fixedLabel(EditorText::TimeZero, this, song13, 89, 14);
+    LabelTimeIn = fixedLabel(EditorText::TimeIn, this, system13, 97, 16);
+    LabelArrow = fixedLabel(EditorText::Arrow, this, song13, 25, 16);
+    LabelTimeOut = fixedLabel(EditorText::TimeOut, this, system13, 97, 16);
+
+    Labeltxt = fixedLabel(EditorText::Subtitle, this, labeltxtFont(InsideLineFont), EditorClientWidth - 2, 24);
+    Labeltxt->setAutoFillBackground(true);
+    setTextColour(*Labeltxt, QPalette::Window, QColor(192, 192, 192));
+    setTextColour(*Labeltxt, QPalette::WindowText, Qt::black);
+    Labeltxt->setToolTip(EditorText::SubtitleHint);
+
+    Edit1 = new QLineEdit(this);
+    Edit1->setAlignment(Qt::AlignCenter);
+    Edit1->setFont(programFont(QStringLiteral("宋体"), 16));
+    setTextColour(*Edit1, QPalette::Text, QColor(0, 0, 128));
+    Edit1->resize(EditorClientWidth - 2, 24);
+    Edit1->hide();
+
+    PaintBoxWav = new WaveStrip(this);
+    PaintBoxWav->resize(EditorClientWidth - 128, WaveStripHeight);
+    PaintBoxWav->setAccessibleDescription(EditorText::WaveHint);
+
+    RadioGroup1 = new QGroupBox(EditorText::StepSize, this);
+    RadioGroup1->resize(40, 122);
+    RadioGroup1->setToolTip(EditorText::StepSizeHint);
+    auto* items = new QButtonGroup(RadioGroup1);
+    const auto captions = stepSizeItems();
+    for (size_t i = 0; i < RadioGroup1Items.size(); ++i) {
+        auto* item = new QRadioButton(QString::fromUtf8(captions[i].caption), RadioGroup1);
+        item->setGeometry(4, 18 + int(i) * 25, 34, 22);
+        item->setFocusPolicy(Qt::TabFocus);
+        items->addButton(item, int(i));
+        RadioGroup1Items[i] = item;
+    }
+    RadioGroup1Items[2]->setChecked(true);
+
+    TrackBar2 = new QSlider(Qt::Vertical, this);
+    TrackBar2->setRange(-10, 10);
+    TrackBar2->setValue(0);
+    TrackBar2->setTickPosition(QSlider::NoTicks);
+    // -10, the loudest drawing, at the top
+    TrackBar2->setInvertedAppearance(true);
+    TrackBar2->setInvertedControls(true);
+    TrackBar2->setToolTip(EditorText::ScaleHint);
+    TrackBar2->setFocusPolicy(Qt::TabFocus);
+    TrackBar2->resize(32, 142);
+
+    LabelEditStyle = new QLabel(EditorText::EditStyle, this);
+    LabelEditStyle->setFont(song13);
+    LabelEditStyle->resize(44, 19);
+
+    CheckBoxTime = new QCheckBox(EditorText::Times, this);
+    CheckBoxTime->resize(58, 25);
+    CheckBoxText = new QCheckBox(EditorText::Texts, this);
+    CheckBoxText->resize(46, 25);
+    for (QCheckBox* box : {CheckBoxTime, CheckBoxText}) {
+        widenToFitCaption(*box);
+        box->setChecked(true);
+        box->setFocusPolicy(Qt::TabFocus);
+    }
+
+    ButtonHelp = designButton(EditorText::Help, this, 81, 13);
+    ButtonSave = designButton(EditorText::Save, this, 81, 13);
+    ButtonBack = designButton(EditorText::Back, this, 89, 16);
+    ButtonNext = designButton(EditorText::Next, this, 89, 16);
+    for (QPushButton* button : {ButtonHelp, ButtonSave, ButtonBack, ButtonNext})
+        button->setFocusPolicy(Qt::TabFocus);
+
+    TimerForPlay = new Timer(EditorTimerMs, this);
+    TimerForWav = new Timer(EditorTimerMs, this);
+
+    setTabOrder(ButtonHelp, ButtonSave);
+    setTabOrder(ButtonSave, ButtonBack);
+    setTabOrder(ButtonBack, ButtonNext);
+    setTabOrder(ButtonNext, TrackBar1);
+    setTabOrder(TrackBar1, TrackBar2);
+    setTabOrder(TrackBar2, Edit1);
+    setTabOrder(Edit1, CheckBoxTime);
+    setTabOrder(CheckBoxTime, CheckBoxText);
+    setTabOrder(CheckBoxText, RadioGroup1Items[0]);
+}
+
+void TplayAndEdit::connectHandlers()
+{
+    TimerForPlay->onTimer = [this] { TimerForPlayTimer(); };
+    TimerForWav->onTimer = [this] { TimerForWavTimer(); };
+    PaintBoxWav->onEnter = [this] { PaintBoxWavMouseEnter(); };
+    PaintBoxWav->onMove = [this](int x) { PaintBoxWavMouseMove(x); };
+    PaintBoxWav->onPress = [this](Qt::MouseButton button) {
+        if (auto b = mouseButtonOf(button))
+            PaintBoxWavMouseDown(*b);
+    };
+    Labeltxt->installEventFilter(this);
+    connect(Edit1, &QLineEdit::returnPressed, this, [this] { Edit1KeyPress('\r'); });
+    // every notification: arrows, page clicks, the thumb dragged and let go
+    connect(ScrollBar1, &QScrollBar::actionTriggered, this, [this] { ScrollBar1Scroll(); });
+    connect(ScrollBar1, &QScrollBar::sliderReleased, this, [this] { ScrollBar1Scroll(); });
+    // like the design's OnClick, also when the state is set from code
+    connect(CheckBoxTime, &QCheckBox::toggled, this, [this] { CheckBoxTimeClick(); });
+    connect(CheckBoxText, &QCheckBox::toggled, this, [this] { CheckBoxTextClick(); });
+    connect(ButtonHelp, &QPushButton::clicked, this, [this] { ButtonHelpClick(); });
+    connect(ButtonSave, &QPushButton::clicked, this, [this] { ButtonSaveClick(); });
+    connect(ButtonBack, &QPushButton::clicked, this, [this] { ButtonBackClick(); });
+    connect(ButtonNext, &QPushButton::clicked, this, [this] { ButtonNextClick(); });
+
+    keyPreview_ = new KeyPreview(*this, [this](int qtKey) { FormKeyDown(qtKeyToVirtualKey(qtKey)); });
+    // moves without a button reach the window wherever a control does not
+    // keep them; a disabled control or a hidden one never does
+    trackPointerMoves(*this);
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             ScrollBar1, LabelTime, LabelTimeIn, LabelArrow, LabelTimeOut, Edit1, RadioGroup1, TrackBar2,
+             LabelEditStyle, CheckBoxTime, CheckBoxText, ButtonHelp, ButtonSave, ButtonBack, ButtonNext})
+        keepMovesWhileEnabled(*control);
+    for (QRadioButton* item : RadioGroup1Items)
+        keepMovesWhileEnabled(*item);
+    operations_ = editOperations();
+}
+
+int TplayAndEdit::RadioGroup1ItemIndex() const
+{
+    for (size_t i = 0; i < RadioGroup1Items.size(); ++i)
+        if (RadioGroup1Items[i]->isChecked())
+            return int(i);
+    return -1;
+}
+
+void TplayAndEdit::setRadioGroup1ItemIndex(int index)
+{
+    if (index >= 0 && index < int(RadioGroup1Items.size()))
+        RadioGroup1Items[size_t(index)]->setChecked(true);
+}
+
+// ---------------------------------------------------------------------------
+// Lifecycle
+
+void TplayAndEdit::FormCreate()
+{
+    player_ = createMediaPlayer();
+    help_ = new THelp(this);
+}
+
+void TplayAndEdit::FormShow()
+{
+    setWindowTitle(EditorText::CaptionPrefix + QString::fromStdString(Project.TimelineFileName));
+    // only the page loop's tests show the editor with no project loaded
+    live_ = Project.FrameRate > 0 && !Project.TimelineFileName.empty();
+    if (live_)
+        startPlayer();
+    keyPreview_->setEnabled(live_);
+    PulsePhase = 0;
+    PlaySpeed = NormalPlaySpeed;
+    if (live_) {
+        TimerForWav->setInterval(framePeriodMs(Project.FrameRate));
+        TimerForPlay->setEnabled(true);
+        TimerForWav->setEnabled(true);
+    }
+    WaveView.PreferPreviousLine = false;
+    Project.NextPage = Page::Quit;
+    CheckBoxText->setChecked(!Project.TextFromTxtFile);
+    ScrollBar1->setMinimum(1);
+    if (player_->isOpen())
+        Project.VideoLengthFrames = clampToInt32(player_->length());
+    const int maximum = clampToInt32(int64_t{Project.VideoLengthFrames} * 1031 / 1000);
+    ScrollBar1->setMaximum(maximum);
+    ScrollBar1->setPageStep(maximum / 32);
+    ScrollBar1->setValue(playerPosition());
+    runPlayer(PlayerCommand::play());
+    setFocus();
+}
+
+// Opens the video into the window itself. A video the player turns away was
+// accepted by the open-project screen; the editor goes on without a picture.
+void TplayAndEdit::startPlayer()
+{
+    player_->setFileName(Project.VideoFileName);
+    player_->setDisplayWindow(this);
+    try {
+        player_->open();
+    } catch (const MediaError& error) {
+        QTimer::singleShot(0, this, [this, text = std::string(error.what())] { showMessage(this, text); });
+        return;
+    }
+    player_->setTimeFormat(MediaPlayer::TimeFormat::Frames);
+}
+
+// Restores what the last visit left, once: a later activation (the help
+// window closed, the user back from another program) must neither step the
+// video on again nor undo the user's choices since.
+void TplayAndEdit::FormActivate()
+{
+    if (restored_ || !live_)
+        return;
+    restored_ = true;
+    // the player has run on since it opened: to the remembered frame itself
+    if (player_->isOpen())
+        player_->step(clampToInt32(int64_t{Project.PlayPosition} - playerPosition()));
+    ScrollBar1->setValue(Project.PlayPosition);
+    setRadioGroup1ItemIndex(Project.StepSizeIndex);
+    TrackBar2->setValue(Project.WaveScale);
+    CheckBoxTime->setChecked(Project.EditTimes);
+    CheckBoxText->setChecked(Project.EditTexts);
+    if (Project.EditorLeft >= 0 && Project.EditorTop >= 0 && Project.EditorWidth >= 1 && Project.EditorHeight >= 1)
+        setOuterGeometry(*this, QRect(Project.EditorLeft, Project.EditorTop, Project.EditorWidth, Project.EditorHeight));
+}
+
+void TplayAndEdit::FormResize()
+{
+    const int cw = width();
+    const int ch = height();
+    const int y0 = ch - 250;
+    TrackBar1->move((cw - TrackBar1->width()) / 2, 0);
+    runPlayer(PlayerCommand::play());
+    layOutPicture(cw, y0);
+    // it starts a pixel in, so it ends a pixel early to stay inside the window
+    ScrollBar1->setGeometry(1, y0, cw - 1, ScrollBar1->height());
+
+    const int y1 = ch - 236;
+    const int arrowLeft = (cw - LabelArrow->width()) / 2;
+    LabelTime->move(cw / 4 - LabelTime->width(), y1 + 2);
+    LabelTimeIn->move(arrowLeft - LabelTimeIn->width(), y1);
+    LabelArrow->move(arrowLeft, y1);
+    LabelTimeOut->move((cw + LabelArrow->width()) / 2, y1);
+
+    const int y2 = ch - 220;
+    Labeltxt->setGeometry(1, y2, cw - 2, Labeltxt->height());
+    Edit1->setGeometry(1, y2, cw - 2, Edit1->height());
+
+    const int y3 = ch - 192;
+    RadioGroup1->move(14, y3 + 2);
+    PaintBoxWav->setGeometry((cw - (cw - 128)) / 2, y3, cw - 128, WaveStripHeight);
+    // from the subtitle label's lower edge (designed 3 px higher, into the
+    // label) down to 7 px below the strip
+    TrackBar2->setGeometry(cw - 64, y3 - 4, 32, 139);
+
+    const int y4 = ch - 45;
+    ButtonHelp->move(63, y4);
+    ButtonSave->move(ButtonHelp->x() + ButtonHelp->width() + 4, y4);
+    const int xn = cw - ButtonNext->width() - 63;
+    ButtonBack->move(xn - ButtonBack->width() - 4, y4);
+    ButtonNext->move(xn, y4);
+    const int xc = (cw - CheckBoxTime->width()) / 2 - 6;
+    LabelEditStyle->move(xc - LabelEditStyle->width(), y4 + 7);
+    CheckBoxTime->move(xc, y4);
+    CheckBoxText->move(xc + CheckBoxTime->width(), y4);
+}
+
+// The picture fills the band above the progress bar, keeps its proportions
+// (each resize starts from the rectangle of the one before) and is centred.
+void TplayAndEdit::layOutPicture(int clientWidth, int pictureHeight)
+{
+    const QRect shown = player_->displayRect();
+    if (shown.isEmpty() || pictureHeight <= 0)
+        return;  // no picture to place
+    const float s = float(shown.height()) / float(pictureHeight);
+    const double width = double(shown.width()) / double(s);
+    player_->setDisplayRect(QRect(int((clientWidth - width) / 2), 0, int(width), pictureHeight));
+}
+
+bool TplayAndEdit::FormClose()
+{
+    rememberSettings();
+    TimerForWav->setEnabled(false);
+    TimerForPlay->setEnabled(false);
+    keyPreview_->setEnabled(false);
+    player_->close();
+    ScrollBar1->setMinimum(1);
+    ScrollBar1->setPageStep(5);
+    ScrollBar1->setValue(1);
+    ScrollBar1->setMaximum(100);
+    if (live_ && !saveTimeline()) {
+        resumeAfterFailedClose();
+        return false;
+    }
+    live_ = false;
+    help_->hide();
+    return true;
+}
+
+void TplayAndEdit::rememberSettings()
+{
+    if (player_->isOpen())
+        Project.PlayPosition = playerPosition();
+    Project.StepSizeIndex = int8_t(RadioGroup1ItemIndex());
+    Project.WaveScale = int8_t(TrackBar2->value());
+    Project.EditTimes = CheckBoxTime->isChecked();
+    Project.EditTexts = CheckBoxText->isChecked();
+    const QRect outer = frameGeometry();
+    Project.EditorLeft = outer.left();
+    Project.EditorTop = outer.top();
+    Project.EditorWidth = outer.width();
+    Project.EditorHeight = outer.height();
+}
+
+// The timeline could not be written: the window stays open as it was, so
+// that nothing edited is lost, and leaving it tries the save again.
+void TplayAndEdit::resumeAfterFailedClose()
+{
+    startPlayer();
+    if (player_->isOpen()) {
+        player_->step(Project.PlayPosition);
+        ScrollBar1->setMaximum(clampToInt32(int64_t{Project.VideoLengthFrames} * 1031 / 1000));
+        ScrollBar1->setPageStep(ScrollBar1->maximum() / 32);
+        ScrollBar1->setValue(Project.PlayPosition);
+        layOutPicture(width(), height() - 250);
+    }
+    Project.NextPage = Page::Quit;
+    keyPreview_->setEnabled(true);
+    TimerForPlay->setEnabled(true);
+    TimerForWav->setEnabled(true);
+}
+
+bool TplayAndEdit::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QDialog::event(event);
 }
 
 void TplayAndEdit::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
+    if (event->spontaneous())
+        return;
+    FormShow();
+    FormResize();
+    // The window becomes active right after it is shown; without a window
+    // manager (or on a screen-less platform) it may never be told so.
+    QTimer::singleShot(0, this, [this] { FormActivate(); });
 }
 
-void TplayAndEdit::FormShow()
+void TplayAndEdit::resizeEvent(QResizeEvent* event)
 {
-    // closing the editor by its frame ends the program
-    Project.NextPage = Page::Quit;
+    QDialog::resizeEvent(event);
+    FormResize();
+}
+
+void TplayAndEdit::done(int result)
+{
+    // a second close while the first one's save message is up
+    if (closing_)
+        return;
+    closing_ = true;
+    const bool closed = !isVisible() || FormClose();
+    closing_ = false;
+    if (closed)
+        QDialog::done(result);
+}
+
+// ---------------------------------------------------------------------------
+// Qt's events to the handlers
+
+void TplayAndEdit::mouseMoveEvent(QMouseEvent* event)
+{
+    FormMouseMove(int(event->position().x()), int(event->position().y()));
+}
+
+void TplayAndEdit::mousePressEvent(QMouseEvent* event)
+{
+    if (auto button = mouseButtonOf(event->button()))
+        FormMouseDown(*button, int(event->position().y()));
+}
+
+// Turns over the strip, the picture, the labels and the buttons come here;
+// the progress bar and the scale bar keep theirs while they are shown.
+void TplayAndEdit::wheelEvent(QWheelEvent* event)
+{
+    wheelDelta_ += event->angleDelta().y();
+    for (; wheelDelta_ >= WheelNotch; wheelDelta_ -= WheelNotch)
+        FormMouseWheelUp();
+    for (; wheelDelta_ <= -WheelNotch; wheelDelta_ += WheelNotch)
+        FormMouseWheelDown();
+}
+
+// A page screen: Esc closes neither the window nor the text field, and
+// Enter presses no button. The keys have been seen by the key preview.
+void TplayAndEdit::keyPressEvent(QKeyEvent* event)
+{
+    event->accept();
+}
+
+bool TplayAndEdit::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Labeltxt) {
+        if (event->type() == QEvent::MouseMove) {
+            LabeltxtMouseMove();
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            LabeltxtDblClick();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------
+// Handlers
+
+void TplayAndEdit::TimerForPlayTimer()
+{
+    ScrollBar1->setValue(playerPosition());
+    TrackBar1->setValue(SpeedGaugeThumb);
+    apply(playTick(PlaySpeed, PulsePhase, Project.FrameRate));
+}
+
+void TplayAndEdit::TimerForWavTimer()
+{
+    WaveView.WaveWidth = PaintBoxWav->width();
+    const int32_t position = playerPosition();
+    CurrentLine = GetCurrLineNumb(Project.Timeline, Project.TimelineCount, Project.WaveMarks, Project.FrameRate,
+                                  WaveView, position);
+    showPicture(ShowWav({Project.WaveSummary, Project.WaveMarks, Project.Timeline, Project.TimelineCount,
+                         Project.FrameRate, position, CurrentLine, TrackBar2->value()},
+                        WaveView));
+}
+
+void TplayAndEdit::FormMouseMove(int x, int y)
+{
+    apply(vt::FormMouseMove(x, y, width(), height(), Edit1->isVisible()));
+}
+
+void TplayAndEdit::FormMouseDown(MouseButton button, int y)
+{
+    if (live_)
+        apply(vt::FormMouseDown(button, y, frameGeometry().height(), playerPosition(), Project.FrameRate, WaveView,
+                                Project.WaveMarks));
+}
+
+void TplayAndEdit::FormMouseWheelDown()
+{
+    if (live_)
+        apply(FormMouseWheel(WheelTurn::TowardsUser, RadioGroup1ItemIndex()));
+}
+
+void TplayAndEdit::FormMouseWheelUp()
+{
+    if (live_)
+        apply(FormMouseWheel(WheelTurn::AwayFromUser, RadioGroup1ItemIndex()));
+}
+
+void TplayAndEdit::FormKeyDown(int32_t virtualKey)
+{
+    if (live_)
+        apply(vt::FormKeyDown(virtualKey, Edit1->isVisible(), RadioGroup1ItemIndex(), PlaySpeed));
+}
+
+void TplayAndEdit::PaintBoxWavMouseEnter()
+{
+    apply(vt::PaintBoxWavMouseEnter());
+}
+
+void TplayAndEdit::PaintBoxWavMouseMove(int x)
+{
+    apply(vt::PaintBoxWavMouseMove(x, PaintBoxWav->width()));
+}
+
+void TplayAndEdit::PaintBoxWavMouseDown(MouseButton button)
+{
+    if (live_)
+        apply(vt::PaintBoxWavMouseDown(button, WaveView, Project.FrameRate));
+}
+
+void TplayAndEdit::LabeltxtMouseMove()
+{
+    apply(vt::LabeltxtMouseMove());
+}
+
+void TplayAndEdit::LabeltxtDblClick()
+{
+    if (!live_)
+        return;
+    textEdit_ = beginTextEdit(Project.Timeline, Project.TimelineCount, Project.WaveMarks, Project.FrameRate,
+                              WaveView, playerPosition());
+    CurrentLine = textEdit_ ? textEdit_->Slot : -1;
+    if (!textEdit_)
+        return;
+    TimerForPlay->setEnabled(false);
+    TimerForWav->setEnabled(false);
+    Edit1->setText(QString::fromStdU16String(textEdit_->Text));
+    Edit1->show();
+    Edit1->raise();
+    Edit1->setFocus();
+}
+
+void TplayAndEdit::Edit1KeyPress(int key)
+{
+    if (key != '\r' || !textEdit_)
+        return;
+    storeEditedText(Project.Timeline, CurrentLine, *textEdit_, Edit1->text().toStdU16String());
+    textEdit_.reset();
+    Edit1->hide();
+    setFocus();
+    TimerForWav->setEnabled(true);
+    TimerForPlay->setEnabled(true);
+}
+
+void TplayAndEdit::ScrollBar1Scroll()
+{
+    apply(vt::ScrollBar1Scroll(ScrollBar1->sliderPosition(), playerPosition()));
+}
+
+void TplayAndEdit::CheckBoxTimeClick()
+{
+    showColumns(vt::CheckBoxTimeClick(columns()));
+}
+
+void TplayAndEdit::CheckBoxTextClick()
+{
+    showColumns(vt::CheckBoxTextClick(columns()));
+}
+
+void TplayAndEdit::ButtonHelpClick()
+{
+    apply(buttonAction(EditorButton::Help));
+}
+
+void TplayAndEdit::ButtonSaveClick()
+{
+    apply(buttonAction(EditorButton::Save));
+}
+
+void TplayAndEdit::ButtonBackClick()
+{
+    apply(buttonAction(EditorButton::Back));
+}
+
+void TplayAndEdit::ButtonNextClick()
+{
+    apply(buttonAction(EditorButton::Next));
+}
+
+void TplayAndEdit::proSaveSrt()
+{
+    vt::proSaveSrt(Project.Timeline, Project.TimelineCount, Project.FrameRate, Project.TimelineFileName,
+                   Project.TimelineEncoding, Project.NewTimeline);
+}
+
+// ---------------------------------------------------------------------------
+// Carrying effects out
+
+void TplayAndEdit::apply(const EditorEffect& effect)
+{
+    if (effect.restartWavTimer)
+        TimerForWav->setEnabled(false);
+    for (const PlayerCommand& command : effect.playerCommands)
+        runPlayer(command);
+    if (effect.playSpeed)
+        PlaySpeed = *effect.playSpeed;
+    if (effect.pulsePhase)
+        PulsePhase = *effect.pulsePhase;
+    if (effect.mouseOverWave)
+        WaveView.MouseOverWave = *effect.mouseOverWave;
+    if (effect.waveMouseX)
+        WaveView.WaveMouseX = *effect.waveMouseX;
+    runEditCommand(effect.command);
+    if (effect.playIntervalMs)
+        TimerForPlay->setInterval(*effect.playIntervalMs);
+    if (effect.wavIntervalMs)
+        TimerForWav->setInterval(*effect.wavIntervalMs);
+    if (effect.restartWavTimer)
+        TimerForWav->setEnabled(live_);
+    if (effect.pointer && cursor().shape() != cursorShape(*effect.pointer))
+        setCursor(cursorShape(*effect.pointer));
+    if (effect.speedGauge)
+        TrackBar1->setSelection(effect.speedGauge->start, effect.speedGauge->end);
+    applyReveal(effect.reveal);
+    if (effect.nextPage)
+        Project.NextPage = *effect.nextPage;
+    if (effect.save)
+        saveTimeline();
+    if (effect.showHelp)
+        help_->show();
+    if (effect.closeEditor)
+        close();
+}
+
+void TplayAndEdit::runPlayer(const PlayerCommand& command)
+{
+    // the player reports nothing to the editor; a closed one is left alone
+    if (!player_->isOpen())
+        return;
+    switch (command.action) {
+    case PlayerAction::StepBy: player_->step(command.frames); break;
+    case PlayerAction::Play: player_->play(); break;
+    case PlayerAction::Pause: player_->pause(); break;
+    case PlayerAction::Stop: player_->stop(); break;
+    }
+}
+
+void TplayAndEdit::runEditCommand(const EditCommand& command)
+{
+    if (command.op == EditOp::None)
+        return;
+    // growing a full timeline saves it first; a failed save inserts nothing
+    try {
+        runCommand(command, operations_);
+    } catch (const FileError& error) {
+        showError(this, error);
+    }
+}
+
+QWidget* TplayAndEdit::revealedControl(RevealedControl control) const
+{
+    switch (control) {
+    case RevealedControl::ButtonHelp: return ButtonHelp;
+    case RevealedControl::ButtonSave: return ButtonSave;
+    case RevealedControl::ButtonBack: return ButtonBack;
+    case RevealedControl::ButtonNext: return ButtonNext;
+    case RevealedControl::CheckBoxTime: return CheckBoxTime;
+    case RevealedControl::CheckBoxText: return CheckBoxText;
+    case RevealedControl::RadioGroup1: return RadioGroup1;
+    case RevealedControl::TrackBar2: return TrackBar2;
+    case RevealedControl::TrackBar1: return TrackBar1;
+    case RevealedControl::ScrollBar1: return ScrollBar1;
+    }
+    return nullptr;
+}
+
+void TplayAndEdit::applyReveal(const ControlReveal& reveal)
+{
+    for (size_t i = 0; i < RevealedControlCount; ++i) {
+        const auto control = RevealedControl(i);
+        const std::optional<bool> on = reveal[control];
+        QWidget* widget = revealedControl(control);
+        if (!on || !widget)
+            continue;
+        if (revealsByShowing(control)) {
+            if (widget->isHidden() == *on)
+                widget->setVisible(*on);
+        } else if (widget->isEnabled() != *on) {
+            widget->setEnabled(*on);
+        }
+    }
+}
+
+void TplayAndEdit::showPicture(const WavePicture& picture)
+{
+    const QString time = QString::fromStdString(picture.LabelTime);
+    if (LabelTime->text() != time)
+        LabelTime->setText(time);
+    const QString text = QString::fromStdU16String(picture.LabeltxtText);
+    if (Labeltxt->text() != text)
+        Labeltxt->setText(text);
+    if (picture.ShowTimeLabels) {
+        LabelTimeIn->setText(QString::fromStdString(picture.LabelTimeIn));
+        LabelTimeOut->setText(QString::fromStdString(picture.LabelTimeOut));
+    }
+    for (QLabel* label : {LabelTimeIn, LabelArrow, LabelTimeOut})
+        if (label->isHidden() == picture.ShowTimeLabels)
+            label->setVisible(picture.ShowTimeLabels);
+    showLabelStyle(picture.LabeltxtFont);
+    PaintBoxWav->showColumns(picture.Columns);
+}
+
+void TplayAndEdit::showLabelStyle(const LabelFont& style)
+{
+    if (style == labelStyle_)
+        return;
+    labelStyle_ = style;
+    Labeltxt->setFont(labeltxtFont(style));
+    setTextColour(*Labeltxt, QPalette::WindowText, QColor::fromRgb(style.Colour));
+}
+
+void TplayAndEdit::showColumns(EditColumns c)
+{
+    const QSignalBlocker blockTimes(CheckBoxTime);
+    const QSignalBlocker blockTexts(CheckBoxText);
+    CheckBoxTime->setChecked(c.Times);
+    CheckBoxText->setChecked(c.Texts);
+}
+
+bool TplayAndEdit::saveTimeline()
+{
+    try {
+        proSaveSrt();
+        return true;
+    } catch (const FileError& error) {
+        showError(this, error);
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The editing operations over the project
+
+EditOperations TplayAndEdit::editOperations()
+{
+    EditOperations ops;
+    ops.moveTimeLine = [this](int32_t moveTimeIn, int32_t moveTimeOut) {
+        TimelineState state = timelineStateOf(Project);
+        CurrentLine = vt::moveTimeLine(state, WaveView, playerPosition(), Project.VideoLengthFrames, moveTimeIn,
+                                       moveTimeOut);
+    };
+    ops.procIns = [this] {
+        TimelineState state = timelineStateOf(Project);
+        CurrentLine = vt::procIns(state, CurrentLine, playerPosition(), columns(), [this] { proSaveSrt(); }).CurrentLine;
+    };
+    ops.procDel = [this] {
+        TimelineState state = timelineStateOf(Project);
+        vt::procDel(state, CurrentLine, columns());
+    };
+    ops.procFrontLine = [this] {
+        stepTo(vt::procFrontLine(Project.Timeline, Project.TimelineCount, playerPosition()));
+    };
+    ops.procBackLine = [this] {
+        stepTo(vt::procBackLine(Project.Timeline, Project.TimelineCount, playerPosition()));
+    };
+    ops.setPreferPreviousLine = [this](bool on) { WaveView.PreferPreviousLine = on; };
+    return ops;
+}
+
+void TplayAndEdit::stepTo(std::optional<int32_t> frame)
+{
+    if (frame && player_->isOpen())
+        player_->step(clampToInt32(int64_t{*frame} - playerPosition()));
+}
+
+EditColumns TplayAndEdit::columns() const
+{
+    return {CheckBoxTime->isChecked(), CheckBoxText->isChecked()};
+}
+
+int32_t TplayAndEdit::playerPosition() const
+{
+    return clampToInt32(player_->position());
 }
 
 }  // namespace vt

@@ -1,19 +1,195 @@
-// The timeline editor window.
+// The timeline editor window: the film plays in its upper part under the
+// pointer's control; below it the progress bar, the time row, the subtitle
+// label, the waveform strip with the step size and the waveform scale beside
+// it, and the bottom row of buttons and check boxes.
 #pragma once
 
+#include "editor/Commands.h"
+#include "editor/EditOps.h"
+#include "editor/EditorEffect.h"
+#include "editor/EditorState.h"
+#include "editor/WaveView.h"
+
 #include <QDialog>
+#include <QFont>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QSlider;
 
 namespace vt {
+
+class KeyPreview;
+class MediaPlayer;
+class THelp;
+class Timer;
+class TrackBar;
+class WaveStrip;
+
+// The window's texts, shown exactly as written.
+namespace EditorText {
+// followed by the timeline file's name
+inline const QString CaptionPrefix = QStringLiteral("Veltrana时间轴  ");
+inline const QString TimeZero = QStringLiteral("00:00:00.000");
+inline const QString TimeIn = QStringLiteral("开头");
+inline const QString Arrow = QStringLiteral("-->");
+inline const QString TimeOut = QStringLiteral("结束");
+inline const QString Subtitle = QStringLiteral("==  字幕  ==");
+inline const QString SubtitleHint = QStringLiteral("双击可编辑文本");
+// kept with the strip but never shown: the strip follows the window, which shows no hints
+inline const QString WaveHint = QStringLiteral("左右键取码,asfg平移,ed滚轮缩放,");
+inline const QString StepSize = QStringLiteral("步长");
+inline const QString StepSizeHint = QStringLiteral("调校操作的效用大小");
+inline const QString ScaleHint = QStringLiteral("波形显示比例");
+inline const QString SpeedHint = QStringLiteral("播放速度表示");
+inline const QString EditStyle = QStringLiteral("增/删:");
+inline const QString Times = QStringLiteral("时间轴");
+inline const QString Texts = QStringLiteral("字幕");
+inline const QString Help = QStringLiteral("使用说明");
+inline const QString Save = QStringLiteral("保存");
+inline const QString Back = QStringLiteral("< 上一步  ");
+inline const QString Next = QStringLiteral("  下一步 >");
+// The step-size items are the captions of stepSizeItems() (Commands.h).
+}  // namespace EditorText
+
+// The window's client size as designed, and the first refresh interval of
+// the two timers.
+inline constexpr int EditorClientWidth = 684;
+inline constexpr int EditorClientHeight = 562;
+inline constexpr int EditorTimerMs = 40;
+
+// The subtitle label's font in one of its two styles (WaveView.h), in pixels
+// at the 96 dots per inch the window is designed at.
+QFont labeltxtFont(const LabelFont& style);
 
 class TplayAndEdit : public QDialog {
 public:
     explicit TplayAndEdit(QWidget* owner);
+    ~TplayAndEdit() override;
+
+    // The controls keep their design names.
+    MediaPlayer& MediaPlayer1();
+    TrackBar* TrackBar1;       // speed gauge, never enabled
+    QScrollBar* ScrollBar1;    // progress bar
+    QLabel* LabelTime;
+    QLabel* LabelTimeIn;
+    QLabel* LabelArrow;
+    QLabel* LabelTimeOut;
+    QLabel* Labeltxt;
+    QLineEdit* Edit1;
+    WaveStrip* PaintBoxWav;
+    QGroupBox* RadioGroup1;
+    std::array<QRadioButton*, 4> RadioGroup1Items;  // "微", "小", "中", "大"
+    QSlider* TrackBar2;        // waveform scale, -10 (top) .. 10
+    QLabel* LabelEditStyle;
+    QCheckBox* CheckBoxTime;
+    QCheckBox* CheckBoxText;
+    QPushButton* ButtonHelp;
+    QPushButton* ButtonSave;
+    QPushButton* ButtonBack;
+    QPushButton* ButtonNext;
+    Timer* TimerForPlay;
+    Timer* TimerForWav;
+
+    // The selected step-size item, -1 when none is.
+    int RadioGroup1ItemIndex() const;
+    void setRadioGroup1ItemIndex(int index);
+
+    // The editor's globals, for as long as the window is open.
+    int32_t PlaySpeed = 0;
+    int32_t PulsePhase = 0;
+    WaveViewState WaveView;
+    int32_t CurrentLine = -1;
+
+    // Handlers, named after control and event.
+    void TimerForPlayTimer();
+    void TimerForWavTimer();
+    void FormMouseMove(int x, int y);
+    void FormMouseDown(MouseButton button, int y);
+    void FormMouseWheelDown();
+    void FormMouseWheelUp();
+    void FormKeyDown(int32_t virtualKey);
+    void PaintBoxWavMouseEnter();
+    void PaintBoxWavMouseMove(int x);
+    void PaintBoxWavMouseDown(MouseButton button);
+    void LabeltxtMouseMove();
+    void LabeltxtDblClick();
+    void Edit1KeyPress(int key);
+    void ScrollBar1Scroll();
+    void CheckBoxTimeClick();
+    void CheckBoxTextClick();
+    void ButtonHelpClick();
+    void ButtonSaveClick();
+    void ButtonBackClick();
+    void ButtonNextClick();
+
+    // Writes the timeline to the project's timeline file; throws FileError
+    // when it cannot. The file tools save through the last editor too.
+    void proSaveSrt();
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void done(int result) override;
 
 private:
+    void createControls();
+    void connectHandlers();
+    void FormCreate();
     void FormShow();
+    void FormActivate();
+    void FormResize();
+    bool FormClose();
+
+    void startPlayer();
+    void layOutPicture(int clientWidth, int pictureHeight);
+    void rememberSettings();
+    void resumeAfterFailedClose();
+
+    // The one place an EditorEffect is carried out, in its documented order.
+    void apply(const EditorEffect& effect);
+    void runPlayer(const PlayerCommand& command);
+    void runEditCommand(const EditCommand& command);
+    void applyReveal(const ControlReveal& reveal);
+    QWidget* revealedControl(RevealedControl control) const;
+    void showPicture(const WavePicture& picture);
+    void showLabelStyle(const LabelFont& style);
+    void showColumns(EditColumns columns);
+    bool saveTimeline();
+
+    EditOperations editOperations();
+    void stepTo(std::optional<int32_t> frame);
+    EditColumns columns() const;
+    int32_t playerPosition() const;
+
+    std::unique_ptr<MediaPlayer> player_;
+    THelp* help_ = nullptr;
+    KeyPreview* keyPreview_ = nullptr;
+    EditOperations operations_;
+    std::optional<TextEdit> textEdit_;
+    LabelFont labelStyle_ = InsideLineFont;
+    // a project is open in the window: timers run, handlers act
+    bool live_ = false;
+    bool restored_ = false;
+    bool closing_ = false;
+    int wheelDelta_ = 0;
 };
 
 }  // namespace vt

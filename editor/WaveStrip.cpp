@@ -1,0 +1,69 @@
+#include "editor/WaveStrip.h"
+
+#include <QEnterEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace vt {
+
+WaveStrip::WaveStrip(QWidget* parent) : QWidget(parent)
+{
+    // every refresh paints every pixel
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+}
+
+void WaveStrip::showColumns(const std::vector<WaveColumn>& columns)
+{
+    const QSize size(std::max(width(), 1), std::max(height(), 1));
+    if (picture_.size() != size)
+        picture_ = QImage(size, QImage::Format_RGB32);
+    picture_.fill(Qt::black);
+    const int w = std::min<int>(picture_.width(), int(columns.size()));
+    const int h = picture_.height();
+    auto* pixels = reinterpret_cast<QRgb*>(picture_.bits());
+    const qsizetype stride = picture_.bytesPerLine() / qsizetype(sizeof(QRgb));
+    for (int x = 0; x < w; ++x) {
+        const WaveColumn& column = columns[size_t(x)];
+        for (int i = 0; i < column.SegmentCount; ++i) {
+            const WaveSegment& seg = column.Segments[size_t(i)];
+            const QRgb colour = 0xff000000u | seg.Colour;
+            const int to = std::min<int>(seg.To, h);
+            for (int y = std::max<int>(seg.From, 0); y < to; ++y)
+                pixels[y * stride + x] = colour;
+        }
+    }
+    update();
+}
+
+void WaveStrip::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    // until the next refresh after a resize, what lies beyond the picture is black
+    painter.fillRect(rect(), Qt::black);
+    if (!picture_.isNull())
+        painter.drawImage(QPoint(0, 0), picture_);
+}
+
+void WaveStrip::enterEvent(QEnterEvent* event)
+{
+    QWidget::enterEvent(event);
+    if (onEnter)
+        onEnter();
+}
+
+void WaveStrip::mouseMoveEvent(QMouseEvent* event)
+{
+    if (onMove)
+        onMove(int(event->position().x()));
+}
+
+void WaveStrip::mousePressEvent(QMouseEvent* event)
+{
+    if (onPress)
+        onPress(event->button());
+}
+
+}  // namespace vt

@@ -1,0 +1,40 @@
+// The waveform strip of the editor (PaintBoxWav): shows the columns one
+// refresh computed (ShowWav) as one picture, and reports the pointer's
+// entering, moves and button presses to the window.
+#pragma once
+
+#include "editor/WaveView.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+namespace vt {
+
+class WaveStrip : public QWidget {
+public:
+    explicit WaveStrip(QWidget* parent);
+
+    // Paints the columns into the strip's picture, column x at x; rows
+    // beyond a column's segments and columns beyond the list stay black.
+    void showColumns(const std::vector<WaveColumn>& columns);
+    // What the strip shows, as last painted.
+    const QImage& picture() const { return picture_; }
+
+    std::function<void()> onEnter;
+    std::function<void(int x)> onMove;
+    std::function<void(Qt::MouseButton button)> onPress;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    QImage picture_;
+};
+
+}  // namespace vt
