@@ -119,6 +119,26 @@ MediaPlayer& TplayAndEdit::MediaPlayer1()
 
 void TplayAndEdit::createControls()
 {
+    createPlaybackBars();
+    createTimeAndSubtitleRows();
+    createWaveRow();
+    createBottomRow();
+    TimerForPlay = new Timer(EditorTimerMs, this);
+    TimerForWav = new Timer(EditorTimerMs, this);
+
+    setTabOrder(ButtonHelp, ButtonSave);
+    setTabOrder(ButtonSave, ButtonBack);
+    setTabOrder(ButtonBack, ButtonNext);
+    setTabOrder(ButtonNext, TrackBar1);
+    setTabOrder(TrackBar1, TrackBar2);
+    setTabOrder(TrackBar2, Edit1);
+    setTabOrder(Edit1, CheckBoxTime);
+    setTabOrder(CheckBoxTime, CheckBoxText);
+    setTabOrder(CheckBoxText, RadioGroup1Items[0]);
+}
+
+void TplayAndEdit::createPlaybackBars()
+{
     TrackBar1 = new TrackBar(Qt::Horizontal, this);
     TrackBar1->setRange(0, 20);
     TrackBar1->setPageStep(1);
@@ -135,7 +155,10 @@ void TplayAndEdit::createControls()
     ScrollBar1->setValue(1);
     ScrollBar1->setFocusPolicy(Qt::NoFocus);
     ScrollBar1->resize(EditorClientWidth, 14);
+}
 
+void TplayAndEdit::createTimeAndSubtitleRows()
+{
     const QFont song13 = programFont(QStringLiteral("宋体"), 13);
     const QFont system13 = programFont(QStringLiteral("System"), 13);
     // 16 high, as designed, it would run 2 px under the subtitle label
@@ -156,7 +179,10 @@ void TplayAndEdit::createControls()
     setTextColour(*Edit1, QPalette::Text, QColor(0, 0, 128));
     Edit1->resize(EditorClientWidth - 2, 24);
     Edit1->hide();
+}
 
+void TplayAndEdit::createWaveRow()
+{
     PaintBoxWav = new WaveStrip(this);
     PaintBoxWav->resize(EditorClientWidth - 128, WaveStripHeight);
     PaintBoxWav->setAccessibleDescription(EditorText::WaveHint);
@@ -184,10 +210,13 @@ void TplayAndEdit::createControls()
     TrackBar2->setInvertedControls(true);
     TrackBar2->setToolTip(EditorText::ScaleHint);
     TrackBar2->setFocusPolicy(Qt::TabFocus);
-    TrackBar2->resize(32, 142);
+    TrackBar2->resize(32, 139);
+}
 
+void TplayAndEdit::createBottomRow()
+{
     LabelEditStyle = new QLabel(EditorText::EditStyle, this);
-    LabelEditStyle->setFont(song13);
+    LabelEditStyle->setFont(programFont(QStringLiteral("宋体"), 13));
     LabelEditStyle->resize(44, 19);
 
     CheckBoxTime = new QCheckBox(EditorText::Times, this);
@@ -206,19 +235,6 @@ void TplayAndEdit::createControls()
     ButtonNext = designButton(EditorText::Next, this, 89, 16);
     for (QPushButton* button : {ButtonHelp, ButtonSave, ButtonBack, ButtonNext})
         button->setFocusPolicy(Qt::TabFocus);
-
-    TimerForPlay = new Timer(EditorTimerMs, this);
-    TimerForWav = new Timer(EditorTimerMs, this);
-
-    setTabOrder(ButtonHelp, ButtonSave);
-    setTabOrder(ButtonSave, ButtonBack);
-    setTabOrder(ButtonBack, ButtonNext);
-    setTabOrder(ButtonNext, TrackBar1);
-    setTabOrder(TrackBar1, TrackBar2);
-    setTabOrder(TrackBar2, Edit1);
-    setTabOrder(Edit1, CheckBoxTime);
-    setTabOrder(CheckBoxTime, CheckBoxText);
-    setTabOrder(CheckBoxText, RadioGroup1Items[0]);
 }
 
 void TplayAndEdit::connectHandlers()

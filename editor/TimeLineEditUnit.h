@@ -151,6 +151,10 @@ protected:
 
 private:
     void createControls();
+    void createPlaybackBars();
+    void createTimeAndSubtitleRows();
+    void createWaveRow();
+    void createBottomRow();
     void connectHandlers();
     void FormCreate();
     void FormShow();
