@@ -1,0 +1,98 @@
+#include "filetools/SubtitleBlocks.h"
+
+#include "core/Errors.h"
+#include "core/FileIO.h"
+#include "core/SrtReader.h"
+#include "core/TextCodec.h"
+#include "core/TimeStrings.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace vt {
+
+namespace {
+
+constexpr size_t CutCharacters = 3;
+constexpr size_t MaxRemainder = 4096;  // as the SRT writer cuts the timeline's own texts
+constexpr std::u16string_view LineEnd = u"\r\n";
+
+bool isUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+std::string baseName(const std::string& path)
+{
+    return std::filesystem::path(path).filename().string();
+}
+
+[[noreturn]] void refuseFile(std::string_view message, const std::string& path)
+{
+    throw UserError(std::string(message) + baseName(path));
+}
+
+std::filesystem::path comparable(const std::string& path)
+{
+    std::error_code error;
+    std::filesystem::path canonical = std::filesystem::weakly_canonical(std::filesystem::absolute(path), error);
+    return error ? std::filesystem::path(path).lexically_normal() : canonical;
+}
+
+}  // namespace
+
+std::string toolOutputName(std::string_view path, std::string_view ending)
+{
+    size_t end = path.size();
+    for (size_t cut = 0; cut < CutCharacters && end > 0; ++cut) {
+        --end;
+        while (end > 0 && isUtf8Continuation(path[end]))
+            --end;
+    }
+    return std::string(path.substr(0, end)) + std::string(ending);
+}
+
+SubtitleBlocks readSubtitleBlocks(const std::string& path)
+{
+    if (!fileExists(path))
+        throw UserError(std::string(MsgSecondFileMissing));
+    TextFile file = readTextFile(path);
+    // Taken as it comes, a binary file or an ASS script would pair no texts
+    // at all with the timeline, and the output would silently hold none.
+    if (!file.decodable)
+        refuseFile(MsgSecondFileUndecodable, path);
+    if (countTimeLines(file.lines) == 0 &&
+        !std::all_of(file.lines.begin(), file.lines.end(), [](const auto& line) { return isBlankLine(line); }))
+        refuseFile(MsgSecondFileWithoutTimeCodes, path);
+    return {readSrtTexts(file.lines), file.encoding};
+}
+
+void refuseTimelineAsOutput(const std::string& output, const std::string& timelineFileName)
+{
+    if (output.empty() || timelineFileName.empty())
+        return;
+    std::error_code error;
+    bool same = std::filesystem::equivalent(output, timelineFileName, error);
+    if (error)  // one of them does not exist (yet): compare the names
+        same = comparable(output) == comparable(timelineFileName);
+    if (same)
+        throw UserError(std::string(MsgOutputIsTimeline));
+}
+
+void appendBlockHead(std::u16string& out, int32_t number, const TimelineEntry& line, float frameRate)
+{
+    std::string head = std::to_string(number) + "\r\n" + FrameToTime(line.StartFrame, frameRate) + " --> " +
+                       FrameToTime(line.EndFrame, frameRate) + "\r\n";
+    out.append(head.begin(), head.end());
+}
+
+void appendTextLines(std::u16string& out, std::u16string_view text, bool cutRemainders)
+{
+    for (size_t mark; (mark = text.find(LineBreak)) != std::u16string_view::npos;) {
+        out += text.substr(0, mark);
+        out += LineEnd;
+        text = text.substr(mark + LineBreak.size(), cutRemainders ? MaxRemainder : std::u16string_view::npos);
+    }
+    out += text;
+    out += LineEnd;
+}
+
+}  // namespace vt
