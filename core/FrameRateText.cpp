@@ -27,8 +27,12 @@ std::string sixCharacterFrameRate(float frameRate)
     if (!(frameRate > 0.0f) || !std::isfinite(frameRate))
         return {};
     double rate = frameRate;
-    if (rate < 0.0001)
-        return formatted("%.15g", rate);
+    if (rate < 0.0001) {
+        // the shortest text that reads back as the same float
+        char buffer[32];
+        auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, frameRate);
+        return error == std::errc() ? std::string(buffer, end) : std::string();
+    }
     int wholeDigits = 1;
     for (double power = 10; rate >= power && wholeDigits < 40; power *= 10)
         ++wholeDigits;

@@ -61,7 +61,7 @@ std::optional<int32_t> secondsToShiftFrames(std::string_view secondsText, float 
     double frames = *seconds > 0 ? std::min(length, *seconds * double(frameRate) + 0.5)
                                  : std::max(-length, *seconds * double(frameRate) - 0.5);
     // Kept in single precision before it is cut, so that seconds typed in
-    // decimals (0.3 s x 25 is 7.4999999... in binary) still round half away.
+    // decimals (2.3 s x 25 is 57.49999999999999 in binary) still round half away.
     return static_cast<int32_t>(std::trunc(static_cast<float>(frames)));
 }
 
