@@ -451,7 +451,10 @@ void MpvPlayer::step(int32_t frames)
     int64_t target = std::clamp<int64_t>(int64_t(frame_) + frames, 0, lastFrame());
     if (target == frame_ && !wasPlaying && !eofReached_)
         return;
-    if (target == int64_t(frame_) + 1 && !wasPlaying && !seekInFlight_ && !eofReached_) {
+    // mpv steps from the frame it shows, which a pause just asked for may
+    // not have reached yet
+    const bool inStep = !seekInFlight_ && !eofReached_ && playbackFrame() == frame_;
+    if (target == int64_t(frame_) + 1 && !wasPlaying && inStep) {
         // stepping one frame forward is cheap: no seek, no decoding from a key frame
         const char* cmd[] = {"frame-step", nullptr};
         mpv_command_async(mpv_, 0, cmd);
@@ -488,6 +491,11 @@ void MpvPlayer::handleEvent(const mpv_event& event)
             seeking_ = *static_cast<int*>(prop->data) != 0;
         else if (event.reply_userdata == Paused && prop->format == MPV_FORMAT_FLAG)
             paused_ = *static_cast<int*>(prop->data) != 0;
+        // A pause takes hold a frame or so after it was asked for: once mpv
+        // stands still of its own accord, the position is the frame it shows
+        // (a line set there must start on the picture the user sees).
+        if (state_ != State::Playing && paused_ && !seeking_ && !seekInFlight_ && !awaitingPicture_ && hasVideo_)
+            frame_ = playbackFrame();
         break;
     }
     case MPV_EVENT_PLAYBACK_RESTART:
