@@ -1,19 +1,199 @@
-// The file-tools screen.
+// The file-tools screen: on five tabs the shift of the time codes, the
+// frame-rate conversion, the bilingual merge, the re-timed export with the
+// text export, and a last save-and-quit. Leaving it in any way saves the
+// timeline.
 #pragma once
 
 #include <QDialog>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QWidget;
 
 namespace vt {
+
+struct FileDialogRequest;
+
+// The screen's texts, shown exactly as written.
+namespace FileEditText {
+// followed by the timeline file's name
+inline const QString CaptionPrefix = QStringLiteral("Veltrana时间轴  ");
+// an ideographic space before and after the words of each tab
+inline const QStringList TabCaptions = {QStringLiteral("　整体平移　"), QStringLiteral("　转换帧率　"),
+                                        QStringLiteral("　双语字幕　"), QStringLiteral("　导入导出　"),
+                                        QStringLiteral("　保存收工　")};
+inline const QString Previous = QStringLiteral("< 上一步  ");
+inline const QString Close = QStringLiteral("保存退出");
+inline const QString SaveAndQuit = QStringLiteral("保存、退出");
+
+// the shift
+inline const QString ShiftNote = QStringLiteral("注：适用于不同版本的片头长度调整。正值向后移，负值向前移。");
+inline const QString Amount = QStringLiteral("时值");
+inline const QString Seconds = QStringLiteral("秒：　　或");
+inline const QString Frames = QStringLiteral("帧：");
+inline const QString NoShift = QStringLiteral("0");
+inline const QString Range = QStringLiteral("范围");
+inline const QStringList RangeItems = {QStringLiteral("全部"), QStringLiteral("后续")};
+inline const QString Move = QStringLiteral("移动");
+
+// the frame-rate conversion
+inline const QString ConversionNote =
+    QStringLiteral("　　注：整体弹性拉伸/压缩。如果视频转码时调错了帧率，做出来的时间轴同样存在帧率问题。");
+inline const QString OldRate = QStringLiteral("原帧率");
+inline const QString NewRate = QStringLiteral("新帧率");
+inline const QStringList RateChoices = {QStringLiteral("23.976"), QStringLiteral("24"), QStringLiteral("25"),
+                                        QStringLiteral("29.970"), QStringLiteral("30")};
+inline const QString ReferencePoint = QStringLiteral("当前参考点：");
+inline const QString ReferenceMovesTo = QStringLiteral("参考点移动到：");
+inline const QString OldLength = QStringLiteral("原长度：");
+inline const QString NewLength = QStringLiteral("新长度：");
+inline const QString Convert = QStringLiteral("转换");
+
+// the bilingual merge
+inline const QString MergeNote = QStringLiteral(
+    "　　注：本质上是以当前修订的时间轴为标准、合并两个字幕的文本，成为两行或多行的单一字幕。"
+    "因此理论上可以无限次合并，只要播放器不出错就行。");
+inline const QString SecondFile = QStringLiteral("第二字幕 *.srt：");
+inline const QString Pick = QStringLiteral("指定");
+inline const QString OnTop = QStringLiteral("置顶");
+inline const QString BilingualFile = QStringLiteral("双语字幕 *.srt：");
+inline const QString SaveAs = QStringLiteral("另存为");
+
+// the exports
+inline const QString SpareFile = QStringLiteral("导入备用字幕 *.srt：");
+inline const QString RetimedFile = QStringLiteral("导出备用字幕 *.srt：");
+inline const QString TextFile = QStringLiteral("导出字幕纯文本 *.txt：");
+inline const QString Save = QStringLiteral("保存");
+
+inline const QString SrtFilter = QStringLiteral("字幕(*.srt)|*.srt");
+inline const QString TxtFilter = QStringLiteral("文本文件(*.txt)|*.txt");
+}  // namespace FileEditText
+
+// The screen's client size as designed.
+inline constexpr int FileEditClientWidth = 694;
+inline constexpr int FileEditClientHeight = 472;
+
+// The tabs by index.
+namespace FileEditTab {
+enum Index : int { Shift = 0, Conversion = 1, Merge = 2, Exports = 3, Finish = 4 };
+}
 
 class TFileEdit : public QDialog {
 public:
     explicit TFileEdit(QWidget* owner);
 
+    // The controls keep their design names.
+    QTabWidget* Tabs;
+    std::array<QWidget*, 5> Pages;  // in tab order (FileEditTab)
+
+    // tab 1, the shift
+    QLabel* NoteShift;
+    QGroupBox* GroupBoxAmount;  // "时值"
+    QLineEdit* LabeledEdit4_1;  // seconds
+    QLabel* LabeledEdit4_1Label;
+    QLineEdit* LabeledEdit4_2;  // frames
+    QLabel* LabeledEdit4_2Label;
+    QGroupBox* RadioGroup1;  // "范围"
+    std::array<QRadioButton*, 2> RadioGroup1Items;  // "全部", "后续"
+    QPushButton* Button4move;
+
+    // tab 2, the frame-rate conversion
+    QLabel* NoteConversion;
+    QComboBox* ComboBox5FPS1;
+    QComboBox* ComboBox5FPS2;
+    QLineEdit* LabeledEdit5_3;
+    QLabel* LabeledEdit5_3Label;
+    QLineEdit* LabeledEdit5_4;
+    QLabel* LabeledEdit5_4Label;
+    QLineEdit* LabeledEdit5_1;
+    QLabel* LabeledEdit5_1Label;
+    QLineEdit* LabeledEdit5_2;
+    QLabel* LabeledEdit5_2Label;
+    QPushButton* Button4_1convert;
+
+    // tab 3, the bilingual merge
+    QLabel* NoteMerge;
+    QLineEdit* LabeledEdit2_1;
+    QLabel* LabeledEdit2_1Label;
+    QPushButton* Button2_1open;
+    QCheckBox* CheckBoxOnTop;
+    QLineEdit* LabeledEdit2_2;
+    QLabel* LabeledEdit2_2Label;
+    QPushButton* Button2_2save;
+
+    // tab 4, the exports
+    QLineEdit* LabeledEdit3_1;
+    QLabel* LabeledEdit3_1Label;
+    QPushButton* Button3_1open;
+    QLineEdit* LabeledEdit3_2;
+    QLabel* LabeledEdit3_2Label;
+    QPushButton* Button3_2saveSrt;
+    QLineEdit* LabeledEdit3_3;
+    QLabel* LabeledEdit3_3Label;
+    QPushButton* Button3_3saveTxt;
+
+    // tab 5
+    QPushButton* Button1_1Save;
+
+    QPushButton* ButtonPrevious;
+    QPushButton* ButtonClose;
+
+    // The checked range item, -1 when none is.
+    int RadioGroup1ItemIndex() const;
+    void setRadioGroup1ItemIndex(int index);
+
+    // Handlers, named after control and event.
+    void ButtonPreviousClick();
+    void ButtonCloseClick();
+    void Button1_1SaveClick();
+    void LabeledEdit4_1Exit();
+    void LabeledEdit4_2Exit();
+    void Button4moveClick();
+    void ComboBox5FPS2Change();
+    void Button4_1convertClick();
+    void Button2_1openClick();
+    void Button2_2saveClick();
+    void Button3_1openClick();
+    void Button3_2saveSrtClick();
+    void Button3_3saveTxtClick();
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void done(int result) override;
 
 private:
+    void createShiftTab();
+    void createConversionTab();
+    void createMergeTab();
+    void createExportTab();
+    void createFinishTab();
+    void connectHandlers();
+    QLabel* note(QWidget* page, const QString& text, int left, int top, int width, int height);
+    QLineEdit* labeledEdit(QWidget* page, const QString& label, int left, int top, int width, int height,
+                           QLabel*& labelOut);
+    QPushButton* button(QWidget* page, const QString& caption, int left, int top, int width, int height);
+
     void FormShow();
+    bool FormClose();
+    bool saveTimeline();
+    void showFrameRates();
+    bool inputExists(QLineEdit* field);
+    std::optional<QString> outputName(QLineEdit* field, const FileDialogRequest& dialog);
+
+    // a project is open: only the page loop's tests show the screen without one
+    bool live_ = false;
+    bool closing_ = false;
 };
 
 }  // namespace vt

@@ -1,6 +1,8 @@
 #include "platform/Dialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QStringList>
 
 namespace vt {
@@ -11,6 +13,21 @@ DialogAnswerer& answerer()
     static DialogAnswerer a;
     return a;
 }
+
+// "字幕(*.srt)|*.srt" -> "srt"; nothing for "*.*" or no filter.
+QString firstSuffix(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    if (parts.size() < 2)
+        return {};
+    const QString pattern = parts[1].section(QLatin1Char(';'), 0, 0).trimmed();
+    if (!pattern.startsWith(QStringLiteral("*.")) || pattern.mid(2).contains(QLatin1Char('*')))
+        return {};
+    return pattern.mid(2);
+}
+
+const QString CreatePrompt = QStringLiteral("%1 不存在。\n要创建该文件吗？");
+
 }  // namespace
 
 void setDialogAnswerer(DialogAnswerer a)
@@ -40,16 +57,23 @@ std::optional<QString> runFileDialog(QWidget* parent, const FileDialogRequest& r
     if (request.kind == FileDialogRequest::Kind::Save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
-        // the dialog asks before it names an existing file
-        dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-        dialog.setDefaultSuffix(QStringLiteral("srt"));
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+        dialog.setDefaultSuffix(firstSuffix(request.filter));
     } else {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().first();
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        const QString chosen = dialog.selectedFiles().first();
+        if (request.kind != FileDialogRequest::Kind::Save || !request.confirmCreate || QFileInfo::exists(chosen))
+            return chosen;
+        // a "no" goes back to the dialog, as its overwrite question does
+        const QString question = CreatePrompt.arg(QFileInfo(chosen).fileName());
+        if (QMessageBox::question(&dialog, dialog.windowTitle(), question) == QMessageBox::Yes)
+            return chosen;
+    }
 }
 
 }  // namespace vt

@@ -17,10 +17,14 @@ struct FileDialogRequest {
     QString title;
     QString filter;      // the program's form
     QString initialDir;
+    // Save dialogs only: ask before naming a file that exists, and before
+    // naming one that does not exist yet.
+    bool confirmOverwrite = true;
+    bool confirmCreate = false;
 };
 
-// The chosen path, or nothing when the user cancels. A save dialog asks
-// before it names a file that exists.
+// The chosen path, or nothing when the user cancels. A name typed without an
+// ending gets the first pattern's ("*.srt" -> ".srt").
 std::optional<QString> runFileDialog(QWidget* parent, const FileDialogRequest& request);
 
 // "视频文件|*.avi;*.wmv" -> "视频文件 (*.avi *.wmv)", pairs joined by ";;".

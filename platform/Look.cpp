@@ -7,12 +7,16 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPalette>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTranslator>
 #include <QWidget>
 
+#include <algorithm>
 #include <clocale>
 
 namespace vt {
@@ -105,6 +109,45 @@ void widenToFitCaption(QAbstractButton& button)
     const int needed = QFontMetrics(button.font()).horizontalAdvance(button.text());
     if (needed > room)
         button.resize(button.width() + needed - room, button.height());
+}
+
+namespace {
+
+// The application's style with narrower padding beside each tab's caption.
+class TabPaddingStyle : public QProxyStyle {
+public:
+    TabPaddingStyle(const QString& key, int padding) : QProxyStyle(key), padding_(padding) {}
+
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        if (metric == PM_TabBarTabHSpace)
+            return padding_;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+
+private:
+    int padding_;
+};
+
+}  // namespace
+
+void fitTabCaptions(QTabWidget& tabs)
+{
+    QTabBar* bar = tabs.tabBar();
+    bar->setUsesScrollButtons(false);
+    bar->setElideMode(Qt::ElideNone);
+    bar->setExpanding(false);
+    const int room = tabs.width() - 2 * tabs.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &tabs);
+    // with neither scroll arrows nor shortened captions, the bar wants room for every tab
+    const int excess = bar->sizeHint().width() - room;
+    if (bar->count() == 0 || excess <= 0)
+        return;
+    // a tab's width grows one for one with the padding beside its caption
+    const int padding = bar->style()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, bar);
+    const int narrower = std::max(0, padding - (excess + bar->count() - 1) / bar->count());
+    auto* style = new TabPaddingStyle(QApplication::style()->name(), narrower);
+    style->setParent(bar);
+    bar->setStyle(style);
 }
 
 }  // namespace vt

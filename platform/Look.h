@@ -9,6 +9,7 @@
 
 class QAbstractButton;
 class QApplication;
+class QTabWidget;
 class QWidget;
 
 namespace vt {
@@ -44,5 +45,11 @@ void setBackground(QWidget& widget, const QColor& colour);
 // does not cut off its caption: the sizes a screen is designed with count on
 // Windows' narrower check marks. A caption that fits leaves it as it is.
 void widenToFitCaption(QAbstractButton& button);
+
+// Keeps every tab of a tab control in view at its design width, never behind
+// scroll arrows: where the captions with the style's padding beside them are
+// wider than the control, the padding narrows evenly just enough. Call it
+// once the tabs are added.
+void fitTabCaptions(QTabWidget& tabs);
 
 }  // namespace vt

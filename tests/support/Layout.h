@@ -75,7 +75,8 @@ inline QRect captionRoom(const QWidget* control)
 // The faults of window as it stands: two visible controls overlapping (but
 // for the pairs in mayOverlap, which the design puts on top of each other)
 // and a caption wider, in its control's font, than the room its control
-// gives it. Windows beside it (its own dialogs) are not its controls.
+// gives it (a word-wrapped label's lines taller than the label). Windows
+// beside it (its own dialogs) are not its controls.
 inline std::vector<std::string> layoutFaults(QWidget& window,
                                              const std::vector<std::pair<const QWidget*, const QWidget*>>& mayOverlap = {})
 {
@@ -105,6 +106,15 @@ inline std::vector<std::string> layoutFaults(QWidget& window,
         const QString caption = captionOf(control);
         if (caption.isEmpty())
             continue;
+        if (auto* label = qobject_cast<const QLabel*>(control); label && label->wordWrap()) {
+            // a wrapped label runs onto more lines: those must fit its height
+            const QRect room = label->contentsRect();
+            const int height = QFontMetrics(label->font()).boundingRect(room, Qt::TextWordWrap, caption).height();
+            if (height > room.height())
+                faults.push_back(controlName(control) + " is cut off: " + std::to_string(height) +
+                                 " pixels of lines in " + std::to_string(room.height()));
+            continue;
+        }
         const int width = QFontMetrics(control->font()).horizontalAdvance(caption);
         const int room = captionRoom(control).width();
         if (width > room)
