@@ -22,11 +22,11 @@ int32_t decimalField(std::string_view text, size_t from, size_t count)
     return value;
 }
 
-// the last `width` characters of the zero-padded decimal digits of v (v >= 0)
-std::string lastDigits(int64_t v, size_t width)
+// the last `width` decimal digits of v (v >= 0), zero-padded, ending at end
+void putDigits(char* end, int64_t v, int width)
 {
-    std::string s = std::string(width, '0') + std::to_string(v);
-    return s.substr(s.size() - width);
+    for (int i = 0; i < width; ++i, v /= 10)
+        *--end = char('0' + v % 10);
 }
 
 }  // namespace
@@ -60,12 +60,23 @@ std::string FrameToTime(int32_t frame, float frameRate)
     // the product is formed in 64 bits so frames past 2147483 do not wrap;
     // and a tiny rate is kept from pushing the quotient past int64
     double exact = std::trunc(static_cast<double>(int64_t(frame) * 1000) / static_cast<double>(frameRate));
-    int64_t ms = static_cast<int64_t>(std::fmin(exact, 9.0e18));
+    return msToTimeString(static_cast<int64_t>(std::fmin(exact, 9.0e18)));
+}
+
+std::string msToTimeString(int64_t ms)
+{
+    if (ms < 0)
+        return {};
+    // written into place: every saved line formats two of these
+    std::string text = "00:00:00,000";
     int64_t s = ms / 1000;
     int64_t m = s / 60;
     int64_t h = m / 60;
-    return lastDigits(h % 60, 2) + ":" + lastDigits(m % 60, 2) + ":" + lastDigits(s % 60, 2) + "," +
-           lastDigits(ms % 1000, 3);
+    putDigits(text.data() + 2, h % 60, 2);
+    putDigits(text.data() + 5, m % 60, 2);
+    putDigits(text.data() + 8, s % 60, 2);
+    putDigits(text.data() + 12, ms % 1000, 3);
+    return text;
 }
 
 }  // namespace vt

@@ -27,6 +27,9 @@ int32_t StrToMs(std::string_view text);
 // outside the 32-bit range is clipped to it.
 int32_t MsToFrame(int64_t ms, float frameRate);
 
+// Milliseconds -> "HH:MM:SS,mmm"; hours wrap after 59; empty when negative.
+std::string msToTimeString(int64_t ms);
+
 // Frame -> "HH:MM:SS,mmm" at the given rate; empty for a negative frame (and
 // for a rate that is not a positive number). Hours wrap after 59.
 std::string FrameToTime(int32_t frame, float frameRate);

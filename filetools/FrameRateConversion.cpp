@@ -3,21 +3,12 @@
 #include "core/Errors.h"
 #include "core/FrameRateText.h"
 #include "core/SrtWriter.h"
+#include "core/TimeStrings.h"
 
 #include <cmath>
 #include <stdexcept>
 
 namespace vt {
-
-namespace {
-
-std::string lastDigits(int64_t v, size_t width)
-{
-    std::string s = std::string(width, '0') + std::to_string(v);
-    return s.substr(s.size() - width);
-}
-
-}  // namespace
 
 std::string FrameToNewTime(int32_t frame, float newFrameRate)
 {
@@ -26,12 +17,7 @@ std::string FrameToNewTime(int32_t frame, float newFrameRate)
     // divided first, then scaled, in extended precision: the new rate's
     // times differ by a millisecond here and there from FrameToTime's order
     long double exact = std::trunc(static_cast<long double>(frame) / static_cast<long double>(newFrameRate) * 1000.0L);
-    auto ms = static_cast<int64_t>(std::fmin(exact, 9.0e18L));
-    int64_t s = ms / 1000;
-    int64_t m = s / 60;
-    int64_t h = m / 60;
-    return lastDigits(h % 60, 2) + ":" + lastDigits(m % 60, 2) + ":" + lastDigits(s % 60, 2) + "," +
-           lastDigits(ms % 1000, 3);
+    return msToTimeString(static_cast<int64_t>(std::fmin(exact, 9.0e18L)));
 }
 
 ConversionOutcome convertFrameRate(std::string_view shownRateText, std::string_view newRateText,

@@ -7,11 +7,23 @@
 
 namespace vt {
 
+namespace {
+
+// number, time line and the line ends around a block's texts, roughly
+constexpr size_t BlockHeadAndBreaks = 48;
+
+}  // namespace
+
 std::u16string bilingualSrtText(const TimelineArray& timeline, int32_t timelineCount, float frameRate,
                                  const std::vector<std::u16string>& secondTexts, bool secondOnTop)
 {
     std::u16string out;
     int32_t count = std::clamp<int32_t>(timelineCount, 0, int32_t(std::min<size_t>(timeline.size(), INT32_MAX)));
+    size_t expected = 0;
+    for (int32_t i = 0; i < count; ++i)
+        expected += timeline[size_t(i)].Text.size() + (size_t(i) < secondTexts.size() ? secondTexts[size_t(i)].size() : 0) +
+                    BlockHeadAndBreaks;
+    out.reserve(expected);
     for (int32_t i = 0; i < count; ++i) {
         const TimelineEntry& line = timeline[size_t(i)];
         // past the second file's end, one empty line stands for its text

@@ -59,8 +59,9 @@ SubtitleBlocks readSubtitleBlocks(const std::string& path)
     // at all with the timeline, and the output would silently hold none.
     if (!file.decodable)
         refuseFile(MsgSecondFileUndecodable, path);
-    if (countTimeLines(file.lines) == 0 &&
-        !std::all_of(file.lines.begin(), file.lines.end(), [](const auto& line) { return isBlankLine(line); }))
+    auto lines = [&](auto test) { return std::any_of(file.lines.begin(), file.lines.end(), test); };
+    if (!lines([](const auto& line) { return isTimeLine(line); }) &&
+        lines([](const auto& line) { return !isBlankLine(line); }))
         refuseFile(MsgSecondFileWithoutTimeCodes, path);
     return {readSrtTexts(file.lines), file.encoding};
 }
@@ -79,9 +80,13 @@ void refuseTimelineAsOutput(const std::string& output, const std::string& timeli
 
 void appendBlockHead(std::u16string& out, int32_t number, const TimelineEntry& line, float frameRate)
 {
-    std::string head = std::to_string(number) + "\r\n" + FrameToTime(line.StartFrame, frameRate) + " --> " +
-                       FrameToTime(line.EndFrame, frameRate) + "\r\n";
-    out.append(head.begin(), head.end());
+    auto appendAscii = [&out](std::string_view ascii) { out.append(ascii.begin(), ascii.end()); };
+    appendAscii(std::to_string(number));
+    out += LineEnd;
+    appendAscii(FrameToTime(line.StartFrame, frameRate));
+    appendAscii(" --> ");
+    appendAscii(FrameToTime(line.EndFrame, frameRate));
+    out += LineEnd;
 }
 
 void appendTextLines(std::u16string& out, std::u16string_view text, bool cutRemainders)
