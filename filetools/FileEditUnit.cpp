@@ -136,6 +136,7 @@ void TFileEdit::createShiftTab()
         edit->setAttribute(Qt::WA_InputMethodEnabled, false);
         edit->setText(FileEditText::NoShift);
     }
+    keepInsideFrame(*GroupBoxAmount);
 
     RadioGroup1 = new QGroupBox(FileEditText::Range, page);
     RadioGroup1->setGeometry(75, 119, 142, 82);
@@ -148,6 +149,7 @@ void TFileEdit::createShiftTab()
         items->addButton(item, int(i));
         RadioGroup1Items[i] = item;
     }
+    keepInsideFrame(*RadioGroup1);
 
     Button4move = button(page, FileEditText::Move, 424, 232, 81, 25);
 }

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPalette>
@@ -11,6 +12,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTranslator>
@@ -148,6 +150,39 @@ void fitTabCaptions(QTabWidget& tabs)
     auto* style = new TabPaddingStyle(QApplication::style()->name(), narrower);
     style->setParent(bar);
     bar->setStyle(style);
+}
+
+QRect groupBoxContents(const QGroupBox& group)
+{
+    QStyleOptionGroupBox option;
+    option.initFrom(&group);
+    option.text = group.title();
+    option.lineWidth = 1;
+    option.midLineWidth = 0;
+    option.textAlignment = group.alignment();
+    option.subControls = QStyle::SC_GroupBoxFrame;
+    if (!group.title().isEmpty())
+        option.subControls |= QStyle::SC_GroupBoxLabel;
+    if (group.isCheckable())
+        option.subControls |= QStyle::SC_GroupBoxCheckBox;
+    if (group.isFlat())
+        option.features |= QStyleOptionFrame::Flat;
+    return group.style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxContents, &group);
+}
+
+void keepInsideFrame(QGroupBox& group)
+{
+    const QList<QWidget*> controls = group.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    if (controls.isEmpty())
+        return;
+    int top = controls.front()->y();
+    for (const QWidget* control : controls)
+        top = std::min(top, control->y());
+    const int down = groupBoxContents(group).top() - top;
+    if (down <= 0)
+        return;
+    for (QWidget* control : controls)
+        control->move(control->x(), control->y() + down);
 }
 
 }  // namespace vt

@@ -9,6 +9,7 @@
 
 class QAbstractButton;
 class QApplication;
+class QGroupBox;
 class QTabWidget;
 class QWidget;
 
@@ -51,5 +52,17 @@ void widenToFitCaption(QAbstractButton& button);
 // wider than the control, the padding narrows evenly just enough. Call it
 // once the tabs are added.
 void fitTabCaptions(QTabWidget& tabs);
+
+// The room inside a group box's frame, below its caption, as this style
+// draws it.
+QRect groupBoxContents(const QGroupBox& group);
+
+// Moves the controls of a group box down, all by the same amount, just
+// enough that none starts above the room inside its frame: screens are
+// designed where a group's caption sits on the frame's line and the
+// controls may start right under it, and a style that puts the caption
+// above the frame would draw the line through them. Call it once the
+// controls are in place.
+void keepInsideFrame(QGroupBox& group);
 
 }  // namespace vt

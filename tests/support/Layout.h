@@ -3,10 +3,13 @@
 // sentence naming the controls, so a failing test says what to look at.
 #pragma once
 
+#include "platform/Look.h"
+
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -94,11 +97,13 @@ inline std::vector<std::string> layoutFaults(QWidget& window,
     };
 
     std::vector<std::string> faults;
-    const QRect client = window.rect();
+    // a group box's controls belong inside its frame, below its caption
+    auto* group = qobject_cast<QGroupBox*>(&window);
+    const QRect client = group ? groupBoxContents(*group) : window.rect();
     for (size_t i = 0; i < controls.size(); ++i) {
         const QWidget* control = controls[i];
         if (!client.contains(control->geometry()))
-            faults.push_back(controlName(control) + " sticks out of the window");
+            faults.push_back(controlName(control) + (group ? " sticks out of its frame" : " sticks out of the window"));
         for (size_t j = i + 1; j < controls.size(); ++j)
             if (control->geometry().intersects(controls[j]->geometry()) && !allowed(control, controls[j]))
                 faults.push_back(controlName(control) + " overlaps " + controlName(controls[j]));
