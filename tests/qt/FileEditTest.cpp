@@ -31,6 +31,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using namespace vt;
@@ -176,8 +177,12 @@ TEST_F(FileToolsScreen, NoControlCoversAnotherOrCutsItsCaption)
         EXPECT_EQ(testsupport::layoutFaults(*group), std::vector<std::string>{}) << utf8(group->title());
 }
 
+// Also the film's rate, as the rate boxes show it: below 10 fps a nudge of
+// 0.0001 before cutting to six characters would turn 8 into 8.0001, then
+// 8.0002 on the next visit.
 TEST_F(FileToolsScreen, TheRangeAndOnTopChoicesAreShownAgainOnTheNextVisit)
 {
+    Project.FrameRate = 8.0f;
     {
         auto first = visit();
         QTest::mouseClick(first->RadioGroup1Items[0], Qt::LeftButton);
@@ -190,6 +195,8 @@ TEST_F(FileToolsScreen, TheRangeAndOnTopChoicesAreShownAgainOnTheNextVisit)
     auto second = visit();
     EXPECT_EQ(second->RadioGroup1ItemIndex(), 0);
     EXPECT_TRUE(second->CheckBoxOnTop->isChecked());
+    EXPECT_EQ(utf8(second->ComboBox5FPS1->currentText()), "8.0000");
+    EXPECT_EQ(Project.FrameRate, 8.0f);
 }
 
 // Each way out, after a shift of every line by one second: the timeline file
@@ -274,17 +281,31 @@ TEST_F(FileToolsScreen, SecondsAndFramesFillEachOtherWhenLeft)
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(FileToolsScreen, AShiftBeforeTheFilmsStartIsRefusedAndChangesNothing)
+// A shift that would start the first line before the film, or a frames
+// field that holds no whole number: a message, and nothing moves.
+TEST_F(FileToolsScreen, ARefusedShiftChangesNothing)
 {
-    auto screen = visit();
-    screen->Tabs->setCurrentIndex(FileEditTab::Shift);
-    typeInto(screen->LabeledEdit4_2, QStringLiteral("-26"));
-    QTest::mouseClick(screen->Button4move, Qt::LeftButton);
-    pumpEvents(20);
-    EXPECT_EQ(messages, std::vector<std::string>{std::string(MsgShiftBeforeZero)});
-    EXPECT_EQ(Project.Timeline[0].StartFrame, 25);
-    EXPECT_EQ(Project.Timeline[1].StartFrame, 100);
-    EXPECT_TRUE(screen->LabeledEdit4_1->hasFocus());
+    const struct {
+        const char* frames;
+        std::string_view message;
+        bool focusOnSeconds;
+    } cases[] = {
+        {"-26", MsgShiftBeforeZero, true},
+        {"1.5", MsgShiftFramesInvalid, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.frames);
+        messages.clear();
+        auto screen = visit();
+        screen->Tabs->setCurrentIndex(FileEditTab::Shift);
+        typeInto(screen->LabeledEdit4_2, QString::fromLatin1(c.frames));
+        QTest::mouseClick(screen->Button4move, Qt::LeftButton);
+        pumpEvents(20);
+        EXPECT_EQ(messages, std::vector<std::string>{std::string(c.message)});
+        EXPECT_EQ(Project.Timeline[0].StartFrame, 25);
+        EXPECT_EQ(Project.Timeline[1].StartFrame, 100);
+        EXPECT_TRUE((c.focusOnSeconds ? screen->LabeledEdit4_1 : screen->LabeledEdit4_2)->hasFocus());
+    }
 }
 
 // The new rate typed: the new length and the reference point follow; "转换"
