@@ -2,9 +2,9 @@
 
 #include "core/Errors.h"
 #include "core/FileIO.h"
+#include "core/FrameRateText.h"
 #include "core/ProjectState.h"
 #include "core/SrtWriter.h"
-#include "core/FrameRateText.h"
 #include "core/TimeStrings.h"
 #include "filetools/Export.h"
 #include "filetools/FrameRateConversion.h"
