@@ -139,6 +139,18 @@ void ReadOnlyFile::readExactly(uint64_t offset, void* buffer, size_t len) const
         fail("无法读取文件", path_, std::string("文件在读取过程中变短了"));
 }
 
+std::string companionName(std::string_view path, std::string_view ending)
+{
+    auto isUtf8Continuation = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; };
+    size_t end = path.size();
+    for (int cut = 0; cut < 3 && end > 0; ++cut) {
+        --end;
+        while (end > 0 && isUtf8Continuation(path[end]))
+            --end;
+    }
+    return std::string(path.substr(0, end)) + std::string(ending);
+}
+
 bool fileExists(const std::string& path)
 {
     struct stat st {};

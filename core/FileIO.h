@@ -56,4 +56,10 @@ private:
 // loader refuses it like a missing file instead of failing later.
 bool fileExists(const std::string& path);
 
+// path without its last three characters, followed by ending: film.avi gives
+// film.wav, film.mpeg gives film.mwav, a.srt with "双语.srt" gives
+// a.双语.srt. Characters, not bytes, so a name ending in Chinese characters
+// loses whole characters.
+std::string companionName(std::string_view path, std::string_view ending);
+
 }  // namespace vt

@@ -14,11 +14,8 @@ namespace vt {
 
 namespace {
 
-constexpr size_t CutCharacters = 3;
 constexpr size_t MaxRemainder = 4096;  // as the SRT writer cuts the timeline's own texts
 constexpr std::u16string_view LineEnd = u"\r\n";
-
-bool isUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 std::string baseName(const std::string& path)
 {
@@ -41,13 +38,7 @@ std::filesystem::path comparable(const std::string& path)
 
 std::string toolOutputName(std::string_view path, std::string_view ending)
 {
-    size_t end = path.size();
-    for (size_t cut = 0; cut < CutCharacters && end > 0; ++cut) {
-        --end;
-        while (end > 0 && isUtf8Continuation(path[end]))
-            --end;
-    }
-    return std::string(path.substr(0, end)) + std::string(ending);
+    return companionName(path, ending);
 }
 
 SubtitleBlocks readSubtitleBlocks(const std::string& path)

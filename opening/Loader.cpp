@@ -17,10 +17,6 @@ namespace vt {
 
 namespace {
 
-constexpr size_t CompanionCut = 3;
-
-bool isUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
 // The first refusal of the checks made before any file is read.
 std::optional<std::string_view> refusalOf(const LoadRequest& request)
 {
@@ -167,17 +163,6 @@ std::string summaryNameFor(const std::string& wavFileName)
     if (isWaveSummaryName(wavFileName))
         return wavFileName;  // a summary chosen in the WAV box is used as it is
     return companionName(wavFileName, "ws");
-}
-
-std::string companionName(std::string_view path, std::string_view ending)
-{
-    size_t end = path.size();
-    for (size_t cut = 0; cut < CompanionCut && end > 0; ++cut) {
-        --end;
-        while (end > 0 && isUtf8Continuation(path[end]))
-            --end;
-    }
-    return std::string(path.substr(0, end)) + std::string(ending);
 }
 
 bool isWaveSummaryName(std::string_view path)

@@ -5,6 +5,7 @@
 // here, so it runs (and is tested) without a window.
 #pragma once
 
+#include "core/FileIO.h"
 #include "core/ProjectState.h"
 
 #include <cstdint>
@@ -55,11 +56,6 @@ struct LoadOutcome {
     std::vector<std::string> messages;  // UTF-8, shown one after the other
     bool summaryShown = false;          // the label and bar stay visible after a WAV failure
 };
-
-// path without its last three characters, followed by ending: film.avi gives
-// film.wav, film.mpeg gives film.mwav. Characters, not bytes, so a name
-// ending in Chinese characters loses whole characters.
-std::string companionName(std::string_view path, std::string_view ending);
 
 // A name the WAV box may hold that is itself a summary file (".ws", any case).
 bool isWaveSummaryName(std::string_view path);
