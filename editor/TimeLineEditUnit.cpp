@@ -569,6 +569,10 @@ void TplayAndEdit::TimerForWavTimer()
     showPicture(ShowWav({Project.WaveSummary, Project.WaveMarks, Project.Timeline, Project.TimelineCount,
                          Project.FrameRate, position, CurrentLine, TrackBar2->value()},
                         WaveView));
+    if (pendingWavInterval_) {
+        TimerForWav->setInterval(*pendingWavInterval_);
+        pendingWavInterval_.reset();
+    }
 }
 
 void TplayAndEdit::FormMouseMove(int x, int y)
@@ -713,7 +717,7 @@ void TplayAndEdit::apply(const EditorEffect& effect)
     if (effect.playIntervalMs)
         TimerForPlay->setInterval(*effect.playIntervalMs);
     if (effect.wavIntervalMs)
-        TimerForWav->setInterval(*effect.wavIntervalMs);
+        setWavInterval(*effect.wavIntervalMs);
     if (effect.restartWavTimer)
         TimerForWav->setEnabled(live_);
     if (effect.pointer && cursor().shape() != cursorShape(*effect.pointer))
@@ -729,6 +733,21 @@ void TplayAndEdit::apply(const EditorEffect& effect)
         help_->show();
     if (effect.closeEditor)
         close();
+}
+
+// A key or a pointer move asks for the refresh at once (10 ms). A play tick
+// at standstill that comes before it sets 100 ms, and a new interval restarts
+// the countdown: the change the key made would show only a tenth of a second
+// later. The slower interval therefore waits until the asked-for refresh has
+// been drawn.
+void TplayAndEdit::setWavInterval(int ms)
+{
+    if (ms > ImmediateRefreshMs && TimerForWav->interval() == ImmediateRefreshMs && TimerForWav->isEnabled()) {
+        pendingWavInterval_ = ms;
+        return;
+    }
+    pendingWavInterval_.reset();
+    TimerForWav->setInterval(ms);
 }
 
 void TplayAndEdit::runPlayer(const PlayerCommand& command)

@@ -172,6 +172,7 @@ private:
     void runPlayer(const PlayerCommand& command);
     void runEditCommand(const EditCommand& command);
     void applyReveal(const ControlReveal& reveal);
+    void setWavInterval(int ms);
     QWidget* revealedControl(RevealedControl control) const;
     void showPicture(const WavePicture& picture);
     void showLabelStyle(const LabelFont& style);
@@ -188,6 +189,8 @@ private:
     KeyPreview* keyPreview_ = nullptr;
     EditOperations operations_;
     std::optional<TextEdit> textEdit_;
+    // a slower refresh interval that waits until the refresh an input asked for has come
+    std::optional<int> pendingWavInterval_;
     LabelFont labelStyle_ = InsideLineFont;
     // a project is open in the window: timers run, handlers act
     bool live_ = false;

@@ -7,10 +7,12 @@
 #include "core/TextCodec.h"
 #include "editor/Commands.h"
 #include "editor/EditOps.h"
+#include "editor/PlayControl.h"
 #include "editor/TimeLineEditUnit.h"
 #include "editor/WaveStrip.h"
 #include "opening/Loader.h"
 #include "platform/MediaPlayer.h"
+#include "platform/Timer.h"
 #include "shell/ControlUnit.h"
 #include "shell/HelpUnit.h"
 #include "tests/support/Clips.h"
@@ -481,6 +483,21 @@ TEST_F(EditorWindow, KeysAndWheelJumpShiftAndStretchTheLineByTheStep)
     EXPECT_EQ(editor.LabelTimeOut->text(), QStringLiteral("00:00:05,760"));
     EXPECT_EQ(editor.Labeltxt->text(), QStringLiteral("第一行"));
     EXPECT_EQ(settledFrame(editor), 100) << "editing moves the line, not the video";
+}
+
+// A key asks for the refresh at once; a play tick at standstill right after
+// it sets the slower standstill interval, which must not push that refresh
+// back by a tenth of a second.
+TEST_F(EditorWindow, AStandstillTickDoesNotPostponeTheRefreshAKeyAskedFor)
+{
+    TplayAndEdit& editor = open();
+    restOnLabel(editor);
+    QTest::keyClick(&editor, Qt::Key_S);
+    editor.TimerForPlayTimer();
+    EXPECT_EQ(editor.TimerForWav->interval(), ImmediateRefreshMs);
+    EXPECT_LE(editor.TimerForWav->remainingTime(), ImmediateRefreshMs);
+    pumpEvents(60);
+    EXPECT_EQ(editor.TimerForWav->interval(), 100) << "after the refresh the standstill interval holds";
 }
 
 // V inserts and X deletes, on the time codes, the texts or both, as the
