@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# The Debian package as a user gets it: its control data and file list, the
+# desktop entry and AppStream data checked by their own validators, and the
+# copy unpacked into a scratch root (dpkg -x) started far enough to show the
+# first screen. $1 = the .deb (scripts/package prints its path). Needs an X
+# display; without one it runs itself under xvfb-run.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+deb="$(realpath "$1")"
+
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$deb"
+fi
+
+fail() { echo "package check: $1" >&2; exit 1; }
+
+version="$(sed -n 's/^project(Veltrana VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)"
+[ -n "$version" ] || fail "no version in project() of CMakeLists.txt"
+[ "$(basename "$deb")" = "veltrana_${version}_amd64.deb" ] || fail "$(basename "$deb") is not veltrana_${version}_amd64.deb"
+
+field() { dpkg-deb --field "$deb" "$1"; }
+[ "$(field Package)" = veltrana ] || fail "Package is '$(field Package)'"
+[ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', CMake says $version"
+[ "$(field Architecture)" = amd64 ] || fail "Architecture is '$(field Architecture)'"
+[ "$(field Section)" = video ] || fail "Section is '$(field Section)'"
+[ -n "$(field Maintainer)" ] || fail "no Maintainer"
+[ "$(field Description | wc -l)" -ge 3 ] || fail "the Description has no long text"
+depends="$(field Depends)"
+# the linked libraries as dpkg-shlibdeps found them, and what is only read at run time
+for dep in 'libmpv2 ' 'libqt6widgets6 ' 'libqt6gui6 ' 'libstdc++6 ' \
+           'fonts-noto-cjk | fonts-arphic-ukai' 'qt6-translations-l10n'; do
+  case "$depends" in *"$dep"*) ;; *) fail "Depends lacks '$dep': $depends" ;; esac
+done
+
+contents="$(dpkg-deb --contents "$deb" | awk '{print $NF}')"
+expected=(./usr/bin/veltrana ./usr/share/applications/veltrana.desktop
+          ./usr/share/icons/hicolor/scalable/apps/veltrana.svg)
+for size in 16 32 48 64 128 256; do
+  expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/veltrana.png")
+done
+for f in "${expected[@]}"; do
+  grep -qxF "$f" <<<"$contents" || fail "the package lacks $f"
+done
+metainfo="$(grep -x '\./usr/share/metainfo/.*\.metainfo\.xml' <<<"$contents")" || fail "the package has no AppStream metainfo"
+! grep -q '\.so\(\.[0-9]*\)*$' <<<"$contents" || fail "the package ships libraries: $(grep '\.so' <<<"$contents")"
+outside="$(grep -vxE '\./|\./usr/.*' <<<"$contents" || true)"
+[ -z "$outside" ] || fail "files outside /usr: $outside"
+
+root="$(mktemp -d /tmp/veltrana-package-XXXXXX)"
+pid=""
+cleanup() {
+  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
+  rm -rf "$root"
+}
+trap cleanup EXIT
+dpkg -x "$deb" "$root/fs"
+
+desktop-file-validate "$root/fs/usr/share/applications/veltrana.desktop" || fail "desktop-file-validate refused the desktop entry"
+appstreamcli validate --no-net "$root/fs/$metainfo" || fail "appstreamcli refused $metainfo"
+# the metainfo's launchable names the desktop entry that is really installed
+appstreamcli validate-tree --no-net "$root/fs" >/dev/null || fail "appstreamcli validate-tree refused the installed tree"
+grep -qx 'Exec=veltrana %f' "$root/fs/usr/share/applications/veltrana.desktop" || fail "the desktop entry starts something else"
+grep -qx 'Icon=veltrana' "$root/fs/usr/share/applications/veltrana.desktop" || fail "the desktop entry names another icon"
+grep -q "<release version=\"$version\"" "$root/fs/$metainfo" || fail "the metainfo's release is not $version"
+for size in 16 32 48 64 128 256; do
+  file "$root/fs/usr/share/icons/hicolor/${size}x${size}/apps/veltrana.png" | grep -q "PNG image data, $size x $size," ||
+    fail "the ${size}x${size} icon is $(file -b "$root/fs/usr/share/icons/hicolor/${size}x${size}/apps/veltrana.png")"
+done
+
+program="$root/fs/usr/bin/veltrana"
+! readelf -d "$program" | grep -qE 'RPATH|RUNPATH' || fail "the installed program keeps a library search path: $(readelf -d "$program" | grep -E 'RPATH|RUNPATH')"
+missing="$(env -u LD_LIBRARY_PATH ldd "$program" | grep 'not found' || true)"
+[ -z "$missing" ] || fail "libraries not found: $missing"
+
+# The unpacked copy, alone: no library path, no build folder, a home of its own.
+mkdir -p "$root/home"
+# xvfb-run leaves its cookie where the real home's ~/.Xauthority would be
+xauthority="${XAUTHORITY:-$HOME/.Xauthority}"
+(cd "$root/home" && exec env -u LD_LIBRARY_PATH -u QT_QPA_PLATFORM -u QT_PLUGIN_PATH \
+   HOME="$root/home" XAUTHORITY="$xauthority" XDG_STATE_HOME="$root/home/state" XDG_CONFIG_HOME="$root/home/config" \
+   "$program" >"$root/program.log" 2>&1) &
+pid=$!
+win=""
+for _ in $(seq 1 100); do
+  win="$(xdotool search --onlyvisible --name '^Veltrana时间轴$' 2>/dev/null | head -1 || true)"
+  [ -n "$win" ] && break
+  kill -0 "$pid" 2>/dev/null || { cat "$root/program.log" >&2; fail "the installed program ended before showing a window"; }
+  sleep 0.2
+done
+[ -n "$win" ] || { cat "$root/program.log" >&2; fail "the installed program showed no window titled Veltrana时间轴 within 20 s"; }
+[ "$(xdotool getwindowpid "$win" 2>/dev/null || true)" = "$pid" ] || fail "the window does not belong to the unpacked program"
+[ "$(readlink "/proc/$pid/exe")" = "$program" ] || fail "the running program is $(readlink "/proc/$pid/exe"), not the unpacked copy"
+
+echo "package check: $(basename "$deb"), $(stat -c %s "$deb") bytes, Installed-Size $(field Installed-Size) KiB; first screen shown by the unpacked copy"
