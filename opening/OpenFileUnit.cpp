@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "core/FileIO.h"
+#include "core/FrameRateText.h"
 #include "core/ProjectState.h"
 #include "opening/Loader.h"
 #include "platform/BesideEventLoop.h"
@@ -9,13 +10,13 @@
 #include "platform/Look.h"
 #include "platform/MediaPlayer.h"
 #include "platform/Messages.h"
+#include "platform/PageScreen.h"
 #include "shell/BeginShowUnit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -25,9 +26,11 @@
 
 namespace vt {
 
-QString frameRateText(double value)
+QString frameRateBoxText(float frameRate)
 {
-    return QLocale::system().toString(value, 'g', 15).left(6);
+    if (!(frameRate > 0))
+        return QStringLiteral("0.0001");
+    return QString::fromStdString(sixCharacterFrameRate(frameRate));
 }
 
 namespace {
@@ -141,9 +144,9 @@ TfileOpen::TfileOpen(QWidget* owner, MediaPlayer& player) : QDialog(owner), play
     Button3 = button(OpenFileText::ShowNotice, 448, 416, 121, 25);
     ButtonNext = button(OpenFileText::Next, 575, 416, 81, 25);
     ButtonNext->setDefault(true);
-    for (QPushButton* b : findChildren<QPushButton*>())
-        if (b != ButtonNext)
-            b->setAutoDefault(false);
+    // Esc does not end the program from here, and Enter presses a focused
+    // button ("指定" opens its dialog) or else " 下一步 >"
+    keepPageScreenKeys(*this);
 
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
@@ -191,7 +194,7 @@ void TfileOpen::FormCreate()
     LabeledEdit3->setText(fromUtf8(Project.TimelineFileName));
     LabeledEdit4->setText(fromUtf8(Project.SubtitleTextFileName));
     if (Project.FrameRate > 0)
-        ComboBox1->setEditText(frameRateText(double(Project.FrameRate) + 0.0002));
+        ComboBox1->setEditText(frameRateBoxText(Project.FrameRate));
     CheckBox1->setChecked(!Project.TextFromTxtFile);
     bool oneLine = Project.OneLinePerSubtitle;
     RadioButton1->setChecked(oneLine);
@@ -224,9 +227,13 @@ void TfileOpen::Button3Click()
 void TfileOpen::Button1Click()
 {
     auto chosen = runFileDialog(this, {FileDialogRequest::Kind::Open, OpenFileText::Pick, OpenFileText::VideoFilter, {}});
-    if (!chosen)
-        return;
-    const QString video = *chosen;
+    if (chosen)
+        chooseVideo(*chosen);
+}
+
+void TfileOpen::chooseVideo(const QString& video)
+{
+    noteChosenFile(video);  // the companions' dialogs open beside it
     Project.VideoFileName = toUtf8(video);
     LabeledEdit1->setText(video);
 
@@ -247,21 +254,27 @@ void TfileOpen::Button1Click()
     if (exists(txt) && !CheckBox1->isChecked())
         LabeledEdit4->setText(txt);
 
-    // a failed measurement leaves nothing the load could take for this video
+    // A failed measurement leaves nothing the load could take for this
+    // video: no length, and no rate either, so that " 下一步 >" refuses a file
+    // the player cannot play instead of opening the editor on it with the
+    // rate of the film picked before.
     measured_.reset();
+    VideoLength length;
     try {
-        VideoLength length = measureVideo(player_, Project.VideoFileName);
-        if (length.ms <= 0) {
-            showMessage(this, OpenFileText::FormatNotSupported);
-            return;
-        }
-        Project.FrameRate = static_cast<float>(double(length.frames) * 1000.0 / double(length.ms));
-        measured_ = MeasuredVideo{Project.VideoFileName, static_cast<int32_t>(length.frames)};
-        ComboBox1->setEditText(frameRateText(double(Project.FrameRate) + 0.0001));
-        Project.PlayPosition = 0;
+        length = measureVideo(player_, Project.VideoFileName);
     } catch (const MediaError&) {
-        showMessage(this, OpenFileText::FormatNotSupported);
+        length.ms = 0;
     }
+    if (length.ms <= 0) {
+        Project.FrameRate = 0.0f;
+        ComboBox1->setEditText(OpenFileText::FrameRateUnknown);
+        showMessage(this, OpenFileText::FormatNotSupported);
+        return;
+    }
+    Project.FrameRate = static_cast<float>(double(length.frames) * 1000.0 / double(length.ms));
+    measured_ = MeasuredVideo{Project.VideoFileName, static_cast<int32_t>(length.frames)};
+    ComboBox1->setEditText(frameRateBoxText(Project.FrameRate));
+    Project.PlayPosition = 0;
 }
 
 void TfileOpen::Button2Click()

@@ -54,8 +54,10 @@ inline const QString SrtFilter = QStringLiteral("字幕文件 *.srt|*.srt");
 inline const QString TxtFilter = QStringLiteral("纯文本文件|*.txt");
 }  // namespace OpenFileText
 
-// The first six characters of the decimal text of value (25.0001 -> "25.000").
-QString frameRateText(double value);
+// The rate box's text for a measured rate: the six characters the file tools
+// show too (25 -> "25.000", 23.976 -> "23.976"); a rate of 0, from a film
+// whose length in frames reads as 0, shows as "0.0001".
+QString frameRateBoxText(float frameRate);
 
 class TfileOpen : public QDialog {
 public:
@@ -87,6 +89,10 @@ public:
     QPushButton* ButtonNext;
 
     void Button1Click();
+    // What "指定" does with the video the user chose, also for the one named
+    // on the command line: fills in the video, finds its companions and
+    // measures its frame rate.
+    void chooseVideo(const QString& video);
     void Button2Click();
     void Button3Click();
     void Button4Click();

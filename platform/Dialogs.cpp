@@ -14,6 +14,14 @@ DialogAnswerer& answerer()
     return a;
 }
 
+// The folder of the file chosen last, for the whole run: the companions of a
+// film are usually beside it.
+QString& lastFolder()
+{
+    static QString folder;
+    return folder;
+}
+
 // "字幕(*.srt)|*.srt" -> "srt"; nothing for "*.*" or no filter.
 QString firstSuffix(const QString& filter)
 {
@@ -28,32 +36,13 @@ QString firstSuffix(const QString& filter)
 
 const QString CreatePrompt = QStringLiteral("%1 不存在。\n要创建该文件吗？");
 
-}  // namespace
-
-void setDialogAnswerer(DialogAnswerer a)
+std::optional<QString> askPerson(QWidget* parent, const FileDialogRequest& request)
 {
-    answerer() = std::move(a);
-}
-
-QString qtNameFilters(const QString& filter)
-{
-    QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList out;
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        out << parts[i].trimmed() + QStringLiteral(" (") + patterns.trimmed() + QLatin1Char(')');
-    }
-    return out.join(QStringLiteral(";;"));
-}
-
-std::optional<QString> runFileDialog(QWidget* parent, const FileDialogRequest& request)
-{
-    if (answerer())
-        return answerer()(request);
-
     QFileDialog dialog(parent, request.title, request.initialDir, qtNameFilters(request.filter));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // the list shows the descriptions alone, as they are written; the
+    // patterns stay behind them (and "波形文件 *.wav" is not doubled)
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     if (request.kind == FileDialogRequest::Kind::Save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
@@ -74,6 +63,42 @@ std::optional<QString> runFileDialog(QWidget* parent, const FileDialogRequest& r
         if (QMessageBox::question(&dialog, dialog.windowTitle(), question) == QMessageBox::Yes)
             return chosen;
     }
+}
+
+}  // namespace
+
+void setDialogAnswerer(DialogAnswerer a)
+{
+    answerer() = std::move(a);
+}
+
+QString qtNameFilters(const QString& filter)
+{
+    QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        out << parts[i].trimmed() + QStringLiteral(" (") + patterns.trimmed() + QLatin1Char(')');
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+void noteChosenFile(const QString& path)
+{
+    if (!path.isEmpty())
+        lastFolder() = QFileInfo(path).absolutePath();
+}
+
+std::optional<QString> runFileDialog(QWidget* parent, const FileDialogRequest& given)
+{
+    FileDialogRequest request = given;
+    if (request.initialDir.isEmpty())
+        request.initialDir = lastFolder();
+    std::optional<QString> chosen = answerer() ? answerer()(request) : askPerson(parent, request);
+    if (chosen)
+        noteChosenFile(*chosen);
+    return chosen;
 }
 
 }  // namespace vt

@@ -3,8 +3,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPalette>
@@ -63,11 +66,38 @@ void installChineseTranslations(QApplication& app)
         delete translator;
 }
 
+QIcon programIcon()
+{
+    // where the theme does not have it: an installation under another prefix
+    // (share/ beside bin/), or the build folder the program was built in
+    const QString beside = QCoreApplication::applicationDirPath();
+    const QStringList places = {beside + QStringLiteral("/../share/icons/hicolor/%1x%1/apps/veltrana.png"),
+                                beside + QStringLiteral("/packaging/icons/%1x%1/veltrana.png")};
+    QIcon fallback;
+    for (const QString& place : places) {
+        for (int size : {16, 32, 48, 64, 128, 256}) {
+            const QString file = QDir::cleanPath(place.arg(size));
+            if (QFileInfo::exists(file))
+                fallback.addFile(file, QSize(size, size));
+        }
+        if (!fallback.isNull())
+            break;
+    }
+    return QIcon::fromTheme(QStringLiteral("veltrana"), fallback);
+}
+
 void setUpApplication(QApplication& app)
 {
     QApplication::setApplicationName(ApplicationTitle);
     // only the name: a display name would be appended to every window title on X11
+    QApplication::setWindowIcon(programIcon());
+    // the desktop entry the task bar matches the windows with (veltrana.desktop)
+    QGuiApplication::setDesktopFileName(QStringLiteral("veltrana"));
     installFontSubstitutions();
+    // the face 黑体 stands for, at the desktop's size; the screens set their own
+    QFont font = QApplication::font();
+    font.setFamilies(QFont::substitutes(QStringLiteral("黑体")));
+    QApplication::setFont(font);
     installChineseTranslations(app);
     // libmpv needs the C number format, and QApplication has just set the locale's
     std::setlocale(LC_NUMERIC, "C");

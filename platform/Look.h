@@ -10,6 +10,7 @@
 class QAbstractButton;
 class QApplication;
 class QGroupBox;
+class QIcon;
 class QTabWidget;
 class QWidget;
 
@@ -29,7 +30,14 @@ void installFontSubstitutions();
 // Qt's own Chinese texts for dialogs and message-box buttons.
 void installChineseTranslations(QApplication& app);
 
-// Title, fonts, translations and the C number format libmpv needs.
+// The program's icon: "veltrana" from the icon theme where it is installed,
+// else the pictures the build renders beside the program; empty without.
+QIcon programIcon();
+
+// Title, icon, fonts, translations and the C number format libmpv needs.
+// Texts in Qt's own windows (message boxes, file dialogs) are drawn in a
+// Simplified Chinese face whatever the locale: left to fontconfig, a C
+// locale drew them in the brush face 楷体.
 void setUpApplication(QApplication& app);
 
 // Places a window in the middle of the desktop it is on.

@@ -1,16 +1,24 @@
 #include "platform/TextScreen.h"
 
+#include "platform/PageScreen.h"
+
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStringList>
+#include <QTextBlockFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
 
 namespace vt {
 
 TextScreen::TextScreen(QWidget* owner, const TextScreenLook& look, std::span<const QStringView> lines)
-    : QDialog(owner), lines_(lines)
+    : QDialog(owner), lines_(lines), lineHeight_(look.memoLineHeight)
 {
+    // still tied to its owner, whose modal event loop would otherwise take
+    // its input away
+    showOnTaskBar(*this);
     setWindowTitle(look.caption.toString());
     setFixedSize(look.clientSize);
     setFont(look.font);
@@ -20,10 +28,13 @@ TextScreen::TextScreen(QWidget* owner, const TextScreenLook& look, std::span<con
     Label1->move(look.headingAt);
     Label1->adjustSize();
 
-    Memo1 = new QPlainTextEdit(this);
+    Memo1 = new QTextEdit(this);
     Memo1->setReadOnly(true);
+    Memo1->setAcceptRichText(false);
     Memo1->setFont(look.memoFont);
     Memo1->setGeometry(look.memo);
+    if (lineHeight_ > 0)
+        Memo1->document()->setDocumentMargin(2);  // an edit box's narrow margin
 
     Button1 = new QPushButton(look.button.toString(), this);
     Button1->setGeometry(look.buttonAt);
@@ -48,6 +59,13 @@ void TextScreen::FormShow()
     for (QStringView line : lines_)
         lines.append(line.toString());
     Memo1->setPlainText(lines.join(u'\n'));
+    if (lineHeight_ > 0) {
+        QTextCursor all(Memo1->document());
+        all.select(QTextCursor::Document);
+        QTextBlockFormat spacing;
+        spacing.setLineHeight(lineHeight_, QTextBlockFormat::FixedHeight);
+        all.mergeBlockFormat(spacing);
+    }
     Button1->setFocus();
 }
 

@@ -32,10 +32,15 @@ const QColor SkyBlue(166, 202, 240);
 
 TextScreenLook noticeLook()
 {
-    return {NoticeCaption, QSize(438, 393), programFont(QStringLiteral("黑体"), 16),
-            NoticeHeading, programFont(QStringLiteral("楷体"), 32), QPoint(180, 17),
-            programFont(QStringLiteral("宋体"), 15), QRect(32, 56, 369, 265),
-            NoticeButtonCaption, QRect(184, 343, 81, 25)};
+    // the memo is sized for the thirteen lines at the spacing of 宋体 on
+    // Windows, a line a few pixels over the face's height; at the CJK face's
+    // own spacing here the signature would be out of view
+    TextScreenLook look{NoticeCaption, QSize(438, 393), programFont(QStringLiteral("黑体"), 16),
+                        NoticeHeading, programFont(QStringLiteral("楷体"), 32), QPoint(180, 17),
+                        programFont(QStringLiteral("宋体"), 15), QRect(32, 56, 369, 265),
+                        NoticeButtonCaption, QRect(184, 343, 81, 25)};
+    look.memoLineHeight = 17;
+    return look;
 }
 
 }  // namespace

@@ -4,6 +4,11 @@
 #include "editor/TimeLineEditUnit.h"
 #include "filetools/FileEditUnit.h"
 #include "opening/OpenFileUnit.h"
+#include "platform/PageScreen.h"
+
+#include <QDialog>
+
+#include <utility>
 
 namespace vt {
 
@@ -28,6 +33,18 @@ TMainControl::~TMainControl()
     FileEdit = nullptr;
 }
 
+namespace {
+
+// Each screen is a window of its own on the task bar, and the loop goes on
+// once it has closed.
+void showPage(QDialog& screen)
+{
+    showOnTaskBar(screen);
+    screen.exec();
+}
+
+}  // namespace
+
 MediaPlayer& TMainControl::MediaPlayer1()
 {
     // made on first use: a program that never measures a video starts no player
@@ -36,10 +53,11 @@ MediaPlayer& TMainControl::MediaPlayer1()
     return *player_;
 }
 
-int TMainControl::FormCreate()
+int TMainControl::FormCreate(const QString& startVideo)
 {
     resetProjectState(Project);
     Project.NextPage = Page::OpenProject;
+    QString videoToChoose = startVideo;
     for (;;) {
         switch (Project.NextPage) {
         case Page::OpenAfterConversion:
@@ -47,15 +65,19 @@ int TMainControl::FormCreate()
             break;
         case Page::OpenProject:
             fileOpen = new TfileOpen(this, MediaPlayer1());
-            fileOpen->exec();
+            // chosen before the screen shows, so that it comes up complete;
+            // a video the player refuses is reported before it
+            if (!videoToChoose.isEmpty())
+                fileOpen->chooseVideo(std::exchange(videoToChoose, QString()));
+            showPage(*fileOpen);
             break;
         case Page::Editor:
             playAndEdit = new TplayAndEdit(this);
-            playAndEdit->exec();
+            showPage(*playAndEdit);
             break;
         case Page::FileTools:
             FileEdit = new TFileEdit(this);
-            FileEdit->exec();
+            showPage(*FileEdit);
             break;
         default:
             // 0 (or anything unknown): the program ends; the timeline, the

@@ -22,8 +22,10 @@ public:
     TMainControl();
     ~TMainControl() override;
 
-    // Resets the project state and runs the page loop; returns the exit status.
-    int FormCreate();
+    // Resets the project state and runs the page loop; returns the exit
+    // status. A video named on the command line is chosen on the first
+    // open-project screen before it comes up, as "指定" would choose it.
+    int FormCreate(const QString& startVideo = {});
 
     // Measures videos for the open-project screen.
     MediaPlayer& MediaPlayer1();

@@ -1,12 +1,36 @@
 #include "platform/Look.h"
+#include "shell/CommandLine.h"
 #include "shell/ControlUnit.h"
 
 #include <QApplication>
+#include <QByteArray>
+#include <QFile>
+
+#include <cstdio>
+#include <string>
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    // decided before Qt starts: answers and refusals open no window and need
+    // no display
+    vt::CommandLine command = vt::readCommandLine(argc, argv);
+    switch (command.action) {
+    case vt::CommandLine::Action::ShowHelp:
+        std::fwrite(vt::CommandLineText::Usage.data(), 1, vt::CommandLineText::Usage.size(), stdout);
+        return 0;
+    case vt::CommandLine::Action::ShowVersion:
+        std::fputs(vt::fillIn(vt::CommandLineText::VersionLine, VT_VERSION).c_str(), stdout);
+        return 0;
+    case vt::CommandLine::Action::Refuse:
+        std::fputs(command.message.c_str(), stderr);
+        return vt::CommandLineRefused;
+    case vt::CommandLine::Action::Start:
+        break;
+    }
+
+    int qtArgc = static_cast<int>(command.qtArguments.size()) - 1;
+    QApplication app(qtArgc, command.qtArguments.data());
     vt::setUpApplication(app);
     vt::TMainControl mainControl;  // never shown
-    return mainControl.FormCreate();
+    return mainControl.FormCreate(QFile::decodeName(QByteArray::fromStdString(command.video)));
 }

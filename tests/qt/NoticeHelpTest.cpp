@@ -2,16 +2,18 @@
 #include "shell/HelpUnit.h"
 #include "tests/support/Layout.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextEdit>
+#include <QTextLayout>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -22,7 +24,7 @@ using namespace vt;
 
 namespace {
 
-QStringList memoLines(const QPlainTextEdit& memo)
+QStringList memoLines(const QTextEdit& memo)
 {
     QStringList lines;
     for (QTextBlock block = memo.document()->begin(); block.isValid(); block = block.next())
@@ -107,7 +109,7 @@ void expectShownAgainWithTheTextOnceFromTheTop(const std::array<QStringView, N>&
 
     // stale text, a scrolled view and the focus the user put in the text are
     // all set back on the next show
-    beside.screen->Memo1->appendPlainText(QStringLiteral("left over"));
+    beside.screen->Memo1->append(QStringLiteral("left over"));
     beside.screen->Memo1->setFocus();
     QScrollBar* bar = beside.screen->Memo1->verticalScrollBar();
     bar->setValue(bar->maximum());
@@ -194,6 +196,55 @@ TEST(Notice, FiveNumberedPointsBetweenBlankLinesThenTheSignature)
     EXPECT_EQ(signature.left(14), ideographicSpaces(14));
     EXPECT_NE(signature[14], QChar(0x3000));
     EXPECT_FALSE(signature[14].isSpace());
+}
+
+// At the design size the memo shows every line, the signature and its dates
+// included, with nothing to scroll: the CJK face's own line spacing pushed
+// the last lines out of view.
+TEST(Notice, MemoShowsEveryLineWithoutAScrollBar)
+{
+    Beside<TProset> beside;
+    beside.show();
+    const QTextEdit& memo = *beside.screen->Memo1;
+    EXPECT_EQ(memo.verticalScrollBar()->maximum(), 0);
+    EXPECT_FALSE(memo.verticalScrollBar()->isVisible());
+    const QTextBlock last = memo.document()->lastBlock();
+    ASSERT_EQ(last.text(), NoticeLines.back().toString());
+    const QRectF lastLine = memo.document()->documentLayout()->blockBoundingRect(last);
+    EXPECT_LE(lastLine.bottom(), memo.viewport()->height()) << "the dates are cut off";
+    // the first point is one line, as on the design's screen
+    EXPECT_EQ(memo.document()->findBlockByNumber(1).layout()->lineCount(), 1);
+}
+
+// Shown from a screen that runs modally (the page loop's screens all do), it
+// still takes the user's clicks and keys.
+TEST(NoticeAndHelp, UsableBesideAModalOwner)
+{
+    struct BlockWatch : QObject {
+        bool blocked = false;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::WindowBlocked)
+                blocked = true;
+            if (e->type() == QEvent::WindowUnblocked)
+                blocked = false;
+            return false;
+        }
+    };
+    QDialog owner;
+    owner.setWindowModality(Qt::ApplicationModal);
+    owner.show();
+    QApplication::processEvents();
+    for (TextScreen* screen : std::initializer_list<TextScreen*>{new TProset(&owner), new THelp(&owner)}) {
+        SCOPED_TRACE(screen->windowTitle().toStdString());
+        BlockWatch watch;
+        screen->installEventFilter(&watch);
+        screen->show();
+        QApplication::processEvents();
+        EXPECT_FALSE(watch.blocked) << "the owner's modal loop takes its input away";
+        EXPECT_EQ(screen->windowType(), Qt::Window) << "no task-bar entry of its own";
+        screen->removeEventFilter(&watch);
+    }
 }
 
 TEST(Notice, EnterEscButtonAndCloseBoxOnlyHideIt)

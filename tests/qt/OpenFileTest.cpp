@@ -3,10 +3,12 @@
 #include "opening/OpenFileUnit.h"
 #include "platform/Dialogs.h"
 #include "platform/Messages.h"
+#include "shell/BeginShowUnit.h"
 #include "shell/ControlUnit.h"
 #include "tests/support/Clips.h"
 #include "tests/support/Layout.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -112,7 +114,7 @@ TEST_F(OpenFileScreen, NoControlCoversAnotherOrCutsItsCaption)
     TfileOpen screen(&main_, main_.MediaPlayer1());
     // the design stacks "新建" two pixels into "打开" above it
     const std::vector<std::pair<const QWidget*, const QWidget*>> designed = {{screen.Button4, screen.ButtonNew}};
-    screen.ComboBox1->setEditText(frameRateText(double(23.976f) + 0.0001));
+    screen.ComboBox1->setEditText(frameRateBoxText(23.976f));
     EXPECT_EQ(testsupport::layoutFaults(screen, designed), std::vector<std::string>{}) << "as it opens";
     screen.CheckBox1->setChecked(false);
     EXPECT_EQ(testsupport::layoutFaults(screen, designed), std::vector<std::string>{}) << "texts from a text file";
@@ -154,12 +156,17 @@ TEST_F(OpenFileScreen, ReopeningShowsTheProjectState)
     EXPECT_TRUE(screen.RadioButton1->isChecked());
 }
 
-TEST_F(OpenFileScreen, FrameRateTextIsItsFirstSixCharacters)
+TEST_F(OpenFileScreen, TheRateBoxShowsSixCharactersAsTheFileToolsDo)
 {
-    EXPECT_EQ(frameRateText(double(25.0f) + 0.0001).toStdString(), "25.000");
-    EXPECT_EQ(frameRateText(double(23.976f) + 0.0001).toStdString(), "23.976");
-    EXPECT_EQ(frameRateText(double(29.97f) + 0.0001).toStdString(), "29.970");
-    EXPECT_EQ(frameRateText(0.0 + 0.0001).toStdString(), "0.0001");
+    EXPECT_EQ(frameRateBoxText(25.0f).toStdString(), "25.000");
+    EXPECT_EQ(frameRateBoxText(23.976f).toStdString(), "23.976");
+    EXPECT_EQ(frameRateBoxText(29.97f).toStdString(), "29.970");
+    EXPECT_EQ(frameRateBoxText(0.0f).toStdString(), "0.0001");
+    // a fixed nudge of 0.0002 showed 8.0002 for a film of 8 fps
+    EXPECT_EQ(frameRateBoxText(8.0f).toStdString(), "8.0000");
+    Project.FrameRate = 8.0f;
+    TfileOpen screen(&main_, main_.MediaPlayer1());
+    EXPECT_EQ(screen.ComboBox1->currentText().toStdString(), "8.0000");
 }
 
 TEST_F(OpenFileScreen, PickingAVideoFillsItsCompanionsAndMeasuresIt)
@@ -181,18 +188,29 @@ TEST_F(OpenFileScreen, PickingAVideoFillsItsCompanionsAndMeasuresIt)
     EXPECT_NEAR(Project.FrameRate, 23.976, 0.0005);
 }
 
-TEST_F(OpenFileScreen, AVideoThePlayerCannotOpenKeepsTheFrameRate)
+// The rate of the film picked before would let " 下一步 >" open the editor on
+// a file the player cannot play.
+TEST_F(OpenFileScreen, AVideoThePlayerCannotOpenLeavesNoRateBehind)
 {
     auto bogus = dir_ / "notes.avi";
     std::ofstream(bogus) << "not a film";
     Project.FrameRate = 25.0f;
     TfileOpen screen(&main_, main_.MediaPlayer1());
+    ASSERT_EQ(screen.ComboBox1->currentText().toStdString(), "25.000");
     screen.LabeledEdit2->setText("/keep/this.wav");
+    screen.LabeledEdit3->setText(QString::fromStdString((dir_ / "film.srt").string()));
     answers = {QString::fromStdString(bogus.string())};
     screen.Button1->click();
     EXPECT_EQ(messages, (std::vector<std::string>{OpenFileText::FormatNotSupported.toStdString()}));
-    EXPECT_EQ(Project.FrameRate, 25.0f);
+    EXPECT_EQ(Project.FrameRate, 0.0f);
+    EXPECT_EQ(screen.ComboBox1->currentText(), OpenFileText::FrameRateUnknown);
     EXPECT_EQ(screen.LabeledEdit2->text().toStdString(), "/keep/this.wav");
+
+    messages.clear();
+    screen.ButtonNext->click();
+    EXPECT_EQ(messages, (std::vector<std::string>{std::string(MsgFrameRateUnknown)}));
+    EXPECT_EQ(screen.result(), 0);
+    EXPECT_EQ(Project.NextPage, 0);
 }
 
 TEST_F(OpenFileScreen, ATypedVideoIsNotMeasured)
@@ -306,4 +324,123 @@ TEST_F(OpenFileScreen, TheLoadMeasuresOnlyAVideoThatWasNotPicked)
         // the placeholder summary: 200 bytes a second of film, and 600 more
         EXPECT_EQ(Project.WaveSummary.size(), size_t(c.lengthFrames * 200 / 25 + 600));
     }
+}
+
+// A person at the keyboard: Esc never ends the program from here, Enter on a
+// focused button presses that button, Enter anywhere else " 下一步 >".
+TEST_F(OpenFileScreen, EscStaysAndEnterPressesTheFocusedButtonElseNext)
+{
+    struct Case {
+        const char* what;
+        std::function<QWidget*(TfileOpen&)> focus;
+        Qt::Key key;
+        std::vector<QString> dialogTitles;  // the dialogs Enter opened
+        std::vector<std::string> messages;  // the load's, when " 下一步 >" ran
+        bool noticeShown;
+    };
+    const std::string noVideo(MsgVideoMissing);
+    const std::vector<Case> cases = {
+        {"Esc in the video box", [](TfileOpen& s) { return s.LabeledEdit1; }, Qt::Key_Escape, {}, {}, false},
+        {"Esc on \"指定\"", [](TfileOpen& s) { return s.Button1; }, Qt::Key_Escape, {}, {}, false},
+        {"Enter on \"指定\"", [](TfileOpen& s) { return s.Button1; }, Qt::Key_Return, {OpenFileText::Pick}, {}, false},
+        {"keypad Enter on \"新建\"", [](TfileOpen& s) { return s.ButtonNew; }, Qt::Key_Enter, {QString()}, {}, false},
+        {"Enter on \"初次使用请看\"", [](TfileOpen& s) { return s.Button3; }, Qt::Key_Return, {}, {}, true},
+        {"Enter on \" 下一步 >\"", [](TfileOpen& s) { return s.ButtonNext; }, Qt::Key_Return, {}, {noVideo}, false},
+        {"Enter in the timeline box", [](TfileOpen& s) { return s.LabeledEdit3; }, Qt::Key_Return, {}, {noVideo}, false},
+        {"Enter on the check box", [](TfileOpen& s) { return s.CheckBox1; }, Qt::Key_Return, {}, {noVideo}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        resetProjectState(Project);
+        requests.clear();
+        messages.clear();
+        TfileOpen screen(&main_, main_.MediaPlayer1());
+        screen.show();
+        QApplication::setActiveWindow(&screen);
+        QWidget* focused = c.focus(screen);
+        focused->setFocus();
+        QApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), focused);
+
+        QTest::keyClick(focused, c.key);
+        QApplication::processEvents();
+        std::vector<QString> titles;
+        for (const FileDialogRequest& r : requests)
+            titles.push_back(r.title);
+        EXPECT_EQ(titles, c.dialogTitles);
+        EXPECT_EQ(messages, c.messages);
+        EXPECT_EQ(Proset && Proset->isVisible(), c.noticeShown);
+        EXPECT_TRUE(screen.isVisible()) << "the screen closed";
+        EXPECT_EQ(screen.result(), 0);
+        EXPECT_EQ(Project.NextPage, 0);
+    }
+
+    // as a person first meets it: one Tab from where the focus starts, Enter
+    requests.clear();
+    TfileOpen screen(&main_, main_.MediaPlayer1());
+    screen.show();
+    QApplication::setActiveWindow(&screen);
+    QApplication::processEvents();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), screen.Button1);
+    QTest::keyClick(screen.Button1, Qt::Key_Return);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].title, OpenFileText::Pick);
+}
+
+// The video named on the command line: the first screen comes up with it
+// chosen as "指定" would have chosen it, and no dialog asked for.
+TEST_F(OpenFileScreen, AVideoNamedAtStartIsChosenBeforeTheScreenComesUp)
+{
+    if (clip23_.empty())
+        GTEST_SKIP() << "ffmpeg is not installed";
+    struct Seen {
+        QString video, wav, srt, rate;
+        float frameRate = 0;
+        bool visible = false;
+    } seen;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* screen = dynamic_cast<TfileOpen*>(QApplication::activeModalWidget());
+        if (!screen || !screen->isVisible())
+            return;
+        poll.stop();
+        seen = {screen->LabeledEdit1->text(), screen->LabeledEdit2->text(), screen->LabeledEdit3->text(),
+                screen->ComboBox1->currentText(), Project.FrameRate, true};
+        screen->Button2->click();  // the WAV's dialog, cancelled
+        screen->close();
+    });
+    poll.start(10);
+    EXPECT_EQ(main_.FormCreate(QString::fromStdString(clip23_)), 0);
+    ASSERT_TRUE(seen.visible);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(seen.video.toStdString(), clip23_);
+    EXPECT_EQ(seen.wav.toStdString(), (dir_ / "film.wav").string());
+    EXPECT_EQ(seen.srt.toStdString(), (dir_ / "film.srt").string());
+    EXPECT_EQ(seen.rate.toStdString(), "23.976");
+    EXPECT_NEAR(seen.frameRate, 23.976, 0.0005);
+    // no dialog for the video, and the companion's opens beside it
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].filter, OpenFileText::WavFilter);
+    EXPECT_EQ(requests[0].initialDir.toStdString(), dir_.string());
+}
+
+// Each dialog opens in the folder of the file chosen last.
+TEST_F(OpenFileScreen, DialogsOpenWhereTheLastFileWasChosen)
+{
+    const fs::path films = dir_ / "films";
+    const fs::path texts = dir_ / "texts";
+    fs::create_directories(films);
+    fs::create_directories(texts);
+    std::ofstream(films / "a.avi") << "not a film";
+    std::ofstream(texts / "a.txt") << "line\r\n";
+    TfileOpen screen(&main_, main_.MediaPlayer1());
+    screen.CheckBox1->setChecked(false);
+    answers = {QString::fromStdString((films / "a.avi").string()), QString::fromStdString((texts / "a.txt").string())};
+    screen.Button1->click();  // not a film the player takes: chosen all the same
+    screen.Button5->click();
+    screen.Button4->click();  // cancelled
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[1].initialDir.toStdString(), films.string()) << "the text file's dialog";
+    EXPECT_EQ(requests[2].initialDir.toStdString(), texts.string()) << "the timeline's dialog";
 }

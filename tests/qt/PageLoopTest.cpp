@@ -114,6 +114,25 @@ TEST(PageLoop, EachVisitMakesANewScreenAndTheLastEditorStaysAlive)
     EXPECT_EQ(playAndEdit->parent(), &main);
 }
 
+// Each screen has a task-bar entry of its own: a dialog would be hung on the
+// hidden main window and kept off the task bar.
+TEST(PageLoop, EveryScreenIsAWindowOfItsOwn)
+{
+    TMainControl main;
+    std::vector<Qt::WindowType> types;
+    auto recordAndGo = [&types](int page) {
+        return [&types, page](QWidget* screen) {
+            types.push_back(screen->windowType());
+            Project.NextPage = static_cast<int8_t>(page);
+            static_cast<QDialog*>(screen)->accept();
+        };
+    };
+    ScreenDriver driver({recordAndGo(3), recordAndGo(4), recordAndGo(0)});
+    EXPECT_EQ(main.FormCreate(), 0);
+    EXPECT_EQ(driver.seen, (std::vector<std::string>{"open", "editor", "tools"}));
+    EXPECT_EQ(types, (std::vector<Qt::WindowType>{Qt::Window, Qt::Window, Qt::Window}));
+}
+
 TEST(PageLoop, ClosingTheEditorByItsFrameSkipsTheFileTools)
 {
     TMainControl main;

@@ -1,3 +1,5 @@
+#include "opening/Loader.h"
+#include "opening/OpenFileUnit.h"
 #include "platform/BesideEventLoop.h"
 #include "platform/Dialogs.h"
 #include "platform/Look.h"
@@ -8,13 +10,23 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
 #include <QFontInfo>
+#include <QGlyphRun>
+#include <QListView>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRawFont>
 #include <QSpontaneKeyEvent>
 #include <QStringList>
 #include <QTest>
+#include <QTextLayout>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -77,6 +89,72 @@ TEST(Dialogs, FiltersBecomeQtNameFilters)
     EXPECT_EQ(qtNameFilters(QStringLiteral("波形文件 *.wav|*.wav|波形缩略文件 *.ws|*.ws")).toStdString(),
               "波形文件 *.wav (*.wav);;波形缩略文件 *.ws (*.ws)");
     EXPECT_EQ(qtNameFilters(QStringLiteral("纯文本文件|*.txt")).toStdString(), "纯文本文件 (*.txt)");
+}
+
+// The real dialog as the user meets it: in the folder of the file chosen
+// last, its list of filters reading as the program writes them, and a film
+// whose name is in capitals shown with the others.
+TEST(Dialogs, TheDialogTheUserSees)
+{
+    const QString folder = QDir::temp().filePath(QStringLiteral("veltrana-test-dialog-%1").arg(QCoreApplication::applicationPid()));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const char* name : {"FILM.AVI", "clip.wmv", "notes.txt"})
+        QFile(QDir(folder).filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
+    noteChosenFile(QDir(folder).filePath(QStringLiteral("notes.txt")));
+
+    const QString filter = OpenFileText::VideoFilter;
+    QStringList descriptions;  // every other part of "描述|*.ext|描述|*.ext"
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (int i = 0; i < parts.size(); i += 2)
+        descriptions << parts[i];
+
+    QString shownFolder;
+    QStringList shownFilters;
+    QStringList listed;
+    QTimer poll;
+    QElapsedTimer waited;
+    waited.start();
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        shownFolder = dialog->directory().absolutePath();
+        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        shownFilters.clear();
+        for (int i = 0; types && i < types->count(); ++i)
+            shownFilters << types->itemText(i);
+        // the list fills from a thread of its own
+        auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+        listed.clear();
+        for (int row = 0; list && row < list->model()->rowCount(list->rootIndex()); ++row)
+            listed << list->model()->index(row, 0, list->rootIndex()).data().toString();
+        if (listed.size() >= 2 || waited.elapsed() > 5000) {
+            poll.stop();
+            dialog->reject();
+        }
+    });
+    poll.start(20);
+    EXPECT_EQ(runFileDialog(nullptr, {FileDialogRequest::Kind::Open, OpenFileText::Pick, filter, {}}), std::nullopt);
+    EXPECT_EQ(shownFolder.toStdString(), QDir(folder).absolutePath().toStdString());
+    EXPECT_EQ(shownFilters.join(QLatin1Char('|')).toStdString(), descriptions.join(QLatin1Char('|')).toStdString());
+    listed.sort();
+    EXPECT_EQ(listed.join(QLatin1Char(' ')).toStdString(), "FILM.AVI clip.wmv");
+    QDir(folder).removeRecursively();
+}
+
+// Left to fontconfig, a C locale drew Chinese in message boxes and file
+// dialogs in the brush face 楷体.
+TEST(Fonts, ChineseInQtsOwnWindowsIsDrawnInTheSimplifiedChineseFace)
+{
+    QMessageBox box;
+    QTextLayout layout(QString::fromStdString(std::string(MsgVideoMissing)), box.font());
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    ASSERT_FALSE(runs.isEmpty());
+    for (const QGlyphRun& run : runs)
+        EXPECT_EQ(run.rawFont().familyName().toLower().toStdString(), "noto sans cjk sc");
 }
 
 TEST(Dialogs, AnAnswererStandsInForThePerson)
