@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A file named like the film's timeline that is no timeline (an ASS script
 # saved as film.srt) in a real X window: "指定" picks the film, " 下一步 >"
-# shows a message instead of the editor, and after the program is closed the
-# file holds exactly the bytes it held before. Run under xvfb-run; $1 = build folder.
+# shows a message instead of the editor, Esc leaves the screen alone, and
+# after the program is closed by the screen's close box the file holds
+# exactly the bytes it held before. Run under xvfb-run; $1 = build folder.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build="$(cd "${1:-build}" && pwd)"
@@ -60,16 +61,23 @@ eval "$(xdotool getwindowgeometry --shell "$box")"
 sleep 0.5
 import -window root "$shots/refused-timeline.png"
 
-# the message is dismissed, the screen stays; Esc on the screen closes the program
+# the message is dismissed, the screen stays; Esc leaves it where it is, and
+# its close box (the request a window manager sends) ends the program
 xdotool mousemove --window "$box" 10 10
 xdotool key Return
 sleep 0.5
 xdotool search --onlyvisible --name '^Veltrana时间轴$' | grep -qx "$win" || fail "the open-project screen did not stay"
 xdotool mousemove --window "$win" 300 30
 xdotool key Escape
+sleep 0.5
+xdotool search --onlyvisible --name '^Veltrana时间轴$' | grep -qx "$win" || fail "Esc closed the open-project screen"
+"$build/close_window" "$win" || fail "the screen does not take the close box's request"
 for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
 kill -0 $pid 2>/dev/null && fail "the program did not end when its screen was closed"
+status=0
+wait $pid || status=$?
+[ "$status" = 0 ] || fail "the program ended with status $status"
 
 cmp -s "$work/film.srt" "$work/before.srt" || fail "film.srt changed"
 [ ! -e "$work/state/veltrana/backups" ] || [ -z "$(ls -A "$work/state/veltrana/backups")" ] || fail "a backup was made, so something was saved"
-echo "refused with a message, the screen stayed, film.srt unchanged after the program ended"
+echo "refused with a message, the screen stayed (Esc too), the close box ended the program (status 0), film.srt unchanged"
