@@ -125,7 +125,7 @@ length_frames=3000  # the demo: 120 s at 25 frames a second
 XDG_STATE_HOME="$work/state-predict" "$build/predict_edits" "$work/predict/film.avi" 25 $length_frames 0 \
   $((cw - 128)) wxvsef "$work/predicted.srt" >/dev/null
 cmp "$work/demo/film.srt" "$work/predicted.srt" || {
-  diff <(tr -d '\r' <"$work/predicted.srt") <(tr -d '\r' <"$work/demo/film.srt") | head -20
+  diff <(tr -d '\r' <"$work/predicted.srt") <(tr -d '\r' <"$work/demo/film.srt") | head -20 || true
   fail "the saved timeline is not the one predicted (< predicted, > saved)"
 }
 # worked out by hand: W goes to 1.000 s, X deletes line 1 there, V puts in a

@@ -274,7 +274,7 @@ XDG_STATE_HOME="$work/state-predict" "$build/predict_road" "$p/film.avi" "$work/
   keys g save "$p/saved-last.srt" >"$work/predict.log" || { cat "$work/predict.log"; fail "predict_road failed"; }
 same() {  # predicted, written, what
   cmp "$1" "$2" >/dev/null || {
-    diff <(tr -d '\r' <"$1" | iconv -f "${4:-UTF-8}" -t UTF-8) <(tr -d '\r' <"$2" | iconv -f "${4:-UTF-8}" -t UTF-8) | head -20
+    diff <(tr -d '\r' <"$1" | iconv -f "${4:-UTF-8}" -t UTF-8) <(tr -d '\r' <"$2" | iconv -f "${4:-UTF-8}" -t UTF-8) | head -20 || true
     fail "$3 is not the one predicted (< predicted, > written)"
   }
 }
@@ -291,7 +291,7 @@ same "$p/saved-last.srt" "$timeline" "the timeline saved by the close box"
 # and, after the visit, 20 later
 printf '1\r\n00:00:04,000 --> 00:00:06,000\r\n你好，欢迎来到时间轴演示。\r\n--OK\r\n\r\n2\r\n00:00:07,600 --> 00:00:09,200\r\n今天我们来调一调字幕。\r\n\r\n3\r\n00:00:09,600 --> 00:00:11,200\r\n' >"$work/first"
 cmp -n "$(stat -c %s "$work/first")" "$work/first" "$timeline" || {
-  diff <(tr -d '\r' <"$work/first") <(tr -d '\r' <"$timeline" | head -12)
+  diff <(tr -d '\r' <"$work/first") <(tr -d '\r' <"$timeline" | head -12) || true
   fail "the timeline does not begin with the three lines worked out by hand"
 }
 echo "the road of a project: new timeline from a text file, film.ws built, V S F E D and a text edited, \"保存\", exports and merge, back to the editor where it was left, the close box; every file as predicted byte for byte, exit status 0"
