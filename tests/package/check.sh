@@ -72,6 +72,9 @@ program="$root/fs/usr/bin/veltrana"
 missing="$(env -u LD_LIBRARY_PATH ldd "$program" | grep 'not found' || true)"
 [ -z "$missing" ] || fail "libraries not found: $missing"
 
+out="$(env -u LD_LIBRARY_PATH "$program" --version)" || fail "veltrana --version failed"
+grep -qF "$version" <<<"$out" || fail "veltrana --version says '$out', CMake says $version"
+
 # The unpacked copy, alone: no library path, no build folder, a home of its own.
 mkdir -p "$root/home"
 # xvfb-run leaves its cookie where the real home's ~/.Xauthority would be
@@ -90,5 +93,7 @@ done
 [ -n "$win" ] || { cat "$root/program.log" >&2; fail "the installed program showed no window titled Veltrana时间轴 within 20 s"; }
 [ "$(xdotool getwindowpid "$win" 2>/dev/null || true)" = "$pid" ] || fail "the window does not belong to the unpacked program"
 [ "$(readlink "/proc/$pid/exe")" = "$program" ] || fail "the running program is $(readlink "/proc/$pid/exe"), not the unpacked copy"
+# the icon the task bar shows comes from the package's own share/icons
+xprop -id "$win" _NET_WM_ICON | grep -q '^_NET_WM_ICON(CARDINAL) = ' || fail "the window has no icon"
 
 echo "package check: $(basename "$deb"), $(stat -c %s "$deb") bytes, Installed-Size $(field Installed-Size) KiB; first screen shown by the unpacked copy"
