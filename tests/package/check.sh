@@ -63,12 +63,14 @@ grep -qx 'Exec=veltrana %f' "$root/fs/usr/share/applications/veltrana.desktop" |
 grep -qx 'Icon=veltrana' "$root/fs/usr/share/applications/veltrana.desktop" || fail "the desktop entry names another icon"
 grep -q "<release version=\"$version\"" "$root/fs/$metainfo" || fail "the metainfo's release is not $version"
 for size in 16 32 48 64 128 256; do
-  file "$root/fs/usr/share/icons/hicolor/${size}x${size}/apps/veltrana.png" | grep -q "PNG image data, $size x $size," ||
-    fail "the ${size}x${size} icon is $(file -b "$root/fs/usr/share/icons/hicolor/${size}x${size}/apps/veltrana.png")"
+  kind="$(file -b "$root/fs/usr/share/icons/hicolor/${size}x${size}/apps/veltrana.png")"
+  [[ "$kind" == "PNG image data, $size x $size,"* ]] || fail "the ${size}x${size} icon is $kind"
 done
 
 program="$root/fs/usr/bin/veltrana"
-! readelf -d "$program" | grep -qE 'RPATH|RUNPATH' || fail "the installed program keeps a library search path: $(readelf -d "$program" | grep -E 'RPATH|RUNPATH')"
+# (whole outputs are held in variables: a pipe into grep -q may cut its writer off, which pipefail counts as failure)
+searchpath="$(readelf -d "$program" | grep -E 'RPATH|RUNPATH' || true)"
+[ -z "$searchpath" ] || fail "the installed program keeps a library search path: $searchpath"
 missing="$(env -u LD_LIBRARY_PATH ldd "$program" | grep 'not found' || true)"
 [ -z "$missing" ] || fail "libraries not found: $missing"
 
@@ -94,6 +96,7 @@ done
 [ "$(xdotool getwindowpid "$win" 2>/dev/null || true)" = "$pid" ] || fail "the window does not belong to the unpacked program"
 [ "$(readlink "/proc/$pid/exe")" = "$program" ] || fail "the running program is $(readlink "/proc/$pid/exe"), not the unpacked copy"
 # the icon the task bar shows comes from the package's own share/icons
-xprop -id "$win" _NET_WM_ICON | grep -q '^_NET_WM_ICON(CARDINAL) = ' || fail "the window has no icon"
+icon="$(xprop -len 16 -id "$win" _NET_WM_ICON)"
+[[ "$icon" == "_NET_WM_ICON(CARDINAL) = "* ]] || fail "the window has no icon: $icon"
 
 echo "package check: $(basename "$deb"), $(stat -c %s "$deb") bytes, Installed-Size $(field Installed-Size) KiB; first screen shown by the unpacked copy"
