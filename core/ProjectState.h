@@ -76,6 +76,9 @@ struct ProjectState {
     int32_t TextCount = 0;
     ByteArray WaveSummary;      // pairs of signed bytes (high, low) per 10 ms
     ByteArray WaveMarks;        // one per summary byte: 1 where a timed line covers it
+    // The summary is the placeholder while the film's own sound track is
+    // summarised in the background; the editor fills it in as it comes.
+    bool FilmSoundPending = false;
 
     bool TextFromTxtFile = false;
     bool OneLinePerSubtitle = false;

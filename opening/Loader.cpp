@@ -5,6 +5,7 @@
 #include "core/SrtReader.h"
 #include "core/TextCodec.h"
 #include "core/TimeStrings.h"
+#include "opening/FilmSoundCache.h"
 #include "opening/WaveSummary.h"
 
 #include <algorithm>
@@ -123,6 +124,7 @@ struct SummaryRead {
     ByteArray summary;
     std::optional<int32_t> videoLengthFrames;   // measured only for the placeholder
     std::vector<std::string> refusal;           // the WAV reader turned the file away
+    bool filmSoundPending = false;              // the placeholder, until the film's own sound is summarised
 };
 
 SummaryRead obtainSummary(const LoadRequest& request, const std::string& wsFileName,
@@ -149,8 +151,14 @@ SummaryRead obtainSummary(const LoadRequest& request, const std::string& wsFileN
     read.videoLengthFrames = length;
     // a negative length from the player still gives the bare placeholder
     int64_t bytes = int64_t(std::max(summaryIndexOfFrame(length, request.FrameRate), 0)) + 600;
+    // the film's own sound, summarised at an earlier opening of the same film
+    if (std::optional<ByteArray> cached = readFilmSoundCache(filmSoundCacheFile(request.VideoFileName))) {
+        read.summary = std::move(*cached);
+        return read;
+    }
     read.summary.assign(static_cast<size_t>(bytes), 0);
     CreateNullWS(read.summary);
+    read.filmSoundPending = true;
     return read;
 }
 
@@ -210,6 +218,7 @@ LoadOutcome loadProject(const LoadRequest& request, ProjectState& state, const L
         state.TextCount = static_cast<int32_t>(timeline.texts.size());
         state.WaveSummary = std::move(summary.summary);
         state.WaveMarks = std::move(marks);
+        state.FilmSoundPending = summary.filmSoundPending;
         state.TimelineEncoding = timeline.encoding;
         if (summary.videoLengthFrames)
             state.VideoLengthFrames = *summary.videoLengthFrames;

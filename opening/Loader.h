@@ -1,6 +1,10 @@
 // The project loader behind the open-project screen's " 下一步 >": checks the
 // chosen files, reads the timeline and its texts, obtains the waveform
 // summary, converts and tidies the time codes and builds the coverage marks.
+// The summary comes from the ".ws" file, else the WAV, else the film's own
+// sound as an earlier opening cached it, else the placeholder; with the
+// placeholder, FilmSoundPending tells the editor to summarise the film's
+// sound in the background (FilmSoundSummary.h).
 // The screen gathers the names and shows the messages; everything else is
 // here, so it runs (and is tested) without a window.
 #pragma once

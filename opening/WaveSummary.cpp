@@ -42,10 +42,7 @@ uint32_t le32(const uint8_t* p)
 
 bool isId(const uint8_t* p, const char (&id)[5]) { return std::memcmp(p, id, 4) == 0; }
 
-struct PcmLayout {
-    uint16_t channels = 0;
-    uint32_t sampleRate = 0;
-    uint16_t bitsPerSample = 0;
+struct PcmLayout : PcmFormat {
     uint64_t dataOffset = 0;
     uint64_t dataLength = 0;  // bounded by what the file really holds
 };
@@ -107,7 +104,7 @@ WavRefusal readHeader(const ReadOnlyFile& file, PcmLayout& layout)
 // How one chunk's bytes are turned into its (high, low) pair.
 class ChunkReader {
 public:
-    explicit ChunkReader(const PcmLayout& layout)
+    explicit ChunkReader(const PcmFormat& layout)
         : stereo_(layout.channels == 2),
           sampleBytes_(layout.bitsPerSample / 8u),
           frameBytes_(uint64_t{layout.channels} * sampleBytes_),
@@ -194,7 +191,7 @@ private:
     std::chrono::steady_clock::time_point last_;
 };
 
-std::string describeFormat(const PcmLayout& layout)
+std::string describeFormat(const PcmFormat& layout)
 {
     return "WAV文件的格式无法生成波形略图：采样率 " + std::to_string(layout.sampleRate) +
            " Hz（至少需要 100 Hz），每样本 " + std::to_string(layout.bitsPerSample) +
@@ -303,6 +300,36 @@ WaveSummaryResult CreateWS(const std::string& wavFileName, const std::string& ws
                             std::string_view(reinterpret_cast<const char*>(result.summary.data()),
                                              result.summary.size()));
     return result;
+}
+
+StreamingSummary::StreamingSummary(const PcmFormat& format) : format_(format)
+{
+    if (ChunkReader(format).chunkBytes() == 0)
+        throw WavFormatError(describeFormat(format));
+}
+
+void StreamingSummary::add(const uint8_t* bytes, size_t size, ByteArray& pairs)
+{
+    const ChunkReader reader(format_);
+    const size_t chunkBytes = reader.chunkBytes();
+    size_t at = 0;
+    if (!partial_.empty()) {
+        at = std::min(chunkBytes - partial_.size(), size);
+        partial_.insert(partial_.end(), bytes, bytes + at);
+        if (partial_.size() < chunkBytes)
+            return;
+        pairs.resize(pairs.size() + 2);
+        reader.summarize(partial_.data(), pairs.data() + pairs.size() - 2);
+        partial_.clear();
+    }
+    // whole chunks straight from the caller's bytes
+    const size_t whole = (size - at) / chunkBytes;
+    const size_t first = pairs.size();
+    pairs.resize(first + 2 * whole);
+    for (size_t c = 0; c < whole; ++c)
+        reader.summarize(bytes + at + c * chunkBytes, pairs.data() + first + 2 * c);
+    at += whole * chunkBytes;
+    partial_.assign(bytes + at, bytes + size);
 }
 
 ByteArray readWaveSummaryFile(const std::string& wsFileName)

@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vt {
 
@@ -70,6 +71,30 @@ WaveSummaryResult summarizeWav(const std::string& wavFileName,
 // like summarizeWav, and FileError when the cache cannot be written.
 WaveSummaryResult CreateWS(const std::string& wavFileName, const std::string& wsFileName,
                            const SummaryProgress& progress = {});
+
+// The sample layout of PCM sound as the summary reads it.
+struct PcmFormat {
+    uint16_t channels = 0;
+    uint32_t sampleRate = 0;
+    uint16_t bitsPerSample = 0;
+};
+
+// Summarises PCM sound that arrives in pieces of any size (a decoder's
+// output) exactly as summarizeWav summarises the same bytes in a file: one
+// pair per whole chunk, a last partial chunk left out.
+class StreamingSummary {
+public:
+    // Throws WavFormatError when a chunk of the format would hold no bytes.
+    explicit StreamingSummary(const PcmFormat& format);
+
+    // Appends to `pairs` the pair of every chunk these bytes complete; the
+    // bytes of an unfinished chunk wait for the next call.
+    void add(const uint8_t* bytes, size_t size, ByteArray& pairs);
+
+private:
+    PcmFormat format_;
+    std::vector<uint8_t> partial_;
+};
 
 // A ".ws" file of any length, odd or empty, read back byte for byte.
 // Throws FileError when it cannot be opened or read.

@@ -1,6 +1,7 @@
 // Linked into every test program: the program's state folder (backups of
-// timelines saved over) goes to a fresh temporary folder of the test run,
-// never to the user's own ~/.local/state.
+// timelines saved over) and its cache folder (summaries of films' sound) go
+// to a fresh temporary folder of the test run, never to the user's own
+// ~/.local/state or ~/.cache.
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -18,6 +19,8 @@ struct PrivateStateFolder {
             std::abort();
         folder = tmpl;
         ::setenv("XDG_STATE_HOME", folder.c_str(), 1);
+        // and the summaries of films' own sound go there too, not to ~/.cache
+        ::setenv("XDG_CACHE_HOME", (folder + "/cache").c_str(), 1);
     }
     ~PrivateStateFolder()
     {

@@ -1,0 +1,127 @@
+#include "opening/FilmSoundCache.h"
+
+#include "core/FileIO.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+#include <sys/stat.h>
+#include <system_error>
+
+namespace vt {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view Magic = "VTFILMWS";
+constexpr size_t HeaderBytes = 24;
+
+struct Fnv64 {
+    uint64_t h = 14695981039346656037ull;
+    void add(const void* data, size_t size)
+    {
+        const auto* p = static_cast<const uint8_t*>(data);
+        for (size_t i = 0; i < size; ++i) {
+            h ^= p[i];
+            h *= 1099511628211ull;
+        }
+    }
+};
+
+void putLe64(std::string& out, uint64_t v)
+{
+    for (int i = 0; i < 8; ++i)
+        out += char(v >> (8 * i) & 0xFF);
+}
+
+uint64_t le64(const char* p)
+{
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; --i)
+        v = v << 8 | uint8_t(p[i]);
+    return v;
+}
+
+uint64_t checksum(const uint8_t* bytes, size_t size)
+{
+    Fnv64 f;
+    f.add(bytes, size);
+    return f.h;
+}
+
+std::string fromEnv(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+}  // namespace
+
+std::string filmSoundCacheFolder()
+{
+    std::string cache = fromEnv("XDG_CACHE_HOME");
+    if (cache.empty()) {
+        std::string home = fromEnv("HOME");
+        if (home.empty())
+            return {};
+        cache = home + "/.cache";
+    }
+    return cache + "/veltrana";
+}
+
+std::string filmSoundCacheFile(const std::string& videoFileName)
+{
+    const std::string folder = filmSoundCacheFolder();
+    std::error_code ec;
+    const std::string full = fs::absolute(videoFileName, ec).lexically_normal().string();
+    struct stat st {};
+    if (folder.empty() || ec || ::stat(full.c_str(), &st) != 0)
+        return {};
+    Fnv64 key;
+    key.add(full.data(), full.size() + 1);  // with its terminating zero, so the numbers cannot run into it
+    const int64_t numbers[] = {int64_t(st.st_size), int64_t(st.st_mtim.tv_sec), int64_t(st.st_mtim.tv_nsec)};
+    key.add(numbers, sizeof numbers);
+    char name[40];
+    std::snprintf(name, sizeof name, "%016llx.ws", static_cast<unsigned long long>(key.h));
+    return folder + "/" + name;
+}
+
+std::optional<ByteArray> readFilmSoundCache(const std::string& cacheFile)
+{
+    if (!fileExists(cacheFile))
+        return std::nullopt;
+    std::string bytes;
+    try {
+        bytes = readWholeFile(cacheFile);
+    } catch (const FileError&) {
+        return std::nullopt;  // rebuilt like a damaged one
+    }
+    if (bytes.size() < HeaderBytes || std::string_view(bytes).substr(0, Magic.size()) != Magic)
+        return std::nullopt;
+    const uint64_t length = le64(bytes.data() + 8);
+    if (length != bytes.size() - HeaderBytes)
+        return std::nullopt;
+    ByteArray summary(bytes.begin() + HeaderBytes, bytes.end());
+    if (checksum(summary.data(), summary.size()) != le64(bytes.data() + 16))
+        return std::nullopt;
+    return summary;
+}
+
+void writeFilmSoundCache(const std::string& cacheFile, const ByteArray& summary)
+{
+    std::error_code ec;
+    const fs::path folder = fs::path(cacheFile).parent_path();
+    fs::create_directories(folder, ec);
+    if (ec)
+        throw FileError("无法建立缓存文件夹 \"" + folder.string() + "\": " + ec.message());
+    std::string bytes(Magic);
+    putLe64(bytes, summary.size());
+    putLe64(bytes, checksum(summary.data(), summary.size()));
+    bytes.append(reinterpret_cast<const char*>(summary.data()), summary.size());
+    writeFileAtomically(cacheFile, bytes);
+}
+
+}  // namespace vt

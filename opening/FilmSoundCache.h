@@ -1,0 +1,35 @@
+// The summaries of films' own sound tracks, kept in the user's cache folder
+// so that the next opening of the same film draws its waveform at once.
+// Nothing is written beside the user's files. A file is named after the
+// film's full path, size and modification time, so a film that is replaced
+// or edited gets a summary of its own.
+//
+// A cache file is a 24-byte header ("VTFILMWS", the summary's length and
+// an FNV-1a checksum of its bytes, both 64-bit little-endian) followed by
+// the summary bytes; a file that is short or does not match is ignored.
+#pragma once
+
+#include "core/ProjectState.h"
+
+#include <optional>
+#include <string>
+
+namespace vt {
+
+// $XDG_CACHE_HOME/veltrana, or ~/.cache/veltrana when the variable is unset
+// or empty; empty when neither XDG_CACHE_HOME nor HOME is set.
+std::string filmSoundCacheFolder();
+
+// Where the summary of this film is kept; empty when there is no cache
+// folder or the film cannot be looked at.
+std::string filmSoundCacheFile(const std::string& videoFileName);
+
+// The stored summary; nothing when the file is missing, unreadable, short,
+// longer than its header says or damaged.
+std::optional<ByteArray> readFilmSoundCache(const std::string& cacheFile);
+
+// Stores the summary, creating the folder, through a temporary file renamed
+// into place. Throws FileError (core/FileIO.h) when it cannot.
+void writeFilmSoundCache(const std::string& cacheFile, const ByteArray& summary);
+
+}  // namespace vt
