@@ -7,6 +7,9 @@
 #include "editor/CurrentLine.h"
 #include "editor/PlayControl.h"
 #include "editor/WaveStrip.h"
+#include "opening/FilmSoundCache.h"
+#include "opening/FilmSoundSummary.h"
+#include "platform/FilmSound.h"
 #include "platform/KeyTranslation.h"
 #include "platform/Look.h"
 #include "platform/MediaPlayer.h"
@@ -186,6 +189,7 @@ void TplayAndEdit::createWaveRow()
     PaintBoxWav = new WaveStrip(this);
     PaintBoxWav->resize(EditorClientWidth - 128, WaveStripHeight);
     PaintBoxWav->setAccessibleDescription(EditorText::WaveHint);
+    PaintBoxWavProgress = new SummaryProgressBar(this);
 
     RadioGroup1 = new QGroupBox(EditorText::StepSize, this);
     RadioGroup1->resize(40, 122);
@@ -310,6 +314,8 @@ void TplayAndEdit::FormShow()
         TimerForWav->setInterval(framePeriodMs(Project.FrameRate));
         TimerForPlay->setEnabled(true);
         TimerForWav->setEnabled(true);
+        if (Project.FilmSoundPending)
+            startFilmSound();
     }
     WaveView.PreferPreviousLine = false;
     Project.NextPage = Page::Quit;
@@ -338,6 +344,35 @@ void TplayAndEdit::startPlayer()
         return;
     }
     player_->setTimeFormat(MediaPlayer::TimeFormat::Frames);
+}
+
+// The placeholder is drawn at once; the film's own sound replaces it pair by
+// pair on the refresh ticks (takeFilmSound) while the user already works.
+void TplayAndEdit::startFilmSound()
+{
+    const std::string video = Project.VideoFileName;
+    filmSound_ = std::make_unique<FilmSoundSummary>(
+        [video](const std::atomic<bool>& cancel) { return openFilmSound(video, cancel); }, filmSoundCacheFile(video));
+}
+
+void TplayAndEdit::takeFilmSound()
+{
+    const FilmSoundSummary::Delivery delivery = filmSound_->deliver(
+        Project.WaveSummary, Project.WaveMarks, Project.Timeline, Project.TimelineCount, Project.FrameRate);
+    PaintBoxWavProgress->setPermille(delivery.permille);
+    if (!delivery.done)
+        return;
+    // a film without usable sound is not tried again at the next visit
+    Project.FilmSoundPending = delivery.stage == FilmSoundSummary::Stage::Stopped;
+    filmSound_.reset();
+}
+
+// Waits for the decoding thread; what it delivered stays, the next visit
+// starts over (and the placeholder shows where nothing came).
+void TplayAndEdit::stopFilmSound()
+{
+    filmSound_.reset();
+    PaintBoxWavProgress->setPermille(std::nullopt);
 }
 
 // Restores what the last visit left, once: a later activation (the help
@@ -385,6 +420,9 @@ void TplayAndEdit::FormResize()
     const int y3 = ch - 192;
     RadioGroup1->move(14, y3 + 2);
     PaintBoxWav->setGeometry((cw - (cw - 128)) / 2, y3, cw - 128, WaveStripHeight);
+    // in the gap between the strip and the bottom row
+    PaintBoxWavProgress->setGeometry(PaintBoxWav->x(), y3 + WaveStripHeight, PaintBoxWav->width(),
+                                     SummaryProgressHeight);
     // from the subtitle label's lower edge (designed 3 px higher, into the
     // label) down to 7 px below the strip
     TrackBar2->setGeometry(cw - 64, y3 - 4, 32, 139);
@@ -428,6 +466,7 @@ bool TplayAndEdit::FormClose()
         resumeAfterFailedClose();
         return false;
     }
+    stopFilmSound();
     live_ = false;
     help_->hide();
     return true;
@@ -562,6 +601,8 @@ void TplayAndEdit::TimerForPlayTimer()
 
 void TplayAndEdit::TimerForWavTimer()
 {
+    if (filmSound_)
+        takeFilmSound();
     WaveView.WaveWidth = PaintBoxWav->width();
     const int32_t position = playerPosition();
     CurrentLine = GetCurrLineNumb(Project.Timeline, Project.TimelineCount, Project.WaveMarks, Project.FrameRate,

@@ -36,6 +36,8 @@ class THelp;
 class Timer;
 class TrackBar;
 class WaveStrip;
+class FilmSoundSummary;
+class SummaryProgressBar;
 
 // The window's texts, shown exactly as written.
 namespace EditorText {
@@ -89,6 +91,7 @@ public:
     QLabel* Labeltxt;
     QLineEdit* Edit1;
     WaveStrip* PaintBoxWav;
+    SummaryProgressBar* PaintBoxWavProgress;  // the film's own sound being summarised
     QGroupBox* RadioGroup1;
     std::array<QRadioButton*, 4> RadioGroup1Items;  // "微", "小", "中", "大"
     QSlider* TrackBar2;        // waveform scale, -10 (top) .. 10
@@ -163,6 +166,9 @@ private:
     bool FormClose();
 
     void startPlayer();
+    void startFilmSound();
+    void takeFilmSound();
+    void stopFilmSound();
     void layOutPicture(int clientWidth, int pictureHeight);
     void rememberSettings();
     void resumeAfterFailedClose();
@@ -185,6 +191,8 @@ private:
     int32_t playerPosition() const;
 
     std::unique_ptr<MediaPlayer> player_;
+    // the film's own sound, summarised while the window is open
+    std::unique_ptr<FilmSoundSummary> filmSound_;
     THelp* help_ = nullptr;
     KeyPreview* keyPreview_ = nullptr;
     EditOperations operations_;

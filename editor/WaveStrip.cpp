@@ -66,4 +66,38 @@ void WaveStrip::mousePressEvent(QMouseEvent* event)
         onPress(event->button());
 }
 
+SummaryProgressBar::SummaryProgressBar(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    // the pointer over it still belongs to the window, as everywhere outside the strip
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    hide();
+}
+
+void SummaryProgressBar::setPermille(std::optional<int> permille)
+{
+    if (!permille) {
+        if (!isHidden())
+            hide();
+        return;
+    }
+    const int clamped = std::clamp(*permille, 0, 1000);
+    if (clamped != permille_) {
+        permille_ = clamped;
+        update();
+    }
+    if (isHidden()) {
+        show();
+        raise();
+    }
+}
+
+void SummaryProgressBar::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const int done = int(int64_t{width()} * permille_ / 1000);
+    painter.fillRect(QRect(0, 0, done, height()), QColor(0, 200, 120));
+    painter.fillRect(QRect(done, 0, width() - done, height()), QColor(64, 64, 64));
+}
+
 }  // namespace vt

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace vt {
@@ -36,5 +37,25 @@ protected:
 private:
     QImage picture_;
 };
+
+// The thin bar just under the strip that shows how much of the film's own
+// sound has been summarised while the editor already works; it covers
+// neither the picture nor the strip, and is hidden when nothing is under way.
+class SummaryProgressBar : public QWidget {
+public:
+    explicit SummaryProgressBar(QWidget* parent);
+
+    // Share done in thousandths; empty hides the bar.
+    void setPermille(std::optional<int> permille);
+    int permille() const { return permille_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int permille_ = 0;
+};
+
+inline constexpr int SummaryProgressHeight = 3;
 
 }  // namespace vt
