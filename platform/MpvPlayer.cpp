@@ -1,6 +1,15 @@
 // The media player on libmpv: client API for control, software render API for
 // the picture (a "bgr0" buffer wrapped as a QImage and painted by a child
 // widget that lets the mouse through to the display window).
+//
+// Going back is another matter: mpv seeks exactly by decoding from the key
+// frame before the target, a third of a second for every step on an H.264
+// film with ten seconds between key frames. Steps back are served by the frame
+// cache instead, which decodes a group once and keeps its pictures; while the
+// picture comes from there, mpv stands paused where it was, and "play" runs
+// on through the cached pictures until mpv, sent ahead, takes over at the
+// same frame with its sound.
+#include "platform/FrameCache.h"
 #include "platform/MediaPlayer.h"
 
 #include <mpv/client.h>
@@ -11,6 +20,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -107,6 +117,18 @@ private:
     QSize readVideoSize() const;
     bool waitForEvent(mpv_event_id wanted, int timeoutMs, std::string* error);
 
+    bool cacheServes() const { return cache_ && cache_->usable(); }
+    void startCache();
+    void showCached(const FramePicturePtr& picture);
+    void onCacheNews();
+    void haltPlaying();
+    void startCachePlay();
+    void stopCachePlay();
+    void cachePlayTick();
+    void sendMpvAhead();
+    void mpvFromCache();
+    void resizeSurface(const QRect& rect);
+
     mpv_handle* mpv_ = nullptr;
     mpv_render_context* render_ = nullptr;
     std::string fileName_;
@@ -136,9 +158,35 @@ private:
     // the picture's own size (pixel aspect applied), read when the file opens
     QSize videoSize_;
     FrameBuffer buffer_;
-    // a step asked mpv for a new picture that has not been drawn yet
+    // a step asked for a new picture that has not been drawn yet
     bool awaitingPicture_ = false;
+
+    // Who draws the picture of frame_: mpv, or the frame cache while the user
+    // goes back (mpv then stands paused at mpvFrame_, out of step).
+    enum class Source { Mpv, Cache };
+    Source shown_ = Source::Mpv;
+    int32_t mpvFrame_ = 0;
+    std::unique_ptr<FrameCache> cache_;
+    FrameCache::Heading heading_ = FrameCache::Heading::Standing;
+    // "play" while the picture comes from the cache: frames go on at the
+    // film's pace from cachePlayFrom_; mpv, sent to handoff_, takes over there
+    bool cachePlaying_ = false;
+    int32_t cachePlayFrom_ = 0;
+    QElapsedTimer cachePlayClock_;
+    QTimer cachePlayTimer_;
+    int32_t handoff_ = -1;
+    // since the last step back: the levels that jump back play for at most
+    // half a second between jumps, and sending mpv ahead on each would only
+    // take the processor from the cache
+    QElapsedTimer sinceStepBack_;
+    // how long mpv's exact seeks take on this film, to send it far enough ahead
+    QElapsedTimer seekClock_;
+    double seekSeconds_ = 0.35;
 };
+
+// A step back shorter ago than this keeps mpv out of it (the jumping levels
+// come back every 200-500 ms).
+constexpr qint64 HandoffQuietMs = 550;
 
 enum ObservedProperty : uint64_t { TimePos = 1, EofReached, Seeking, Paused };
 
@@ -180,6 +228,10 @@ MpvPlayer::MpvPlayer(bool withAudio)
         mpv_ = nullptr;
         throw MediaError("无法初始化媒体播放器");
     }
+    cachePlayTimer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&cachePlayTimer_, &QTimer::timeout, this, [this] { cachePlayTick(); });
+    sinceStepBack_.start();
+
     mpv_observe_property(mpv_, TimePos, "time-pos", MPV_FORMAT_DOUBLE);
     mpv_observe_property(mpv_, EofReached, "eof-reached", MPV_FORMAT_FLAG);
     mpv_observe_property(mpv_, Seeking, "seeking", MPV_FORMAT_FLAG);
@@ -213,6 +265,7 @@ MpvPlayer::MpvPlayer(bool withAudio)
 
 MpvPlayer::~MpvPlayer()
 {
+    cache_.reset();
     if (render_) {
         mpv_render_context_set_update_callback(render_, nullptr, nullptr);
         mpv_render_context_free(render_);
@@ -269,6 +322,8 @@ void MpvPlayer::open()
     format_ = TimeFormat::Frames;
     state_ = State::Stopped;
     frame_ = 0;
+    mpvFrame_ = 0;
+    shown_ = Source::Mpv;
     timePos_ = 0.0;
     eofReached_ = false;
     seekInFlight_ = false;
@@ -310,7 +365,37 @@ void MpvPlayer::open()
     open_ = true;
     // until a rectangle is set, the picture stands at its own size in the corner
     if (surface_ && !displayRectSet_ && videoSize_.isValid())
-        surface_->setGeometry(QRect(QPoint(0, 0), videoSize_));
+        resizeSurface(QRect(QPoint(0, 0), videoSize_));
+    startCache();
+}
+
+void MpvPlayer::startCache()
+{
+    cache_.reset();
+    // a player that only measures shows nothing and steps nowhere
+    if (!hasVideo_ || !surface_)
+        return;
+    FrameCache::Film film{fileName_, fps_, frameCount_, videoSize_.width(), videoSize_.height()};
+    cache_ = std::make_unique<FrameCache>(film, [this] {
+        QMetaObject::invokeMethod(this, [this] { onCacheNews(); }, Qt::QueuedConnection);
+    });
+    cache_->setPictureSize(surface_->width(), surface_->height());
+}
+
+void MpvPlayer::resizeSurface(const QRect& rect)
+{
+    if (!surface_)
+        return;
+    const QSize before = surface_->size();
+    surface_->setGeometry(rect);
+    if (cache_ && surface_->size() != before) {
+        cache_->setPictureSize(surface_->width(), surface_->height());
+        // the picture shown was made for the old size
+        if (shown_ == Source::Cache && open_) {
+            awaitingPicture_ = true;
+            cache_->want(frame_, heading_);
+        }
+    }
 }
 
 QSize MpvPlayer::readVideoSize() const
@@ -332,6 +417,9 @@ void MpvPlayer::close()
     if (!open_)
         return;
     open_ = false;
+    stopCachePlay();
+    cache_.reset();
+    shown_ = Source::Mpv;
     const char* cmd[] = {"stop", nullptr};
     mpv_command(mpv_, cmd);
     waitForEvent(MPV_EVENT_END_FILE, 2000, nullptr);
@@ -376,7 +464,7 @@ int32_t MpvPlayer::currentFrame() const
     // frame asked for is where playback goes on from. A step taken from the
     // old place would be lost whenever seeks take longer than the steps
     // come (long key-frame distances).
-    if (state_ == State::Playing && !seekInFlight_)
+    if (state_ == State::Playing && shown_ == Source::Mpv && !seekInFlight_)
         return playbackFrame();
     return frame_;
 }
@@ -396,33 +484,50 @@ void MpvPlayer::setPause(bool paused)
     mpv_set_property_async(mpv_, 0, "pause", MPV_FORMAT_FLAG, &flag);
 }
 
+// Stops whatever plays; frame_ is then the frame shown.
+void MpvPlayer::haltPlaying()
+{
+    if (state_ != State::Playing)
+        return;
+    if (cachePlaying_) {
+        stopCachePlay();
+    } else {
+        frame_ = currentFrame();
+        mpvFrame_ = frame_;
+        setPause(true);
+    }
+}
+
 void MpvPlayer::play()
 {
     requireOpen("播放");
-    setPause(false);
+    if (state_ == State::Playing)
+        return;
     state_ = State::Playing;
+    if (shown_ == Source::Cache && hasVideo_) {
+        startCachePlay();
+        return;
+    }
+    if (cache_)
+        cache_->rest();
+    setPause(false);
 }
 
 void MpvPlayer::pause()
 {
     requireOpen("暂停");
     if (state_ == State::Playing) {
-        frame_ = currentFrame();
-        setPause(true);
+        haltPlaying();
         state_ = State::Paused;
     } else if (state_ == State::Paused) {
-        setPause(false);
-        state_ = State::Playing;
+        play();
     }
 }
 
 void MpvPlayer::stop()
 {
     requireOpen("停止");
-    if (state_ == State::Playing) {
-        frame_ = currentFrame();
-        setPause(true);
-    }
+    haltPlaying();
     state_ = State::Stopped;
 }
 
@@ -435,6 +540,8 @@ void MpvPlayer::seekExact(int32_t frame)
     const char* cmd[] = {"seek", target.c_str(), "absolute+exact", nullptr};
     mpv_command_async(mpv_, 0, cmd);
     seekInFlight_ = true;
+    mpvFrame_ = frame;
+    seekClock_.start();
 }
 
 void MpvPlayer::step(int32_t frames)
@@ -442,28 +549,164 @@ void MpvPlayer::step(int32_t frames)
     requireOpen("单步");
     if (!hasVideo_)
         return;
-    bool wasPlaying = state_ == State::Playing;
-    if (wasPlaying) {
-        frame_ = currentFrame();
-        setPause(true);
-    }
+    const bool wasPlaying = state_ == State::Playing;
+    haltPlaying();
     state_ = State::Stopped;
-    int64_t target = std::clamp<int64_t>(int64_t(frame_) + frames, 0, lastFrame());
-    if (target == frame_ && !wasPlaying && !eofReached_)
+    handoff_ = -1;
+    const int32_t from = frame_;
+    const auto target = static_cast<int32_t>(std::clamp<int64_t>(int64_t(from) + frames, 0, lastFrame()));
+    if (target == from && !wasPlaying && (shown_ == Source::Cache || !eofReached_))
         return;
+    if (target < from) {
+        heading_ = FrameCache::Heading::Backward;
+        sinceStepBack_.restart();
+    } else if (target > from) {
+        heading_ = FrameCache::Heading::Forward;
+    }
+
+    if (cacheServes()) {
+        if (FramePicturePtr picture = cache_->picture(target)) {
+            frame_ = target;
+            showCached(picture);
+            cache_->want(target, heading_);
+            return;
+        }
+        // a step back is decoded from its key frame once, with the group around it
+        if (target < from && !cache_->cannotMake(target)) {
+            frame_ = target;
+            shown_ = Source::Cache;
+            awaitingPicture_ = true;
+            cache_->want(target, heading_);
+            return;
+        }
+    }
+
     // mpv steps from the frame it shows, which a pause just asked for may
     // not have reached yet
-    const bool inStep = !seekInFlight_ && !eofReached_ && playbackFrame() == frame_;
-    if (target == int64_t(frame_) + 1 && !wasPlaying && inStep) {
+    const bool inStep = shown_ == Source::Mpv && !seekInFlight_ && !eofReached_ && playbackFrame() == from;
+    if (target == from + 1 && !wasPlaying && inStep) {
         // stepping one frame forward is cheap: no seek, no decoding from a key frame
         const char* cmd[] = {"frame-step", nullptr};
         mpv_command_async(mpv_, 0, cmd);
+        mpvFrame_ = target;
     } else {
-        seekExact(static_cast<int32_t>(target));
+        seekExact(target);
     }
-    frame_ = static_cast<int32_t>(target);
+    if (cache_)
+        cache_->rest();
+    shown_ = Source::Mpv;
+    frame_ = target;
     eofReached_ = false;
     awaitingPicture_ = true;
+}
+
+void MpvPlayer::showCached(const FramePicturePtr& picture)
+{
+    shown_ = Source::Cache;
+    awaitingPicture_ = false;
+    if (!surface_)
+        return;
+    // the image shares the cache's pixels and keeps them alive while shown
+    auto* keep = new FramePicturePtr(picture);
+    surface_->frame = QImage(picture->pixels.data(), picture->width, picture->height, picture->stride,
+                             QImage::Format_RGB32, [](void* p) { delete static_cast<FramePicturePtr*>(p); }, keep);
+    surface_->update();
+}
+
+void MpvPlayer::onCacheNews()
+{
+    if (!cache_ || !open_ || shown_ != Source::Cache)
+        return;
+    if (awaitingPicture_) {
+        if (FramePicturePtr picture = cache_->picture(frame_)) {
+            showCached(picture);
+            if (cachePlaying_) {
+                cachePlayFrom_ = frame_;
+                cachePlayClock_.restart();
+            }
+        } else if (cache_->cannotMake(frame_)) {
+            // the cache gave up on this film or frame: mpv seeks as it always did
+            mpvFromCache();
+        }
+    }
+}
+
+// Hands the picture back to mpv at frame_, seeking there exactly.
+void MpvPlayer::mpvFromCache()
+{
+    const bool playing = state_ == State::Playing;
+    stopCachePlay();
+    shown_ = Source::Mpv;
+    seekExact(frame_);
+    eofReached_ = false;
+    awaitingPicture_ = true;
+    if (cache_)
+        cache_->rest();
+    if (playing) {
+        state_ = State::Playing;
+        setPause(false);
+    }
+}
+
+void MpvPlayer::startCachePlay()
+{
+    cachePlaying_ = true;
+    cachePlayFrom_ = frame_;
+    cachePlayClock_.start();
+    const int period = std::max(4, static_cast<int>(500.0 / fps_));
+    cachePlayTimer_.start(period);
+}
+
+void MpvPlayer::stopCachePlay()
+{
+    cachePlaying_ = false;
+    cachePlayTimer_.stop();
+}
+
+void MpvPlayer::cachePlayTick()
+{
+    if (!cachePlaying_ || !cache_ || awaitingPicture_)
+        return;
+    // mpv stands on the frame shown and is paused: it plays on from here with its sound
+    if (handoff_ == frame_ && !seekInFlight_) {
+        stopCachePlay();
+        shown_ = Source::Mpv;
+        handoff_ = -1;
+        timePos_ = frame_ / fps_;
+        cache_->rest();
+        setPause(false);
+        return;
+    }
+    const auto due = static_cast<int32_t>(std::min<int64_t>(
+        lastFrame(), cachePlayFrom_ + static_cast<int64_t>(cachePlayClock_.nsecsElapsed() * 1e-9 * fps_)));
+    FramePicturePtr latest;
+    while (frame_ < due && (handoff_ < 0 || frame_ < handoff_)) {
+        FramePicturePtr next = cache_->picture(frame_ + 1);
+        if (!next)
+            break;
+        latest = std::move(next);
+        ++frame_;
+    }
+    if (latest) {
+        showCached(latest);
+        cache_->want(frame_, heading_);
+    }
+    const bool stuck = frame_ < due && !cache_->picture(frame_ + 1) && (handoff_ < 0 || frame_ < handoff_);
+    if ((handoff_ < frame_ && sinceStepBack_.elapsed() >= HandoffQuietMs) || (stuck && handoff_ < frame_) ||
+        (frame_ >= lastFrame() && handoff_ < 0))
+        sendMpvAhead();
+}
+
+// Sends mpv to where the cached frames will have got when its seek is done.
+void MpvPlayer::sendMpvAhead()
+{
+    int32_t target = frame_;
+    const auto lead = static_cast<int32_t>(std::ceil(seekSeconds_ * fps_)) + 2;
+    while (target < frame_ + lead && target < lastFrame() && cache_->picture(target + 1))
+        ++target;
+    handoff_ = target;
+    seekExact(target);
+    eofReached_ = false;
 }
 
 void MpvPlayer::drainEvents()
@@ -494,15 +737,24 @@ void MpvPlayer::handleEvent(const mpv_event& event)
         // A pause takes hold a frame or so after it was asked for: once mpv
         // stands still of its own accord, the position is the frame it shows
         // (a line set there must start on the picture the user sees).
-        if (state_ != State::Playing && paused_ && !seeking_ && !seekInFlight_ && !awaitingPicture_ && hasVideo_)
+        if (shown_ == Source::Mpv && state_ != State::Playing && paused_ && !seeking_ && !seekInFlight_ &&
+            !awaitingPicture_ && hasVideo_) {
             frame_ = playbackFrame();
+            mpvFrame_ = frame_;
+            // while the user looks, the frames before this one are decoded:
+            // the first step back is then as quick as the others
+            if (cache_)
+                cache_->want(frame_, FrameCache::Heading::Standing);
+        }
         break;
     }
     case MPV_EVENT_PLAYBACK_RESTART:
         // the clock's next report may come after this: until then it stands
         // where the seek went, not where it came from
-        if (seekInFlight_ && fps_ > 0.0)
-            timePos_ = frame_ / fps_;
+        if (seekInFlight_ && fps_ > 0.0) {
+            timePos_ = mpvFrame_ / fps_;
+            seekSeconds_ = 0.7 * seekSeconds_ + 0.3 * (seekClock_.nsecsElapsed() * 1e-9);
+        }
         seekInFlight_ = false;
         break;
     default:
@@ -540,12 +792,18 @@ void MpvPlayer::renderFrame()
     };
     if (mpv_render_context_render(render_, params) < 0)
         return;
+    // mpv goes on drawing while the cache shows the picture; those frames are not the one reported
+    if (shown_ != Source::Mpv)
+        return;
+    const bool stepped = awaitingPicture_ && state_ != State::Playing && !seekInFlight_;
     awaitingPicture_ = false;
     if (surface_) {
         surface_->frame = QImage(static_cast<const uchar*>(buffer_.pixels), buffer_.width, buffer_.height,
                                  static_cast<qsizetype>(buffer_.stride), QImage::Format_RGB32);
         surface_->update();
     }
+    if (stepped && cache_)
+        cache_->want(frame_, FrameCache::Heading::Standing);
 }
 
 void MpvPlayer::setDisplayWindow(QWidget* window)
@@ -558,6 +816,8 @@ void MpvPlayer::setDisplayWindow(QWidget* window)
     surface_->setGeometry(displayRectSet_ ? displayRect_ : window->rect());
     surface_->lower();
     surface_->show();
+    if (open_)
+        startCache();
     renderFrame();
 }
 
@@ -576,7 +836,7 @@ void MpvPlayer::setDisplayRect(const QRect& rect)
     displayRect_ = rect;
     displayRectSet_ = true;
     if (surface_) {
-        surface_->setGeometry(rect);
+        resizeSurface(rect);
         renderFrame();
     }
 }
@@ -596,6 +856,13 @@ bool MpvPlayer::waitUntilSettled(int timeoutMs)
         }
         if (!open_ || !hasVideo_)
             return true;
+        if (shown_ == Source::Cache) {
+            if (!awaitingPicture_) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+                return true;
+            }
+            continue;
+        }
         bool there = !seeking_ && !seekInFlight_ && paused_ && playbackFrame() == frame_;
         if (there && !awaitingPicture_) {
             // a picture queued behind the one just drawn still reaches the widget

@@ -1,0 +1,514 @@
+#include "platform/FrameCache.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace vt {
+
+namespace {
+
+// Frame numbers further than this from the grid mean the film's rate is not
+// the player's: nothing it decodes could be trusted.
+constexpr double OffGrid = 0.3;
+
+int swsColorspace(const AVFrame& f)
+{
+    switch (f.colorspace) {
+    case AVCOL_SPC_BT709: return SWS_CS_ITU709;
+    case AVCOL_SPC_BT470BG:
+    case AVCOL_SPC_SMPTE170M: return SWS_CS_ITU601;
+    case AVCOL_SPC_SMPTE240M: return SWS_CS_SMPTE240M;
+    case AVCOL_SPC_BT2020_NCL:
+    case AVCOL_SPC_BT2020_CL: return SWS_CS_BT2020;
+    default:
+        // what the player assumes of a film that does not say: HD is BT.709
+        return f.width >= 1280 || f.height > 576 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+    }
+}
+
+bool fullRange(const AVFrame& f)
+{
+    return f.color_range == AVCOL_RANGE_JPEG || f.format == AV_PIX_FMT_YUVJ420P || f.format == AV_PIX_FMT_YUVJ422P ||
+           f.format == AV_PIX_FMT_YUVJ444P;
+}
+
+}  // namespace
+
+struct FrameCache::Decoder {
+    AVFormatContext* format = nullptr;
+    AVCodecContext* codec = nullptr;
+    AVPacket* packet = nullptr;
+    AVFrame* frame = nullptr;
+    SwsContext* sws = nullptr;
+    int swsSpace = -1;
+    bool swsFull = false;
+    int stream = -1;
+    double timeBase = 0.0;
+    double start = 0.0;
+
+    // after a seek: packets up to the first key frame are skipped, and
+    // pictures before its time (leading pictures of an open group) dropped
+    bool awaitingKey = true;
+    bool fresh = true;
+    int64_t keyPts = AV_NOPTS_VALUE;
+    int64_t keyDts = AV_NOPTS_VALUE;
+    int32_t seekedFor = -1;
+    int32_t reseekFor = -1;  // the last seek landed after this frame: go to the key before keyDts
+    int64_t reseekTs = 0;
+    bool fromStart = false;
+    bool flushed = false;
+    int32_t lastKey = -1;
+
+    ~Decoder()
+    {
+        sws_freeContext(sws);
+        av_frame_free(&frame);
+        av_packet_free(&packet);
+        avcodec_free_context(&codec);
+        avformat_close_input(&format);
+    }
+
+    bool open(const std::string& path, std::atomic<bool>* stop)
+    {
+        format = avformat_alloc_context();
+        if (!format)
+            return false;
+        format->interrupt_callback.callback = [](void* flag) { return static_cast<std::atomic<bool>*>(flag)->load() ? 1 : 0; };
+        format->interrupt_callback.opaque = stop;
+        if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0)
+            return false;  // avformat_open_input frees the context on failure
+        if (avformat_find_stream_info(format, nullptr) < 0)
+            return false;
+        stream = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+        if (stream < 0)
+            return false;
+        AVStream* st = format->streams[stream];
+        for (unsigned i = 0; i < format->nb_streams; ++i)
+            if (int(i) != stream)
+                format->streams[i]->discard = AVDISCARD_ALL;
+        const AVCodec* decoder = avcodec_find_decoder(st->codecpar->codec_id);
+        if (!decoder)
+            return false;
+        codec = avcodec_alloc_context3(decoder);
+        if (!codec || avcodec_parameters_to_context(codec, st->codecpar) < 0)
+            return false;
+#if defined(__SANITIZE_THREAD__)
+        // libavcodec's frame threads hand pictures over through atomics that
+        // ThreadSanitizer cannot see in a library built without it
+        codec->thread_count = 1;
+#else
+        codec->thread_count = int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+#endif
+        if (avcodec_open2(codec, decoder, nullptr) < 0)
+            return false;
+        packet = av_packet_alloc();
+        frame = av_frame_alloc();
+        timeBase = av_q2d(st->time_base);
+        // the player counts time from the file's start, as libavformat names it
+        start = format->start_time == AV_NOPTS_VALUE ? 0.0 : double(format->start_time) / AV_TIME_BASE;
+        return packet && frame && timeBase > 0.0;
+    }
+
+    // False when the file cannot be seeked at all.
+    bool seekTo(int32_t target, double fps)
+    {
+        int64_t ts = 0;
+        if (reseekFor == target) {
+            ts = reseekTs;
+        } else {
+            reseekFor = -1;
+            ts = static_cast<int64_t>(std::floor(((target - 0.25) / fps + start) / timeBase));
+        }
+        const int64_t first = format->streams[stream]->start_time != AV_NOPTS_VALUE ? format->streams[stream]->start_time : 0;
+        fromStart = target <= 0 || ts <= first || avformat_seek_file(format, stream, INT64_MIN, ts, ts, 0) < 0;
+        if (fromStart && avformat_seek_file(format, stream, INT64_MIN, first, first, 0) < 0 &&
+            av_seek_frame(format, stream, first, AVSEEK_FLAG_BACKWARD) < 0)
+            return false;
+        avcodec_flush_buffers(codec);
+        awaitingKey = true;
+        fresh = true;
+        flushed = false;
+        keyPts = keyDts = AV_NOPTS_VALUE;
+        seekedFor = target;
+        return true;
+    }
+};
+
+FrameCache::FrameCache(Film film, std::function<void()> notify, size_t budgetBytes)
+    : film_(std::move(film)), notify_(std::move(notify)), budgetBytes_(budgetBytes), endFrame_(film_.frameCount)
+{
+    if (!(film_.fps > 0.0) || film_.frameCount <= 0) {
+        usable_ = false;
+        return;
+    }
+    decoder_ = std::make_unique<Decoder>();
+    thread_ = std::thread([this] { run(); });
+}
+
+FrameCache::~FrameCache()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    stopFlag_ = true;
+    wake_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void FrameCache::setPictureSize(int width, int height)
+{
+    std::lock_guard lock(mutex_);
+    if (width == width_ && height == height_)
+        return;
+    width_ = width;
+    height_ = height;
+    ++generation_;
+    pictures_.clear();
+    wake_.notify_all();
+}
+
+void FrameCache::want(int32_t frame, Heading heading)
+{
+    std::lock_guard lock(mutex_);
+    want_ = std::clamp(frame, 0, std::max(0, film_.frameCount - 1));
+    heading_ = heading;
+    resting_ = false;
+    wake_.notify_all();
+}
+
+void FrameCache::rest()
+{
+    std::lock_guard lock(mutex_);
+    resting_ = true;
+}
+
+FramePicturePtr FrameCache::picture(int32_t frame) const
+{
+    std::lock_guard lock(mutex_);
+    auto it = pictures_.find(frame);
+    return it == pictures_.end() ? nullptr : it->second;
+}
+
+bool FrameCache::cannotMake(int32_t frame) const
+{
+    std::lock_guard lock(mutex_);
+    return !usable_ || frame < firstFrame_ || frame >= endFrame_;
+}
+
+size_t FrameCache::picturesHeld() const
+{
+    std::lock_guard lock(mutex_);
+    return pictures_.size();
+}
+
+void FrameCache::giveUp()
+{
+    {
+        std::lock_guard lock(mutex_);
+        usable_ = false;
+        pictures_.clear();
+    }
+    notify_();
+}
+
+bool FrameCache::continuableLocked(int32_t frame) const
+{
+    // decoding on from where the decoder stands costs less than a seek as
+    // long as the frame lies within a group's length
+    if (decodedUpTo_ >= 0)
+        return frame > decodedUpTo_ && frame - decodedUpTo_ <= longestGroup_;
+    const Decoder& d = *decoder_;
+    return d.seekedFor >= 0 && frame >= d.seekedFor && frame - d.seekedFor <= longestGroup_;
+}
+
+size_t FrameCache::capacityLocked() const
+{
+    if (width_ <= 0 || height_ <= 0)
+        return 0;
+    return std::max<size_t>(8, budgetBytes_ / (size_t(width_) * size_t(height_) * 4));
+}
+
+void FrameCache::keepRangeLocked(int32_t& from, int32_t& to) const
+{
+    from = 0;
+    to = -1;
+    if (resting_ || want_ < 0 || width_ <= 0 || height_ <= 0)
+        return;
+    // the group before the one the user stands in, and a second's worth on
+    // the other side for a turn or the play that follows a jump back
+    const auto capacity = int32_t(capacityLocked());
+    const int32_t ahead = std::min<int32_t>(25, capacity / 8);
+    const int32_t behind = heading_ == Heading::Forward ? std::min<int32_t>(12, capacity / 8)
+                                                         : std::max<int32_t>(0, std::min<int32_t>(400, capacity * 3 / 4 - ahead));
+    from = std::max(firstFrame_, want_ - behind);
+    to = std::min(endFrame_ - 1, want_ + ahead);
+}
+
+bool FrameCache::planLocked(Plan& plan) const
+{
+    if (!usable_ || resting_ || want_ < 0 || width_ <= 0 || height_ <= 0)
+        return false;
+    const int32_t w = want_;
+    if (w < firstFrame_ || w >= endFrame_)
+        return false;
+    keepRangeLocked(plan.keepFrom, plan.keepTo);
+    plan.generation = generation_;
+    plan.width = width_;
+    plan.height = height_;
+
+    auto held = [this](int32_t f) { return pictures_.count(f) != 0; };
+    if (!held(w)) {
+        plan.target = w;
+        plan.seek = !continuableLocked(w);
+        return true;
+    }
+    // the frames just after, only while the decoder is on its way there anyway
+    for (int32_t f = w + 1; f <= plan.keepTo; ++f) {
+        if (held(f))
+            continue;
+        if (!continuableLocked(f))
+            break;
+        plan.target = f;
+        plan.seek = false;
+        return true;
+    }
+    for (int32_t f = w - 1; f >= plan.keepFrom; --f) {
+        if (held(f))
+            continue;
+        plan.target = f;
+        plan.seek = !continuableLocked(f);
+        return true;
+    }
+    return false;
+}
+
+void FrameCache::evictLocked()
+{
+    if (pictures_.empty() || width_ <= 0 || height_ <= 0)
+        return;
+    const size_t capacity = capacityLocked();
+    // frames on the side the user comes from are worth a third of those he goes to
+    auto cost = [this](int32_t f) {
+        int64_t d = int64_t(f) - want_;
+        bool behind = heading_ == Heading::Forward ? d < 0 : d > 0;
+        return (d < 0 ? -d : d) * (behind ? 3 : 1);
+    };
+    while (pictures_.size() > capacity) {
+        auto first = pictures_.begin();
+        auto last = std::prev(pictures_.end());
+        pictures_.erase(cost(first->first) >= cost(last->first) ? first : last);
+    }
+}
+
+void FrameCache::run()
+{
+    Decoder& d = *decoder_;
+    if (!d.open(film_.path, &stopFlag_)) {
+        if (!stopFlag_)
+            giveUp();
+        return;
+    }
+    const double fps = film_.fps;
+
+    std::unique_lock lock(mutex_);
+    while (!stop_) {
+        Plan plan;
+        if (!planLocked(plan)) {
+            wake_.wait(lock);
+            continue;
+        }
+        if (plan.seek)
+            decodedUpTo_ = -1;
+        lock.unlock();
+        if (plan.seek && !d.seekTo(plan.target, fps)) {
+            giveUp();
+            return;
+        }
+
+        // one packet, then plan again: a new wish is heard within a frame's decoding
+        bool ended = false;
+        int rc = d.flushed ? AVERROR_EOF : av_read_frame(d.format, d.packet);
+        if (rc >= 0) {
+            bool take = d.packet->stream_index == d.stream;
+            if (take && d.awaitingKey) {
+                take = (d.packet->flags & AV_PKT_FLAG_KEY) != 0;
+                if (take) {
+                    d.keyPts = d.packet->pts != AV_NOPTS_VALUE ? d.packet->pts : d.packet->dts;
+                    d.keyDts = d.packet->dts != AV_NOPTS_VALUE ? d.packet->dts : d.keyPts;
+                    d.awaitingKey = false;
+                }
+            }
+            if (take)
+                rc = avcodec_send_packet(d.codec, d.packet);
+            av_packet_unref(d.packet);
+            if (take && rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA) {
+                giveUp();
+                return;
+            }
+        } else if (rc == AVERROR_EXIT || stopFlag_) {
+            return;
+        } else if (!d.flushed) {
+            avcodec_send_packet(d.codec, nullptr);
+            d.flushed = true;
+        } else {
+            ended = true;
+        }
+
+        bool news = false;
+        while (!ended) {
+            rc = avcodec_receive_frame(d.codec, d.frame);
+            if (rc == AVERROR(EAGAIN))
+                break;
+            if (rc == AVERROR_EOF) {
+                ended = true;
+                break;
+            }
+            if (rc < 0) {
+                giveUp();
+                return;
+            }
+            const int64_t ts = d.frame->best_effort_timestamp;
+            if (ts == AV_NOPTS_VALUE) {
+                giveUp();
+                return;
+            }
+            if (d.keyPts != AV_NOPTS_VALUE && ts < d.keyPts) {
+                av_frame_unref(d.frame);
+                continue;
+            }
+            const double exact = (double(ts) * d.timeBase - d.start) * fps;
+            const double rounded = std::floor(exact + 0.5);
+            if (std::fabs(exact - rounded) > OffGrid || rounded > INT32_MAX || rounded < INT32_MIN) {
+                giveUp();
+                return;
+            }
+            const auto n = static_cast<int32_t>(rounded);
+            const bool key = d.frame->key_frame != 0;
+
+            lock.lock();
+            if (d.fresh) {
+                d.fresh = false;
+                if (n > d.seekedFor && !d.fromStart) {
+                    // landed on a key frame after the one wanted (its decoding
+                    // time lies before the frame's showing time): the key before it
+                    d.reseekFor = d.seekedFor;
+                    d.reseekTs = d.keyDts - 1;
+                    decodedUpTo_ = -1;
+                    d.seekedFor = -1;
+                    lock.unlock();
+                    av_frame_unref(d.frame);
+                    break;
+                }
+                if (n > d.seekedFor)
+                    firstFrame_ = std::max(firstFrame_, n);
+                d.reseekFor = -1;
+                news = news || want_ < firstFrame_;
+            } else if (n != decodedUpTo_ + 1) {
+                // frames missing or doubled: not a constant-rate film
+                lock.unlock();
+                av_frame_unref(d.frame);
+                giveUp();
+                return;
+            }
+            decodedUpTo_ = n;
+            d.seekedFor = -1;
+            if (key) {
+                if (d.lastKey >= 0 && n > d.lastKey)
+                    longestGroup_ = std::max(longestGroup_, n - d.lastKey + 25);
+                d.lastKey = n;
+            }
+            // kept when it still lies where the user is going
+            int32_t keepFrom = 0;
+            int32_t keepTo = -1;
+            keepRangeLocked(keepFrom, keepTo);
+            const bool keep = n >= keepFrom && n <= keepTo && !pictures_.count(n);
+            const int width = width_;
+            const int height = height_;
+            const int generation = generation_;
+            lock.unlock();
+
+            if (keep) {
+                auto pic = std::make_shared<FramePicture>();
+                pic->frame = n;
+                pic->width = width;
+                pic->height = height;
+                pic->stride = width * 4;
+                pic->pixels.resize(size_t(pic->stride) * size_t(height));
+                std::fill(reinterpret_cast<uint32_t*>(pic->pixels.data()),
+                          reinterpret_cast<uint32_t*>(pic->pixels.data()) + size_t(width) * size_t(height), 0xff000000u);
+                // the film fitted inside, as the player places it
+                double shape = film_.displayWidth > 0 && film_.displayHeight > 0
+                                   ? double(film_.displayWidth) / film_.displayHeight
+                                   : double(d.frame->width) / std::max(1, d.frame->height);
+                int iw = width;
+                int ih = int(std::lround(width / shape));
+                if (ih > height) {
+                    ih = height;
+                    iw = std::max(1, int(std::lround(height * shape)));
+                }
+                ih = std::max(1, ih);
+                const int x = (width - iw) / 2;
+                const int y = (height - ih) / 2;
+                SwsContext* sws = sws_getCachedContext(d.sws, d.frame->width, d.frame->height,
+                                                       static_cast<AVPixelFormat>(d.frame->format), iw, ih,
+                                                       AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+                if (!sws) {
+                    av_frame_unref(d.frame);
+                    giveUp();
+                    return;
+                }
+                const int space = swsColorspace(*d.frame);
+                const bool full = fullRange(*d.frame);
+                if (sws != d.sws || space != d.swsSpace || full != d.swsFull) {
+                    sws_setColorspaceDetails(sws, sws_getCoefficients(space), full ? 1 : 0,
+                                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+                    d.swsSpace = space;
+                    d.swsFull = full;
+                }
+                d.sws = sws;
+                uint8_t* dst[4] = {pic->pixels.data() + size_t(y) * pic->stride + size_t(x) * 4, nullptr, nullptr, nullptr};
+                int dstStride[4] = {pic->stride, 0, 0, 0};
+                sws_scale(sws, d.frame->data, d.frame->linesize, 0, d.frame->height, dst, dstStride);
+
+                lock.lock();
+                if (generation == generation_) {
+                    pictures_[n] = std::move(pic);
+                    evictLocked();
+                    news = news || n == want_;
+                }
+                lock.unlock();
+            }
+            av_frame_unref(d.frame);
+        }
+
+        lock.lock();
+        if (ended) {
+            // the decoder has given every frame it has: whatever lies beyond
+            // what it reached cannot be made; a new seek starts it again
+            if (decodedUpTo_ >= 0 && decodedUpTo_ + 1 < endFrame_)
+                endFrame_ = decodedUpTo_ + 1;
+            else if (decodedUpTo_ < 0 && d.seekedFor >= 0)
+                endFrame_ = std::min(endFrame_, std::max(firstFrame_, d.seekedFor));
+            news = news || want_ >= endFrame_;
+            decodedUpTo_ = -1;
+            d.seekedFor = -1;
+        }
+        if (news) {
+            lock.unlock();
+            notify_();
+            lock.lock();
+        }
+    }
+}
+
+}  // namespace vt

@@ -1,0 +1,127 @@
+// Pictures of the frames around where the user stands, decoded from the film
+// by a thread of their own with FFmpeg's libraries and scaled to the size the
+// picture is shown at. Going back one frame on a film whose key frames are
+// far apart means decoding from the key frame before it; done once for the
+// whole group, every further step back over it is a look-up, and the group
+// before is decoded while the user is still on this one.
+//
+// Every picture is filed under the frame number its time stamp names, with
+// the player's own frame rate and start, and a film whose time stamps do not
+// fall on the frame grid (variable rate, frames missing) is given up as a
+// whole: the player then seeks exactly as it would without this.
+//
+// No Qt here: the pictures are plain 32-bit buffers in QImage's RGB32 layout.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vt {
+
+// One frame's picture, 0xffRRGGBB pixels in rows of stride bytes, the film
+// fitted inside with black bars where its shape differs.
+struct FramePicture {
+    int32_t frame = 0;
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+    std::vector<uint8_t> pixels;
+};
+using FramePicturePtr = std::shared_ptr<const FramePicture>;
+
+class FrameCache {
+public:
+    // Which way the user goes: the frames on that side are decoded ahead.
+    enum class Heading { Backward, Forward, Standing };
+
+    struct Film {
+        std::string path;
+        double fps = 0.0;         // the player's rate: frame n lies at n / fps after the start
+        int32_t frameCount = 0;
+        int displayWidth = 0;     // the picture's shape, pixel aspect applied
+        int displayHeight = 0;
+    };
+
+    // Pictures held at most: 1080p films shown at the editor's size keep about
+    // 600 frames (24 s at 25 fps), two to three groups of a typical H.264 film.
+    static constexpr size_t DefaultBudgetBytes = size_t{512} << 20;
+
+    // notify is called on the decoding thread when the frame last wanted is
+    // ready, cannot be made, or the film is given up; it must only post.
+    FrameCache(Film film, std::function<void()> notify, size_t budgetBytes = DefaultBudgetBytes);
+    ~FrameCache();
+    FrameCache(const FrameCache&) = delete;
+    FrameCache& operator=(const FrameCache&) = delete;
+
+    // Pictures are made at this size; a new size drops the ones held.
+    void setPictureSize(int width, int height);
+    // The user stands on (or is heading for) frame; it is made first, then
+    // the frames on the side of heading.
+    void want(int32_t frame, Heading heading);
+    // Nothing to do until the next want (the player plays on its own).
+    void rest();
+
+    // The picture of frame at the current size, or null.
+    FramePicturePtr picture(int32_t frame) const;
+    // False once the film turned out unfit; nothing is made after that.
+    bool usable() const { return usable_.load(); }
+    // True when the decoder cannot make frame (past the film's last decodable
+    // frame, or before its first).
+    bool cannotMake(int32_t frame) const;
+    size_t picturesHeld() const;
+
+private:
+    struct Decoder;
+    struct Plan {
+        int32_t target = -1;   // the frame to reach next
+        bool seek = false;     // from its key frame rather than on from where the decoder stands
+        int32_t keepFrom = 0;  // frames in this range are kept
+        int32_t keepTo = -1;
+        int generation = 0;
+        int width = 0;
+        int height = 0;
+    };
+
+    void run();
+    bool planLocked(Plan& plan) const;
+    size_t capacityLocked() const;
+    void keepRangeLocked(int32_t& from, int32_t& to) const;
+    bool continuableLocked(int32_t frame) const;
+    void evictLocked();
+    void giveUp();
+
+    const Film film_;
+    const std::function<void()> notify_;
+    const size_t budgetBytes_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::map<int32_t, FramePicturePtr> pictures_;
+    int32_t want_ = -1;
+    Heading heading_ = Heading::Standing;
+    bool resting_ = true;
+    int width_ = 0;
+    int height_ = 0;
+    int generation_ = 0;          // bumped when the size changes
+    int32_t decodedUpTo_ = -1;    // the decoder goes on from here + 1 without a seek, -1: it must seek
+    int32_t firstFrame_ = 0;      // frames before this cannot be made
+    int32_t endFrame_;            // nor this one and after
+    int32_t longestGroup_ = 300;  // frames between key frames seen so far, with some room
+    bool stop_ = false;
+    std::atomic<bool> stopFlag_{false};
+    std::atomic<bool> usable_{true};
+
+    std::unique_ptr<Decoder> decoder_;
+    std::thread thread_;
+};
+
+}  // namespace vt
