@@ -41,6 +41,13 @@ constexpr KeyBinding KeyTable[] = {
     {VK::X, EditOp::Delete, 0, 0},
 };
 
+// Ctrl+Z takes back; Ctrl+Y and Ctrl+Shift+Z, as in most programs, do again.
+constexpr HistoryKey HistoryKeyTable[] = {
+    {VK::Z, false, EditOp::Undo},
+    {VK::Y, false, EditOp::Redo},
+    {VK::Z, true, EditOp::Redo},
+};
+
 using CR = ClickRegion;
 using CM = ClickMove;
 
@@ -181,6 +188,30 @@ EditorEffect FormKeyDown(int32_t virtualKey, bool edit1Visible, int32_t stepItem
     return out;
 }
 
+std::span<const HistoryKey> historyKeys()
+{
+    return HistoryKeyTable;
+}
+
+EditorEffect historyKeyDown(int32_t virtualKey, bool shift, bool edit1Visible)
+{
+    EditorEffect out;
+    if (edit1Visible)
+        return out;
+    for (const HistoryKey& k : HistoryKeyTable) {
+        if (k.key != virtualKey || k.shift != shift)
+            continue;
+        out.command.op = k.op;
+        // the line that came back stands still in the picture
+        out.playSpeed = 0;
+        out.pointer = PointerShape::AppStarting;
+        out.wavIntervalMs = ImmediateRefreshMs;
+        out.restartWavTimer = true;
+        break;
+    }
+    return out;
+}
+
 EditorEffect FormMouseWheel(WheelTurn turn, int32_t stepItemIndex)
 {
     const int32_t s = StepSize(stepItemIndex);
@@ -280,6 +311,8 @@ void runCommand(const EditCommand& command, const EditOperations& ops)
     case EditOp::BackLine: ops.procBackLine(); return;
     case EditOp::Insert: ops.procIns(); return;
     case EditOp::Delete: ops.procDel(); return;
+    case EditOp::Undo: ops.undo(); return;
+    case EditOp::Redo: ops.redo(); return;
     case EditOp::Move:
         if (!command.preferPreviousLine) {
             ops.moveTimeLine(command.moveTimeIn, command.moveTimeOut);

@@ -56,6 +56,8 @@ inline constexpr int32_t S = 83;
 inline constexpr int32_t V = 86;
 inline constexpr int32_t W = 87;
 inline constexpr int32_t X = 88;
+inline constexpr int32_t Y = 89;
+inline constexpr int32_t Z = 90;
 }  // namespace VirtualKey
 
 // One row of the key table: a Move adds inSteps and outSteps times the step
@@ -81,6 +83,24 @@ EditCommand keyCommand(int32_t virtualKey, int32_t stepSize);
 // belong to the text and nothing happens.
 EditorEffect FormKeyDown(int32_t virtualKey, bool edit1Visible, int32_t stepItemIndex,
                          int32_t playSpeed);
+
+// Keys held with Ctrl that take a change back or do it again. They are
+// looked at before the key table: Ctrl with a letter of the table is still
+// that letter's command.
+struct HistoryKey {
+    int32_t key;
+    bool shift;
+    EditOp op;  // Undo or Redo
+};
+
+std::span<const HistoryKey> historyKeys();
+
+// A key pressed with Ctrl: Undo or Redo for a history key, the video stood
+// still on the line that came back (as after an insertion) and the refresh
+// restarted at 10 ms; an empty effect (EditOp::None) for any other key,
+// which then goes to FormKeyDown. While Edit1 is open the keys belong to
+// the text, whose own undo takes back what was typed.
+EditorEffect historyKeyDown(int32_t virtualKey, bool shift, bool edit1Visible);
 
 // ---------------------------------------------------------------------------
 // Wheel
@@ -167,7 +187,9 @@ EditorEffect buttonAction(EditorButton button);
 // - procDel: procDel(state, CurrentLine, the check boxes);
 // - procFrontLine, procBackLine: step the player to the frame they return
 //   (CurrentLine.h), by the difference from its position;
-// - setPreferPreviousLine: view.PreferPreviousLine := the flag.
+// - setPreferPreviousLine: view.PreferPreviousLine := the flag;
+// - undo, redo: the project's UndoHistory (UndoHistory.h) on the timeline,
+//   the play position put on the line that changed.
 struct EditOperations {
     std::function<void(int32_t moveTimeIn, int32_t moveTimeOut)> moveTimeLine;
     std::function<void()> procIns;
@@ -175,6 +197,8 @@ struct EditOperations {
     std::function<void()> procFrontLine;
     std::function<void()> procBackLine;
     std::function<void(bool)> setPreferPreviousLine;
+    std::function<void()> undo;
+    std::function<void()> redo;
 };
 
 // Calls the operation the command names. PreferPreviousLine is set only for

@@ -95,6 +95,8 @@ enum class EditOp : uint8_t {
     Move,        // moveTimeLine(moveTimeIn, moveTimeOut)
     Insert,      // procIns
     Delete,      // procDel
+    Undo,        // the last change to the timeline taken back
+    Redo,        // the change taken back last done again
 };
 
 // An operation on the current line, carried out by runCommand (Commands.h).

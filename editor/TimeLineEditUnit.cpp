@@ -6,6 +6,7 @@
 #include "core/SrtWriter.h"
 #include "editor/CurrentLine.h"
 #include "editor/PlayControl.h"
+#include "editor/UndoHistory.h"
 #include "editor/WaveStrip.h"
 #include "opening/FilmSoundCache.h"
 #include "opening/FilmSoundSummary.h"
@@ -264,7 +265,12 @@ void TplayAndEdit::connectHandlers()
     connect(ButtonBack, &QPushButton::clicked, this, [this] { ButtonBackClick(); });
     connect(ButtonNext, &QPushButton::clicked, this, [this] { ButtonNextClick(); });
 
-    keyPreview_ = new KeyPreview(*this, [this](int qtKey) { FormKeyDown(qtKeyToVirtualKey(qtKey)); });
+    keyPreview_ = new KeyPreview(*this, [this](int qtKey) {
+        const KeyModifiers held = keyModifiersOf(qtKey);
+        if (held.ctrl && HistoryKeyDown(qtKeyToVirtualKey(qtKey), held.shift))
+            return;
+        FormKeyDown(qtKeyToVirtualKey(qtKey));
+    });
     // moves without a button reach the window wherever a control does not
     // keep them; a disabled control or a hidden one never does
     trackPointerMoves(*this);
@@ -318,6 +324,9 @@ void TplayAndEdit::FormShow()
             startFilmSound();
     }
     WaveView.PreferPreviousLine = false;
+    // the history goes on from the last visit, unless a load changed the timeline since
+    if (live_)
+        TimelineHistory.follow(timelineStateOf(Project));
     Project.NextPage = Page::Quit;
     CheckBoxText->setChecked(!Project.TextFromTxtFile);
     ScrollBar1->setMinimum(1);
@@ -640,6 +649,17 @@ void TplayAndEdit::FormMouseWheelUp()
         apply(FormMouseWheel(WheelTurn::AwayFromUser, RadioGroup1ItemIndex()));
 }
 
+bool TplayAndEdit::HistoryKeyDown(int32_t virtualKey, bool shift)
+{
+    if (!live_)
+        return false;
+    const EditorEffect effect = historyKeyDown(virtualKey, shift, Edit1->isVisible());
+    if (effect.command.op == EditOp::None)
+        return false;
+    apply(effect);
+    return true;
+}
+
 void TplayAndEdit::FormKeyDown(int32_t virtualKey)
 {
     if (live_)
@@ -689,6 +709,7 @@ void TplayAndEdit::Edit1KeyPress(int key)
     if (key != '\r' || !textEdit_)
         return;
     storeEditedText(Project.Timeline, CurrentLine, *textEdit_, Edit1->text().toStdU16String());
+    TimelineHistory.record(timelineStateOf(Project));
     textEdit_.reset();
     Edit1->hide();
     setFocus();
@@ -810,7 +831,7 @@ void TplayAndEdit::runEditCommand(const EditCommand& command)
         return;
     // growing a full timeline saves it first; a failed save inserts nothing
     try {
-        runCommand(command, operations_);
+        runRecorded(command, operations_, TimelineHistory, timelineStateOf(Project));
     } catch (const FileError& error) {
         showError(this, error);
     }
@@ -923,7 +944,25 @@ EditOperations TplayAndEdit::editOperations()
         stepTo(vt::procBackLine(Project.Timeline, Project.TimelineCount, playerPosition()));
     };
     ops.setPreferPreviousLine = [this](bool on) { WaveView.PreferPreviousLine = on; };
+    ops.undo = [this] {
+        TimelineState state = timelineStateOf(Project);
+        standOn(TimelineHistory.undo(state));
+    };
+    ops.redo = [this] {
+        TimelineState state = timelineStateOf(Project);
+        standOn(TimelineHistory.redo(state));
+    };
     return ops;
+}
+
+// The play position goes to the line an undo or redo changed, so that the
+// user sees what came back.
+void TplayAndEdit::standOn(std::optional<StepPlace> place)
+{
+    if (!place)
+        return;
+    CurrentLine = place->slot;
+    stepTo(place->frame);
 }
 
 void TplayAndEdit::stepTo(std::optional<int32_t> frame)

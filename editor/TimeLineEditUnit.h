@@ -8,6 +8,7 @@
 #include "editor/EditOps.h"
 #include "editor/EditorEffect.h"
 #include "editor/EditorState.h"
+#include "editor/UndoHistory.h"
 #include "editor/WaveView.h"
 
 #include <QDialog>
@@ -123,6 +124,8 @@ public:
     void FormMouseWheelDown();
     void FormMouseWheelUp();
     void FormKeyDown(int32_t virtualKey);
+    // A key held with Ctrl: true when it took a change back or did one again.
+    bool HistoryKeyDown(int32_t virtualKey, bool shift);
     void PaintBoxWavMouseEnter();
     void PaintBoxWavMouseMove(int x);
     void PaintBoxWavMouseDown(MouseButton button);
@@ -187,6 +190,7 @@ private:
 
     EditOperations editOperations();
     void stepTo(std::optional<int32_t> frame);
+    void standOn(std::optional<StepPlace> place);
     EditColumns columns() const;
     int32_t playerPosition() const;
 

@@ -6,6 +6,8 @@
 #include "core/ProjectState.h"
 #include "core/SrtWriter.h"
 #include "core/TimeStrings.h"
+#include "editor/EditOps.h"
+#include "editor/UndoHistory.h"
 #include "filetools/Export.h"
 #include "filetools/FrameRateConversion.h"
 #include "filetools/Merge.h"
@@ -362,6 +364,8 @@ void TFileEdit::Button4moveClick()
         focusBack(LabeledEdit4_2);
         return;
     }
+    // measured against the timeline as the editor left it
+    TimelineHistory.follow(timelineStateOf(Project));
     try {
         shiftTimeline(Project.Timeline, Project.TimelineCount, *frames, ShiftRange(RadioGroup1ItemIndex()),
                       Project.PlayPosition, Project.WaveMarks, Project.FrameRate);
@@ -370,6 +374,8 @@ void TFileEdit::Button4moveClick()
         focusBack(LabeledEdit4_1);
         return;
     }
+    // one step of the editor's history: Ctrl+Z there takes the shift back
+    TimelineHistory.record(timelineStateOf(Project));
     LabeledEdit4_1->setText(FileEditText::NoShift);
     LabeledEdit4_2->setText(FileEditText::NoShift);
 }

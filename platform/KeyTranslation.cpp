@@ -46,4 +46,9 @@ int32_t qtKeyToVirtualKey(int qtKey)
     return 0;
 }
 
+KeyModifiers keyModifiersOf(int qtKey)
+{
+    return {(qtKey & Qt::ControlModifier) != 0, (qtKey & Qt::ShiftModifier) != 0};
+}
+
 }  // namespace vt

@@ -13,4 +13,11 @@ namespace vt {
 // 'g' taken from a key's text are all G.
 int32_t qtKeyToVirtualKey(int qtKey);
 
+// The Ctrl and Shift keys held with a Qt key combination.
+struct KeyModifiers {
+    bool ctrl = false;
+    bool shift = false;
+};
+KeyModifiers keyModifiersOf(int qtKey);
+
 }  // namespace vt

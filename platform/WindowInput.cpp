@@ -29,8 +29,12 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event)
     auto* receiver = static_cast<QWidget*>(watched);
     if (receiver->window() != &window_)
         return false;
-    // the same press handed on to a parent of the widget that had it
-    const bool handedOn = event == lastPress_ && lastReceiver_ && receiver->isAncestorOf(lastReceiver_);
+    // the same press handed on to a parent of the widget that had it; Qt
+    // makes each key event in the same place, so a key pressed while Shift or
+    // Ctrl is held comes at the address of the modifier's own press, to the
+    // same widget, and is a press of its own
+    const bool handedOn = event == lastPress_ && lastReceiver_ && receiver != lastReceiver_
+                          && receiver->isAncestorOf(lastReceiver_);
     lastPress_ = event;
     lastReceiver_ = receiver;
     if (handedOn)

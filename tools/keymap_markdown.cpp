@@ -10,6 +10,7 @@
 #include "core/ProjectState.h"
 #include "editor/Commands.h"
 #include "editor/PlayControl.h"
+#include "editor/UndoHistory.h"
 
 #include <algorithm>
 #include <cmath>
@@ -84,6 +85,10 @@ std::string commandText(EditOp op, int32_t inSteps, int32_t outSteps)
         return "在播放位置插入一行，视频随即停下；插入时间码还是字幕，看底部“时间轴”“字幕”两个勾选";
     case EditOp::Delete: return "删除当前行；删时间码还是字幕，同样看两个勾选";
     case EditOp::Move: return moveText(inSteps, outSteps);
+    case EditOp::Undo:
+        return "撤销上一次修改（移动、拉伸、插入、删除、改字幕文字、文件工具里的整体平移），视频停在改回的那一行；"
+               "最多 " + std::to_string(UndoDepth) + " 步";
+    case EditOp::Redo: return "重做刚撤销的修改；撤销之后做了新的修改，就不能再重做";
     case EditOp::None: break;
     }
     return "";
@@ -179,6 +184,21 @@ void printKeys()
         return r.in == r.out ? std::tuple(1, 0, r.in) : std::tuple(2, 0, r.out);
     };
     std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) { return order(a) < order(b); });
+
+    // the keys held with Ctrl, after the table's: one row per command
+    for (const HistoryKey& k : historyKeys()) {
+        const auto name = keyName(k.key);
+        if (!name) {
+            std::fprintf(stderr, "keymap_markdown: no name for the key with code %d\n", int(k.key));
+            std::exit(1);
+        }
+        const std::string chord = std::string("Ctrl+") + (k.shift ? "Shift+" : "") + *name;
+        auto same = std::find_if(rows.begin(), rows.end(), [&](const Row& r) { return r.op == k.op; });
+        if (same == rows.end())
+            rows.push_back({k.op, 0, 0, {chord}});
+        else
+            same->keys.push_back(chord);
+    }
 
     std::printf("| 按键 | 作用 |\n|---|---|\n");
     for (const Row& r : rows) {

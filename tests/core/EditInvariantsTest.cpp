@@ -1,13 +1,17 @@
 // Random sequences of edits on random timelines, checking after every step
 // that the timeline stays well-formed, that the marks cover exactly the
 // timed lines, and that insertions and deletions move the time codes and the
-// texts as a simple model of the two columns says.
+// texts as a simple model of the two columns says. Undo and redo come in
+// between; at the end every step is undone (the timeline must be the first
+// one again, byte for byte) and redone (the last one again).
 // VT_INVARIANT_SEQUENCES, VT_INVARIANT_STEPS and VT_INVARIANT_SEED choose a
 // longer or different run (scripts/invariants-long).
 
 #include "core/Coverage.h"
+#include "core/SrtWriter.h"
 #include "editor/CurrentLine.h"
 #include "editor/EditOps.h"
+#include "editor/UndoHistory.h"
 #include "editor/WaveView.h"
 
 #include <gtest/gtest.h>
@@ -88,22 +92,41 @@ public:
     {
         if (std::string fault = check(); !fault.empty())
             return "initial timeline: " + fault;
+        history_.reset(state());
+        models_.assign(1, model_);
+        const std::string first = fingerprint();
         for (int step = 0; step < steps; ++step) {
-            std::string what = randomStep();
+            std::string what = chance(15) ? undoOrRedo() : randomStep();
             if (std::string fault = check(); !fault.empty())
                 return "step " + std::to_string(step) + " (" + what + "): " + fault + "\n" + describe();
         }
+        const std::string last = fingerprint();
+        const size_t done = history_.undoableSteps();
+        const size_t undone = history_.redoableSteps();
+        for (size_t i = 0; i < done; ++i)
+            if (std::string fault = takeBack(true); !fault.empty())
+                return "undoing all, " + fault;
+        if (history_.canUndo() || fingerprint() != first)
+            return "undoing every step did not give the first timeline back\n" + describe();
+        for (size_t i = 0; i < done; ++i)
+            if (std::string fault = takeBack(false); !fault.empty())
+                return "redoing all, " + fault;
+        if (history_.redoableSteps() != undone || fingerprint() != last)
+            return "redoing every step did not give the last timeline back\n" + describe();
+        reached_.undone += int(done);
         return {};
     }
 
     // How often each kind of change happened, so that a run that stopped
     // reaching one shows up.
     struct Reached {
-        int saves = 0, moves = 0, movesPastTheEnd = 0, timeInserts = 0, textInserts = 0, deletes = 0;
+        int saves = 0, moves = 0, movesPastTheEnd = 0, timeInserts = 0, textInserts = 0, deletes = 0, undone = 0,
+            grownUndone = 0;
         void add(const Reached& o)
         {
             saves += o.saves, moves += o.moves, movesPastTheEnd += o.movesPastTheEnd;
             timeInserts += o.timeInserts, textInserts += o.textInserts, deletes += o.deletes;
+            undone += o.undone, grownUndone += o.grownUndone;
         }
     };
     const Reached& reached() const { return reached_; }
@@ -122,8 +145,11 @@ private:
     int32_t viewStart_ = 0;
     Reached reached_;
     bool saveWhenNotFull_ = false;
+    std::vector<size_t> grew_;   // the steps that grew the array
     Columns model_;
     std::string modelFault_;
+    UndoHistory history_;
+    std::vector<Columns> models_;   // the model after each step the history holds, from the start
 
     int32_t uniform(int32_t lo, int32_t hi) { return std::uniform_int_distribution<int32_t>(lo, hi)(rng_); }
     bool chance(int percent) { return uniform(0, 99) < percent; }
@@ -296,7 +322,73 @@ private:
         };
     }
 
+    // One change, recorded as a step when it changed anything.
     std::string randomStep()
+    {
+        const size_t slotsBefore = timeline_.size();
+        std::string what = randomChange();
+        if (history_.record(state())) {
+            if (history_.canRedo())
+                modelFault_ = "a new change left the undone ones to be redone";
+            models_.resize(history_.undoableSteps());
+            models_.push_back(model_);
+            if (timeline_.size() != slotsBefore)
+                grew_.push_back(history_.undoableSteps());
+        }
+        return what;
+    }
+
+    std::string undoOrRedo()
+    {
+        const bool back = history_.canUndo() && (!history_.canRedo() || chance(60));
+        if (!back && !history_.canRedo())
+            return "nothing to undo or redo";
+        const std::string fault = takeBack(back);
+        if (!fault.empty())
+            modelFault_ = fault;
+        return back ? "undo" : "redo";
+    }
+
+    // Undoes (or redoes) one step; the model goes back (or on) with it.
+    std::string takeBack(bool back)
+    {
+        const size_t at = history_.undoableSteps();
+        const int32_t countBefore = count_;
+        TimelineState s = state();
+        const std::optional<StepPlace> place = back ? history_.undo(s) : history_.redo(s);
+        if (!place)
+            return "no step to take";
+        if (back && std::count(grew_.begin(), grew_.end(), at))
+            ++reached_.grownUndone;
+        model_ = models_.at(history_.undoableSteps());
+        // where no line went away, the play position goes to the in-point of
+        // the first line that changed
+        if (place->frame && count_ >= countBefore
+            && (place->slot < 0 || place->slot >= count_ || timeline_[size_t(place->slot)].StartFrame != *place->frame))
+            return "the play position does not go to the line that changed";
+        currentLine_ = place->slot;
+        return check();
+    }
+
+    // Everything an undo must give back: the saved file, the counts, every
+    // slot's text (also past the counts) and the marks.
+    std::string fingerprint() const
+    {
+        auto number = [](int64_t n) {
+            const std::string digits = std::to_string(n);
+            return u"|" + std::u16string(digits.begin(), digits.end());
+        };
+        std::u16string all = srtText(timeline_, count_, rate_);
+        all += number(count_) + number(texts_) + number(int64_t(timeline_.size()));
+        for (const TimelineEntry& slot : timeline_)
+            all += u"|" + slot.Text;
+        all += u"|";
+        for (uint8_t mark : marks_)
+            all += char16_t(u'0' + mark);
+        return std::string(reinterpret_cast<const char*>(all.data()), all.size() * sizeof(char16_t));
+    }
+
+    std::string randomChange()
     {
         const int32_t position = randomPosition();
         const WaveViewState view = refresh(position);
@@ -466,8 +558,11 @@ TEST(EditInvariants, RandomSequencesKeepTheTimelineWellFormed)
         EXPECT_GT(reached.timeInserts, 0);
         EXPECT_GT(reached.textInserts, 0);
         EXPECT_GT(reached.deletes, 0);
+        EXPECT_GT(reached.undone, 0);
+        EXPECT_GT(reached.grownUndone, 0);
     }
     std::cout << "reached: " << reached.moves << " moves (" << reached.movesPastTheEnd << " past the end), "
               << reached.timeInserts << " time codes and " << reached.textInserts << " texts inserted, "
-              << reached.deletes << " deletions, " << reached.saves << " saves before growing\n";
+              << reached.deletes << " deletions, " << reached.saves << " saves before growing, " << reached.undone
+              << " steps undone at the end (" << reached.grownUndone << " that grew the array)\n";
 }

@@ -602,6 +602,44 @@ TEST_F(EditorWindow, DoubleClickTypingAndEnterChangeTheText)
     EXPECT_TRUE(editor.isVisible()) << "Esc closed the window";
 }
 
+// Ctrl+Z takes the last change back and puts the video on the line that came
+// back; Ctrl+Y and Ctrl+Shift+Z do it again; Ctrl+G is still G. While the text field is open
+// they belong to the text being typed, and the timeline stays as it is.
+TEST_F(EditorWindow, CtrlZTakesAChangeBackOntoItsLineAndCtrlYDoesItAgain)
+{
+    TplayAndEdit& editor = open();
+    ASSERT_LT(restOnLabel(editor), 100);
+    press(editor, Qt::Key_R);
+    ASSERT_EQ(settledFrame(editor), 100);
+    pumpEvents(200);
+    press(editor, Qt::Key_G, Qt::ControlModifier);  // Ctrl with a letter of the table is that letter
+    std::vector<Line> moved = DemoLines;
+    moved[0].start = 108, moved[0].end = 133;
+    ASSERT_EQ(linesOf(Project), moved);
+    press(editor, Qt::Key_R);
+    press(editor, Qt::Key_R);
+    ASSERT_EQ(settledFrame(editor), 150);
+
+    press(editor, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(linesOf(Project), DemoLines);
+    EXPECT_EQ(settledFrame(editor), 100) << "the video is not on the line that came back";
+    press(editor, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(linesOf(Project), moved);
+    EXPECT_EQ(settledFrame(editor), 108);
+    press(editor, Qt::Key_Z, Qt::ControlModifier);
+    press(editor, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(linesOf(Project), moved);
+
+    pumpEvents(200);
+    doubleClick(editor.Labeltxt);
+    ASSERT_TRUE(editor.Edit1->isVisible());
+    QTest::keyClicks(editor.Edit1, "abc");
+    press(editor, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(editor.Edit1->text(), QStringLiteral("第一行")) << "the field's own undo did not take the typing back";
+    EXPECT_EQ(linesOf(Project), moved) << "Ctrl+Z in the text field changed the timeline";
+    press(editor, Qt::Key_Return);
+}
+
 // "保存", the close box, "< 上一步  " and "  下一步 >" all write the timeline
 // as the editor holds it, in the file's own encoding (GBK here); the two
 // navigation buttons name the next screen.

@@ -1,0 +1,97 @@
+// The history beside the randomised edits (EditInvariantsTest): what an undo
+// puts the user on, and what a step costs on a long timeline.
+#include "core/Coverage.h"
+#include "editor/EditOps.h"
+#include "editor/UndoHistory.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+using namespace vt;
+
+namespace {
+
+// lines lines at 25 fps, 2 s apart, each 1 s long, with a text each; marks
+// for the whole film.
+struct LongTimeline {
+    TimelineArray timeline;
+    int32_t count = 0;
+    int32_t texts = 0;
+    ByteArray marks;
+    TimelineState state{timeline, count, texts, marks, 25.0f};
+
+    explicit LongTimeline(int32_t lines)
+    {
+        for (int32_t i = 0; i < lines; ++i)
+            timeline.push_back({50 * i, 50 * i + 25, u"第" + std::u16string(1, char16_t(u'0' + i % 10)) + u"行字幕"});
+        count = texts = lines;
+        timeline.resize(timeline.size() + 256, TimelineEntry{FreeSlotFrame, FreeSlotFrame, {}});
+        marks.assign(size_t(lines) * 400 + 600, 0);
+        rebuildWaveMarks(marks, timeline, count, 25.0f);
+    }
+};
+
+}  // namespace
+
+// Deleting the first of 10,000 lines moves every later line up a slot; the
+// step still holds one line, and undoing it brings the line back with the
+// play position on its in-point. A new change after an undo leaves nothing
+// to redo.
+TEST(UndoHistory, ADeletionAtTheFrontIsOneLineAndUndoStandsOnIt)
+{
+    LongTimeline t(10000);
+    UndoHistory history;
+    history.reset(t.state);
+
+    procDel(t.state, 0, EditColumns{true, true});
+    ASSERT_TRUE(history.record(t.state));
+    EXPECT_EQ(t.count, 9999);
+    EXPECT_LT(history.stepBytes(), 1000u);
+
+    const std::optional<StepPlace> place = history.undo(t.state);
+    ASSERT_TRUE(place);
+    EXPECT_EQ(place->slot, 0);
+    EXPECT_EQ(place->frame, 0);
+    EXPECT_EQ(t.count, 10000);
+    EXPECT_EQ(t.texts, 10000);
+    EXPECT_EQ(t.timeline[0].Text, u"第0行字幕");
+    EXPECT_EQ(t.timeline[9999].EndFrame, 50 * 9999 + 25);
+    EXPECT_EQ(t.marks[0], 1);
+
+    WaveViewState view;
+    moveTimeLine(t.state, view, 50 * 20, 1000000, 4, 4);
+    ASSERT_TRUE(history.record(t.state));
+    EXPECT_FALSE(history.canRedo());
+    EXPECT_EQ(history.undoableSteps(), 1u);
+}
+
+// A thousand edits of a 10,000-line timeline (deletions and insertions at
+// the front, moves, texts typed) keep well under the megabytes a copy of the
+// timeline per step would take (about 0.5 MB each); bench_undo_history
+// measures the whole program's memory for the same.
+TEST(UndoHistory, AThousandStepsOnTenThousandLinesStaySmall)
+{
+    LongTimeline t(10000);
+    UndoHistory history;
+    history.reset(t.state);
+    WaveViewState view;
+    for (int i = 0; i < 1000; ++i) {
+        switch (i % 4) {
+        case 0: procDel(t.state, 0, EditColumns{true, true}); break;
+        case 1: procIns(t.state, 0, 0, EditColumns{true, true}, [] {}); break;
+        case 2: {
+            // the line at the play position, in the waveform's view
+            const int32_t position = 50 * (i % 5000) + 5;
+            view.WaveViewStart = std::max(0, position * 8 - 400);
+            moveTimeLine(t.state, view, position, 1000000, -2, -2);
+            break;
+        }
+        default: t.timeline[size_t(i)].Text = u"改过的字幕"; break;
+        }
+        ASSERT_TRUE(history.record(t.state)) << "step " << i;
+    }
+    EXPECT_EQ(history.undoableSteps(), 1000u);
+    EXPECT_LT(history.stepBytes(), 1000u * 1000u);
+}
