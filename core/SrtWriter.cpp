@@ -4,6 +4,7 @@
 #include "core/TextCodec.h"
 #include "core/TimeStrings.h"
 #include "core/TimelineBackup.h"
+#include "core/TimelineRecovery.h"
 
 #include <algorithm>
 
@@ -52,6 +53,7 @@ void proSaveSrt(const TimelineArray& timeline, int32_t timelineCount, float fram
     std::string bytes = encodeText(srtText(timeline, timelineCount, frameRate), encoding);
     backUpBeforeFirstSave(fileName);
     writeFileAtomically(fileName, bytes);
+    removeRecoveryFile(fileName);
     newTimeline = false;
 }
 

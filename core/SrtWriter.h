@@ -16,7 +16,8 @@ std::u16string srtText(const TimelineArray& timeline, int32_t timelineCount, flo
 // Writes srtText in the given encoding over fileName through a temporary
 // file, so a failure leaves the old file as it was; then clears newTimeline.
 // The first save over an existing file in a run copies it to the backup
-// folder first (core/TimelineBackup.h).
+// folder first (core/TimelineBackup.h); a save removes the timeline's
+// autosaved copy (core/TimelineRecovery.h).
 // On failure throws FileError (core/FileIO.h) with the system's text
 // and leaves newTimeline alone.
 void proSaveSrt(const TimelineArray& timeline, int32_t timelineCount, float frameRate, const std::string& fileName,

@@ -88,7 +88,7 @@ std::string backupNamePrefix(const std::string& path)
     return fs::path(full).stem().string() + "." + hash + ".";
 }
 
-std::string backupFolder()
+std::string stateFolder()
 {
     std::string state = fromEnv("XDG_STATE_HOME");
     if (state.empty()) {
@@ -97,7 +97,13 @@ std::string backupFolder()
             return {};
         state = home + "/.local/state";
     }
-    return state + "/veltrana/backups";
+    return state + "/veltrana";
+}
+
+std::string backupFolder()
+{
+    std::string state = stateFolder();
+    return state.empty() ? state : state + "/backups";
 }
 
 void backUpBeforeFirstSave(const std::string& path)

@@ -8,9 +8,13 @@
 
 namespace vt {
 
-// $XDG_STATE_HOME/veltrana/backups, or ~/.local/state/veltrana/backups when
-// the variable is unset or empty (the freedesktop default); empty when
-// neither XDG_STATE_HOME nor HOME is set.
+// The program's folder for what it keeps of the user's work:
+// $XDG_STATE_HOME/veltrana, or ~/.local/state/veltrana when the variable is
+// unset or empty (the freedesktop default); empty when neither
+// XDG_STATE_HOME nor HOME is set.
+std::string stateFolder();
+
+// stateFolder()/backups; empty when there is no state folder.
 std::string backupFolder();
 
 // The start of the names of one file's copies: <name>.<hash of its full

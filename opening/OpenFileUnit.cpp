@@ -4,7 +4,10 @@
 #include "core/FileIO.h"
 #include "core/FrameRateText.h"
 #include "core/ProjectState.h"
+#include "editor/EditOps.h"
+#include "editor/UndoHistory.h"
 #include "opening/Loader.h"
+#include "opening/Recovery.h"
 #include "platform/BesideEventLoop.h"
 #include "platform/Dialogs.h"
 #include "platform/Look.h"
@@ -440,8 +443,31 @@ void TfileOpen::ButtonNextClick()
     Label4->hide();
     ProgressBar1->hide();
     ProgressBar1->setValue(0);
+    offerRecovery();
     Project.NextPage = Page::Editor;
     accept();
+}
+
+// The timeline just loaded has an autosaved copy with changes the last run
+// did not save: the user takes it into the editor (undoable there, and
+// written by the next save) or moves it aside.
+void TfileOpen::offerRecovery()
+{
+    try {
+        const std::optional<RecoveryOffer> offer = recoveryOffer(Project.TimelineFileName);
+        if (!offer)
+            return;
+        if (!askYesNo(this, fromUtf8(std::string(MsgRecoveryTitle)), fromUtf8(recoveryQuestion(*offer)))) {
+            declineRecovery(*offer);
+            return;
+        }
+        TimelineHistory.reset(timelineStateOf(Project));
+        restoreRecoveredTimeline(Project, *offer);
+        TimelineHistory.record(timelineStateOf(Project));
+    } catch (const UserError& error) {
+        // the project opens as its files hold it
+        showError(this, error);
+    }
 }
 
 }  // namespace vt

@@ -113,6 +113,7 @@ protected:
 private:
     void FormCreate();
     void FormClose();
+    void offerRecovery();
     QLineEdit* labeledEdit(const QString& label, int left, int top, int width, int height, QLabel*& labelOut);
     QPushButton* button(const QString& caption, int left, int top, int width, int height);
 

@@ -11,7 +11,29 @@ MessageSink& sink()
     static MessageSink s;
     return s;
 }
+QuestionAnswerer& answerer()
+{
+    static QuestionAnswerer a;
+    return a;
+}
 }  // namespace
+
+void setQuestionAnswerer(QuestionAnswerer a)
+{
+    answerer() = std::move(a);
+}
+
+bool askYesNo(QWidget* parent, const QString& title, const QString& text)
+{
+    if (answerer())
+        return answerer()(text);
+    QString shown = text;
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(QMessageBox::Question, title, shown, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
 
 void setMessageSink(MessageSink s)
 {

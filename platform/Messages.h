@@ -23,4 +23,12 @@ void showError(QWidget* parent, const UserError& error);
 using MessageSink = std::function<void(const QString&)>;
 void setMessageSink(MessageSink sink);
 
+// A modal question with the buttons Yes (the default: Enter) and No (also
+// Esc or the close box); true for Yes.
+bool askYesNo(QWidget* parent, const QString& title, const QString& text);
+
+// While set, questions go to the answerer instead of a message box.
+using QuestionAnswerer = std::function<bool(const QString& text)>;
+void setQuestionAnswerer(QuestionAnswerer answerer);
+
 }  // namespace vt

@@ -1,13 +1,18 @@
 #include "shell/ControlUnit.h"
 
+#include "core/FileIO.h"
 #include "core/ProjectState.h"
+#include "core/TimelineRecovery.h"
 #include "editor/TimeLineEditUnit.h"
+#include "editor/UndoHistory.h"
 #include "filetools/FileEditUnit.h"
 #include "opening/OpenFileUnit.h"
 #include "platform/PageScreen.h"
 
+#include <QApplication>
 #include <QDialog>
 
+#include <cstdio>
 #include <utility>
 
 namespace vt {
@@ -22,10 +27,13 @@ TMainControl::TMainControl()
     setWindowTitle(MainControlCaption);
     resize(272, 104);
     MainControl = this;
+    autosaveTimer_.setSingleShot(true);
+    connect(&autosaveTimer_, &QTimer::timeout, this, [this] { autosaveNow(); });
 }
 
 TMainControl::~TMainControl()
 {
+    TimelineHistory.onChange = nullptr;
     if (MainControl == this)
         MainControl = nullptr;
     fileOpen = nullptr;
@@ -33,17 +41,60 @@ TMainControl::~TMainControl()
     FileEdit = nullptr;
 }
 
-namespace {
-
 // Each screen is a window of its own on the task bar, and the loop goes on
 // once it has closed.
-void showPage(QDialog& screen)
+void TMainControl::showPage(QDialog& screen)
 {
     showOnTaskBar(screen);
+    shown_ = &screen;
     screen.exec();
+    shown_ = nullptr;
 }
 
-}  // namespace
+void TMainControl::armAutosave()
+{
+    // the first change since the last write starts the count; later ones ride along
+    if (autosaveTimer_.isActive() && autosaveFor_ == Project.TimelineFileName)
+        return;
+    autosaveFor_ = Project.TimelineFileName;
+    autosaveTimer_.start(autosaveDelaySeconds() * 1000);
+}
+
+void TMainControl::autosaveNow()
+{
+    autosaveTimer_.stop();
+    // a load since the change names another file, whose timeline is not this one
+    if (autosaveFor_.empty() || autosaveFor_ != Project.TimelineFileName || !(Project.FrameRate > 0))
+        return;
+    try {
+        autosaveTimeline(Project.Timeline, Project.TimelineCount, Project.FrameRate, Project.TimelineFileName,
+                         Project.TimelineEncoding);
+    } catch (const FileError& error) {
+        // not worth a box every half minute; the next change tries again
+        std::fprintf(stderr, "veltrana: %s\n", error.what());
+    }
+}
+
+void TMainControl::endBySignal()
+{
+    if (ending_)
+        return;
+    ending_ = true;
+    autosaveNow();
+    Project.NextPage = Page::Quit;
+    // a message, a question or a file dialog over the screen goes first
+    for (QWidget* modal = QApplication::activeModalWidget(); modal && modal != shown_;
+         modal = QApplication::activeModalWidget()) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        if (QApplication::activeModalWidget() == modal)
+            break;  // it would not go
+    }
+    if (shown_)
+        shown_->close();
+}
 
 MediaPlayer& TMainControl::MediaPlayer1()
 {
@@ -57,8 +108,11 @@ int TMainControl::FormCreate(const QString& startVideo)
 {
     resetProjectState(Project);
     Project.NextPage = Page::OpenProject;
+    TimelineHistory.onChange = [this] { armAutosave(); };
     QString videoToChoose = startVideo;
     for (;;) {
+        if (ending_)
+            Project.NextPage = Page::Quit;
         switch (Project.NextPage) {
         case Page::OpenAfterConversion:
             Project.NextPage = Page::OpenProject;
@@ -74,16 +128,21 @@ int TMainControl::FormCreate(const QString& startVideo)
         case Page::Editor:
             playAndEdit = new TplayAndEdit(this);
             showPage(*playAndEdit);
+            // its closing has saved: nothing is left to autosave
+            autosaveTimer_.stop();
             break;
         case Page::FileTools:
             FileEdit = new TFileEdit(this);
             showPage(*FileEdit);
+            autosaveTimer_.stop();
             break;
         default:
             // 0 (or anything unknown): the program ends; the timeline, the
             // summary and the marks go with it
             if (player_)
                 player_->close();
+            autosaveTimer_.stop();
+            TimelineHistory.onChange = nullptr;
             Project.Timeline.clear();
             Project.WaveSummary.clear();
             Project.WaveMarks.clear();

@@ -4,9 +4,11 @@
 
 #include "platform/MediaPlayer.h"
 
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
+#include <string>
 
 namespace vt {
 
@@ -30,8 +32,24 @@ public:
     // Measures videos for the open-project screen.
     MediaPlayer& MediaPlayer1();
 
+    // A signal asked the program to end (SIGTERM, SIGHUP, SIGINT): unsaved
+    // changes go to the recovery file first, boxes and dialogs over the
+    // screen are dismissed, the screen closes as its close box closes it
+    // (the editor and the file tools save), and the page loop ends with 0.
+    void endBySignal();
+
 private:
+    // Every change to the timeline: the recovery file is written at the
+    // latest autosaveDelaySeconds() later.
+    void armAutosave();
+    void autosaveNow();
+    void showPage(QDialog& screen);
+
     std::unique_ptr<MediaPlayer> player_;
+    QTimer autosaveTimer_;
+    std::string autosaveFor_;   // the timeline file the armed autosave is for
+    QDialog* shown_ = nullptr;  // the screen the page loop shows now
+    bool ending_ = false;
 };
 
 // The newest instance of each screen. Old instances stay alive, owned by the

@@ -1,3 +1,4 @@
+#include "platform/EndSignals.h"
 #include "platform/Look.h"
 #include "shell/CommandLine.h"
 #include "shell/ControlUnit.h"
@@ -32,5 +33,6 @@ int main(int argc, char** argv)
     QApplication app(qtArgc, command.qtArguments.data());
     vt::setUpApplication(app);
     vt::TMainControl mainControl;  // never shown
+    vt::watchEndSignals(&mainControl, [&mainControl](int) { mainControl.endBySignal(); });
     return mainControl.FormCreate(QFile::decodeName(QByteArray::fromStdString(command.video)));
 }

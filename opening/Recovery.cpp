@@ -1,0 +1,213 @@
+#include "opening/Recovery.h"
+
+#include "core/Coverage.h"
+#include "core/FileIO.h"
+#include "core/SrtReader.h"
+#include "core/TextCodec.h"
+#include "core/TimeStrings.h"
+#include "core/TimelineRecovery.h"
+#include "opening/Loader.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <system_error>
+#include <tuple>
+
+namespace vt {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct SrtRead {
+    std::vector<SrtTimeCode> times;
+    std::vector<std::u16string> texts;
+    int32_t timeLines = 0;
+};
+
+SrtRead readSrtBytes(const std::string& bytes)
+{
+    const TextFile file = decodeTextFile(bytes);
+    if (!file.decodable)
+        throw UserError("undecodable");
+    SrtRead read;
+    read.times = readSrtTimeCodes(file.lines);
+    read.texts = readSrtTexts(file.lines);
+    read.timeLines = countTimeLines(file.lines);
+    return read;
+}
+
+std::u16string numberLine(int32_t n)
+{
+    const std::string digits = std::to_string(n);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+// The copy as srtText wrote it: per line its number, its time line, its
+// text's pieces and an empty line. Read back piece by piece, so that a text
+// comes back as it was also where it begins or ends with "^p" or holds
+// "^p^p", whose empty pieces the general reader passes over. Nothing when
+// the file is not laid out so.
+std::optional<SrtRead> readWrittenBlocks(const std::string& bytes)
+{
+    const TextFile file = decodeTextFile(bytes);
+    if (!file.decodable)
+        return std::nullopt;
+    const TextLines& lines = file.lines;
+    SrtRead read;
+    size_t i = 0;
+    for (int32_t n = 1; i < lines.size(); ++n) {
+        if (i + 1 >= lines.size() || lines[i] != numberLine(n) || !isTimeLine(lines[i + 1]))
+            return std::nullopt;
+        const std::vector<SrtTimeCode> time = readSrtTimeCodes({lines[i + 1]});
+        // the block ends with an empty line before the next number and time line
+        const std::u16string next = numberLine(n + 1);
+        size_t end = i + 2;
+        while (end < lines.size()
+               && !(lines[end] == next && end + 1 < lines.size() && isTimeLine(lines[end + 1]) && lines[end - 1].empty()))
+            ++end;
+        if (end < i + 4 || !lines[end - 1].empty())
+            return std::nullopt;
+        std::u16string text;
+        for (size_t k = i + 2; k + 1 < end; ++k) {
+            if (k > i + 2)
+                text += LineBreak;
+            text += lines[k];
+        }
+        read.times.push_back(time.at(0));
+        read.texts.push_back(std::move(text));
+        i = end;
+    }
+    read.timeLines = int32_t(read.times.size());
+    return read;
+}
+
+using Block = std::tuple<int32_t, int32_t, std::u16string>;
+
+std::map<Block, int32_t> blocksOf(const std::string& bytes)
+{
+    std::map<Block, int32_t> blocks;
+    SrtRead read;
+    try {
+        read = readSrtBytes(bytes);
+    } catch (const UserError&) {
+        return blocks;  // nothing in it to compare with
+    }
+    for (size_t i = 0; i < read.times.size(); ++i)
+        ++blocks[{read.times[i].StartMs, read.times[i].EndMs, i < read.texts.size() ? read.texts[i] : u""}];
+    return blocks;
+}
+
+std::string localTime(fs::file_time_type when, const char* format)
+{
+    const auto system = std::chrono::file_clock::to_sys(when);
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(system);
+    std::tm local{};
+    ::localtime_r(&seconds, &local);
+    char text[40];
+    std::strftime(text, sizeof text, format, &local);
+    return text;
+}
+
+}  // namespace
+
+int32_t differingLines(const std::string& srtBytesA, const std::string& srtBytesB)
+{
+    const std::map<Block, int32_t> a = blocksOf(srtBytesA);
+    const std::map<Block, int32_t> b = blocksOf(srtBytesB);
+    auto missingFrom = [](const std::map<Block, int32_t>& from, const std::map<Block, int32_t>& in) {
+        int64_t n = 0;
+        for (const auto& [block, count] : from) {
+            auto there = in.find(block);
+            n += std::max<int64_t>(0, count - (there == in.end() ? 0 : there->second));
+        }
+        return n;
+    };
+    return int32_t(std::min<int64_t>(std::max(missingFrom(a, b), missingFrom(b, a)), INT32_MAX));
+}
+
+std::optional<RecoveryOffer> recoveryOffer(const std::string& timelineFileName)
+{
+    const std::string path = recoveryFileName(timelineFileName);
+    if (path.empty() || !fileExists(path) || !fileExists(timelineFileName))
+        return std::nullopt;
+    std::error_code ec;
+    const fs::file_time_type savedAt = fs::last_write_time(path, ec);
+    const fs::file_time_type timelineAt = fs::last_write_time(timelineFileName, ec);
+    if (ec || savedAt <= timelineAt)
+        return std::nullopt;
+    RecoveryOffer offer{path, localTime(savedAt, "%Y-%m-%d %H:%M:%S"),
+                        differingLines(readWholeFile(path), readWholeFile(timelineFileName))};
+    if (offer.differingLines == 0) {
+        fs::remove(path, ec);
+        return std::nullopt;
+    }
+    return offer;
+}
+
+std::string recoveryQuestion(const RecoveryOffer& offer)
+{
+    return std::string(MsgRecoverySavedAt) + offer.savedAt + std::string(MsgRecoveryLines)
+           + std::to_string(offer.differingLines) + std::string(MsgRecoveryAsk);
+}
+
+void restoreRecoveredTimeline(ProjectState& state, const RecoveryOffer& offer)
+{
+    SrtRead read;
+    try {
+        const std::string bytes = readWholeFile(offer.path);
+        std::optional<SrtRead> written = readWrittenBlocks(bytes);
+        read = written ? std::move(*written) : readSrtBytes(bytes);
+    } catch (const UserError&) {
+        throw UserError(std::string(MsgRecoveryUnreadable) + fs::path(offer.path).filename().string());
+    }
+    // sized as a load sizes the timeline: the lines, the texts and the spare slots
+    const bool textsInFile = !state.TextFromTxtFile;
+    int64_t used = std::max<int64_t>(read.timeLines, int64_t(read.times.size()));
+    if (textsInFile)
+        used = std::max<int64_t>(used, int64_t(read.texts.size()));
+    else
+        used = std::max<int64_t>(used, int64_t(state.Timeline.size()) - SpareSlots);
+    TimelineArray slots(size_t(used + SpareSlots));
+    for (size_t i = 0; i < slots.size(); ++i) {
+        TimelineEntry& slot = slots[i];
+        if (i < read.times.size()) {
+            slot.StartFrame = MsToFrame(read.times[i].StartMs, state.FrameRate);
+            slot.EndFrame = MsToFrame(read.times[i].EndMs, state.FrameRate);
+        } else {
+            slot.StartFrame = slot.EndFrame = FreeSlotFrame;
+        }
+        if (textsInFile && i < read.texts.size())
+            slot.Text = read.texts[i];
+        else if (!textsInFile && i < state.Timeline.size())
+            slot.Text = state.Timeline[i].Text;
+    }
+    const auto count = int32_t(read.times.size());
+    tidyTimeline(slots, count);
+    ByteArray marks(state.WaveMarks.size(), 0);
+    rebuildWaveMarks(marks, slots, count, state.FrameRate);
+
+    state.Timeline = std::move(slots);
+    state.TimelineCount = count;
+    if (textsInFile)
+        state.TextCount = int32_t(read.texts.size());
+    state.WaveMarks = std::move(marks);
+}
+
+std::string declineRecovery(const RecoveryOffer& offer)
+{
+    const std::string now = localTime(fs::file_time_type::clock::now(), "%Y%m%d-%H%M%S");
+    std::string aside = offer.path + ".declined-" + now;
+    for (int n = 2; fileExists(aside); ++n)
+        aside = offer.path + ".declined-" + now + "-" + std::to_string(n);
+    std::error_code ec;
+    fs::rename(offer.path, aside, ec);
+    if (ec)
+        throw FileError("无法把自动保存的时间轴改名为 \"" + aside + "\": " + ec.message());
+    return aside;
+}
+
+}  // namespace vt
