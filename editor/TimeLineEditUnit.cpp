@@ -374,6 +374,11 @@ void TplayAndEdit::takeFilmSound()
     // a film without usable sound is not tried again at the next visit
     Project.FilmSoundPending = delivery.stage == FilmSoundSummary::Stage::Stopped;
     filmSound_.reset();
+    // The marks took the sound's real length: the steps recorded over the
+    // placeholder's length no longer fit them, and taking one back would
+    // leave the marks as long as the placeholder. The history starts over
+    // (the timeline itself is untouched).
+    TimelineHistory.follow(timelineStateOf(Project));
 }
 
 // Waits for the decoding thread; what it delivered stays, the next visit
