@@ -949,12 +949,16 @@ EditOperations TplayAndEdit::editOperations()
         stepTo(vt::procBackLine(Project.Timeline, Project.TimelineCount, playerPosition()));
     };
     ops.setPreferPreviousLine = [this](bool on) { WaveView.PreferPreviousLine = on; };
+    // a timeline changed behind the history's back starts it over rather
+    // than have old steps written over it
     ops.undo = [this] {
         TimelineState state = timelineStateOf(Project);
+        TimelineHistory.follow(state);
         standOn(TimelineHistory.undo(state));
     };
     ops.redo = [this] {
         TimelineState state = timelineStateOf(Project);
+        TimelineHistory.follow(state);
         standOn(TimelineHistory.redo(state));
     };
     return ops;
