@@ -1,12 +1,18 @@
-// Latency of exact frame steps: our player (libmpv, software-rendered into a
-// 680x310 widget) against the mpv player itself doing the same steps over
-// its JSON IPC socket. Clips are made with ffmpeg on first run.
+// Latency of exact frame steps: our player (libmpv, software-rendered into
+// the editor's 554x312 picture) against the mpv player itself doing the same
+// steps over its JSON IPC socket; and runs of the editor's backward levels
+// (one frame back every 80 ms, 1.6 s back every 200 ms), each picture read
+// back and checked against the frame the player reports. Clips are made with
+// ffmpeg on first run; the frame number is drawn into every frame as twelve
+// blocks along the top, as the tests' clips carry it.
 #include "platform/MediaPlayer.h"
+#include "tests/support/Clips.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QWidget>
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -35,11 +41,64 @@ struct ClipSpec {
     const char* ffmpegArgs;
 };
 
-const ClipSpec kLongGop{"gop250-1080p.mp4",
-                        "-f lavfi -i testsrc2=size=1920x1080:rate=25 -frames:v 1000 -c:v libx264 -preset veryfast "
-                        "-g 250 -keyint_min 250 -sc_threshold 0 -pix_fmt yuv420p"};
+// the frame number in twelve blocks of 1/15 of the width, white for a 1 bit
+#define NUMBERED(w, h, block)                                                                                    \
+    "-vf \"drawbox=x=0:y=0:w=" #w "*12/15:h=" #block ":color=black:t=fill"                                        \
+    ",drawbox=x=0*" #block ":y=0:w=" #block ":h=" #block ":color=white:t=fill:enable='bitand(n\\,1)'"            \
+    ",drawbox=x=1*" #block ":y=0:w=" #block ":h=" #block ":color=white:t=fill:enable='bitand(n\\,2)'"            \
+    ",drawbox=x=2*" #block ":y=0:w=" #block ":h=" #block ":color=white:t=fill:enable='bitand(n\\,4)'"            \
+    ",drawbox=x=3*" #block ":y=0:w=" #block ":h=" #block ":color=white:t=fill:enable='bitand(n\\,8)'"            \
+    ",drawbox=x=4*" #block ":y=0:w=" #block ":h=" #block ":color=white:t=fill:enable='bitand(n\\,16)'"           \
+    ",drawbox=x=5*" #block ":y=0:w=" #block ":h=" #block ":color=white:t=fill:enable='bitand(n\\,32)'"           \
+    ",drawbox=x=6*" #block ":y=0:w=" #block ":h=" #block ":color=white:t=fill:enable='bitand(n\\,64)'"           \
+    ",drawbox=x=7*" #block ":y=0:w=" #block ":h=" #block ":color=white:t=fill:enable='bitand(n\\,128)'"          \
+    ",drawbox=x=8*" #block ":y=0:w=" #block ":h=" #block ":color=white:t=fill:enable='bitand(n\\,256)'"          \
+    ",drawbox=x=9*" #block ":y=0:w=" #block ":h=" #block ":color=white:t=fill:enable='bitand(n\\,512)'"          \
+    "\" "
+
+// 1080p H.264 as films come: a key frame every 250 frames (x264's default),
+// three B-frames between references
+const ClipSpec kLongGop{"gop250b-1080p.mp4",
+                        "-f lavfi -i testsrc2=size=1920x1080:rate=25 " NUMBERED(1920, 1080, 128)
+                        "-frames:v 1000 -c:v libx264 -preset veryfast -g 250 -keyint_min 250 -sc_threshold 0 "
+                        "-x264-params bframes=3:b-adapt=0 -pix_fmt yuv420p"};
 const ClipSpec kShortGop{"gop12-360p.avi",
-                         "-f lavfi -i testsrc2=size=640x360:rate=25 -frames:v 1000 -c:v mpeg4 -q:v 3 -g 12"};
+                         "-f lavfi -i testsrc2=size=640x360:rate=25 " NUMBERED(640, 360, 1280/30)
+                         "-frames:v 1000 -c:v mpeg4 -q:v 3 -g 12"};
+
+// The editor's picture band for a 16:9 film in its design window.
+const QRect kPicture(0, 0, 554, 312);
+
+struct Setup {
+    QWidget window;
+    std::unique_ptr<vt::MediaPlayer> player;
+    int count = 0;
+};
+
+bool openClip(Setup& s, const std::string& clip)
+{
+    s.window.resize(680, 310 + 2);
+    s.window.show();
+    s.player = vt::createMediaPlayer(false);
+    s.player->setDisplayWindow(&s.window);
+    s.player->setDisplayRect(kPicture);
+    s.player->setFileName(clip);
+    s.player->open();
+    s.count = static_cast<int>(s.player->length());
+    return s.count > 0;
+}
+
+int shownFrame(QWidget& window)
+{
+    return vt::testclips::frameNumberIn(window.grab(kPicture).toImage());
+}
+
+long peakResidentMiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
 
 std::string clipPath(const ClipSpec& spec)
 {
@@ -54,36 +113,94 @@ std::string clipPath(const ClipSpec& spec)
     return path.string();
 }
 
-// One measured step: from a random frame, step by delta and wait for the picture.
-void stepOurs(benchmark::State& state, const ClipSpec& spec, int delta)
+void pump(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+}
+
+// One measured step: from a random frame, step by delta and wait for the
+// picture; standMs is how long the user looked at the first frame.
+void stepOurs(benchmark::State& state, const ClipSpec& spec, int delta, int standMs)
 {
     std::string clip = clipPath(spec);
-    if (clip.empty()) {
+    Setup s;
+    if (clip.empty() || !openClip(s, clip)) {
         state.SkipWithError("ffmpeg could not make the clip");
         return;
     }
-    QWidget window;
-    window.resize(680, 310);
-    window.show();
-    auto player = vt::createMediaPlayer(false);
-    player->setDisplayWindow(&window);
-    player->setFileName(clip);
-    player->open();
-    int count = static_cast<int>(player->length());
     static std::mt19937 rng(7);  // repetitions start from different frames
-    std::uniform_int_distribution<int> from(60, count - 60);
+    std::uniform_int_distribution<int> from(60, s.count - 60);
+    int wrong = 0;
     for (auto _ : state) {
         int start = from(rng);
-        player->step(start - static_cast<int>(player->position()));
-        player->waitUntilSettled(10000);
+        s.player->step(start - static_cast<int>(s.player->position()));
+        s.player->waitUntilSettled(10000);
+        pump(standMs);
         auto t0 = Clock::now();
-        player->step(delta);
-        bool ok = player->waitUntilSettled(10000);
+        s.player->step(delta);
+        bool ok = s.player->waitUntilSettled(10000);
         auto t1 = Clock::now();
         if (!ok)
             state.SkipWithError("step did not settle");
+        wrong += shownFrame(s.window) != start + delta;
         state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
     }
+    state.counters["wrong_frames"] = wrong;
+}
+
+// The editor's level -3 (one frame back every 80 ms, 40 times) or -10 (1.6 s
+// back and play, every 200 ms, 20 times), from a frame reached by playing.
+// At every tick, just before the next request, the picture is read back:
+// right = it shows the frame the player reports; distinct/s = pictures that
+// differ from the one before, per second; in_order = those exactly one frame
+// (or one jump) before the last.
+void backwardLevel(benchmark::State& state, const ClipSpec& spec, int level)
+{
+    std::string clip = clipPath(spec);
+    Setup s;
+    if (clip.empty() || !openClip(s, clip)) {
+        state.SkipWithError("ffmpeg could not make the clip");
+        return;
+    }
+    const int tickMs = level == -3 ? 80 : 200;
+    const int ticks = level == -3 ? 40 : 20;
+    const int jump = level == -3 ? 1 : int(1.6 * 25);
+    static std::mt19937 rng(11);
+    std::uniform_int_distribution<int> from(ticks * jump + 60, s.count - 60);
+    double right = 0, distinct = 0, inOrder = 0, seconds = 0;
+    for (auto _ : state) {
+        // play into a random place, as the user does before going back
+        int start = from(rng);
+        s.player->step(start - static_cast<int>(s.player->position()) - 25);
+        s.player->waitUntilSettled(10000);
+        s.player->play();
+        pump(1000);
+        auto t0 = Clock::now();
+        int last = -1;
+        for (int i = 0; i < ticks; ++i) {
+            s.player->step(-jump);
+            if (level != -3)
+                s.player->play();
+            pump(tickMs);
+            int shown = shownFrame(s.window);
+            right += shown == s.player->position();
+            if (shown != last) {
+                distinct += 1;
+                inOrder += last >= 0 && (level == -3 ? shown == last - 1 : shown <= last - jump + 6 && shown >= last - jump);
+            }
+            last = shown;
+        }
+        s.player->pause();
+        seconds += std::chrono::duration<double>(Clock::now() - t0).count();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - t0).count() / ticks);
+    }
+    state.counters["right_of_ticks"] = right / ticks / state.iterations();
+    state.counters["distinct_per_s"] = distinct / seconds;
+    state.counters["in_order_per_s"] = inOrder / seconds;
+    state.counters["peak_rss_MiB"] = double(peakResidentMiB());
 }
 
 // The mpv player itself, driven over its IPC socket.
@@ -217,22 +334,29 @@ void stepMpv(benchmark::State& state, const ClipSpec& spec, int delta)
 }  // namespace
 
 // Each repetition is one step, so the reported median is the median step.
-#define STEP_BENCH(fn, name, clip, delta, n) \
-    BENCHMARK_CAPTURE(fn, name, clip, delta)->UseManualTime()->Iterations(1)->Repetitions(n) \
+#define STEP_BENCH(fn, name, n, ...) \
+    BENCHMARK_CAPTURE(fn, name, __VA_ARGS__)->UseManualTime()->Iterations(1)->Repetitions(n) \
         ->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond)
 
-STEP_BENCH(stepOurs, long_gop_1080p_plus1, kLongGop, +1, 15);
-STEP_BENCH(stepOurs, long_gop_1080p_minus1, kLongGop, -1, 15);
-STEP_BENCH(stepOurs, long_gop_1080p_minus40, kLongGop, -40, 15);
-STEP_BENCH(stepMpv, long_gop_1080p_plus1, kLongGop, +1, 15);
-STEP_BENCH(stepMpv, long_gop_1080p_minus1, kLongGop, -1, 15);
-STEP_BENCH(stepMpv, long_gop_1080p_minus40, kLongGop, -40, 15);
-STEP_BENCH(stepOurs, short_gop_360p_plus1, kShortGop, +1, 30);
-STEP_BENCH(stepOurs, short_gop_360p_minus1, kShortGop, -1, 30);
-STEP_BENCH(stepOurs, short_gop_360p_minus40, kShortGop, -40, 30);
-STEP_BENCH(stepMpv, short_gop_360p_plus1, kShortGop, +1, 30);
-STEP_BENCH(stepMpv, short_gop_360p_minus1, kShortGop, -1, 30);
-STEP_BENCH(stepMpv, short_gop_360p_minus40, kShortGop, -40, 30);
+// at once after arriving, and after looking at the frame for a second
+STEP_BENCH(stepOurs, long_gop_1080p_plus1, 15, kLongGop, +1, 0);
+STEP_BENCH(stepOurs, long_gop_1080p_minus1, 15, kLongGop, -1, 0);
+STEP_BENCH(stepOurs, long_gop_1080p_minus1_after_1s, 15, kLongGop, -1, 1000);
+STEP_BENCH(stepOurs, long_gop_1080p_minus40, 15, kLongGop, -40, 0);
+STEP_BENCH(stepOurs, long_gop_1080p_minus40_after_1s, 15, kLongGop, -40, 1000);
+STEP_BENCH(stepMpv, long_gop_1080p_plus1, 15, kLongGop, +1);
+STEP_BENCH(stepMpv, long_gop_1080p_minus1, 15, kLongGop, -1);
+STEP_BENCH(stepMpv, long_gop_1080p_minus40, 15, kLongGop, -40);
+STEP_BENCH(stepOurs, short_gop_360p_plus1, 30, kShortGop, +1, 0);
+STEP_BENCH(stepOurs, short_gop_360p_minus1, 30, kShortGop, -1, 0);
+STEP_BENCH(stepOurs, short_gop_360p_minus40, 30, kShortGop, -40, 0);
+STEP_BENCH(stepMpv, short_gop_360p_plus1, 30, kShortGop, +1);
+STEP_BENCH(stepMpv, short_gop_360p_minus1, 30, kShortGop, -1);
+STEP_BENCH(stepMpv, short_gop_360p_minus40, 30, kShortGop, -40);
+BENCHMARK_CAPTURE(backwardLevel, long_gop_1080p_level_minus3, kLongGop, -3)
+    ->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(backwardLevel, long_gop_1080p_level_minus10, kLongGop, -10)
+    ->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {

@@ -19,6 +19,10 @@ namespace {
 // the player's: nothing it decodes could be trusted.
 constexpr double OffGrid = 0.3;
 
+// Frames before the wish made on the way to it: a second of the slowest
+// stepping level while the rest of the group is decoded again.
+constexpr int32_t UrgentBefore = 12;
+
 int swsColorspace(const AVFrame& f)
 {
     switch (f.colorspace) {
@@ -105,7 +109,7 @@ struct FrameCache::Decoder {
         // ThreadSanitizer cannot see in a library built without it
         codec->thread_count = 1;
 #else
-        codec->thread_count = int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+        codec->thread_count = 0;  // as many as libavcodec finds worth it: a frame thread more than cores
 #endif
         if (avcodec_open2(codec, decoder, nullptr) < 0)
             return false;
@@ -177,9 +181,10 @@ void FrameCache::setPictureSize(int width, int height)
     wake_.notify_all();
 }
 
-void FrameCache::want(int32_t frame, Heading heading)
+void FrameCache::want(int32_t frame, Heading heading, int32_t stride)
 {
     std::lock_guard lock(mutex_);
+    stride_ = stride;
     want_ = std::clamp(frame, 0, std::max(0, film_.frameCount - 1));
     heading_ = heading;
     resting_ = false;
@@ -247,7 +252,8 @@ void FrameCache::keepRangeLocked(int32_t& from, int32_t& to) const
     // the group before the one the user stands in, and a second's worth on
     // the other side for a turn or the play that follows a jump back
     const auto capacity = int32_t(capacityLocked());
-    const int32_t ahead = std::min<int32_t>(25, capacity / 8);
+    // going back, the frames after the wish were mostly seen on the way here
+    const int32_t ahead = std::min<int32_t>(heading_ == Heading::Backward ? 8 : 25, capacity / 8);
     const int32_t behind = heading_ == Heading::Forward ? std::min<int32_t>(12, capacity / 8)
                                                          : std::max<int32_t>(0, std::min<int32_t>(400, capacity * 3 / 4 - ahead));
     from = std::max(firstFrame_, want_ - behind);
@@ -431,6 +437,13 @@ void FrameCache::run()
             int32_t keepFrom = 0;
             int32_t keepTo = -1;
             keepRangeLocked(keepFrom, keepTo);
+            // Until the frame wished for is there, only the few next to it are
+            // scaled: the step waits for decoding alone, as long as mpv's seek,
+            // and the rest of the group is made again behind it while the user looks.
+            // Jumps back (the fast levels) land on the frames below soon enough
+            // that making them twice would cost more than scaling them now.
+            if (!pictures_.count(want_) && stride_ <= UrgentBefore)
+                keepFrom = std::max(keepFrom, want_ - UrgentBefore);
             const bool keep = n >= keepFrom && n <= keepTo && !pictures_.count(n);
             const int width = width_;
             const int height = height_;

@@ -65,8 +65,9 @@ public:
     // Pictures are made at this size; a new size drops the ones held.
     void setPictureSize(int width, int height);
     // The user stands on (or is heading for) frame; it is made first, then
-    // the frames on the side of heading.
-    void want(int32_t frame, Heading heading);
+    // the frames on the side of heading. stride: the size of the step that
+    // brought him there.
+    void want(int32_t frame, Heading heading, int32_t stride = 1);
     // Nothing to do until the next want (the player plays on its own).
     void rest();
 
@@ -108,6 +109,7 @@ private:
     std::map<int32_t, FramePicturePtr> pictures_;
     int32_t want_ = -1;
     Heading heading_ = Heading::Standing;
+    int32_t stride_ = 1;
     bool resting_ = true;
     int width_ = 0;
     int height_ = 0;

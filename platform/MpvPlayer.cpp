@@ -128,6 +128,7 @@ private:
     void sendMpvAhead();
     void mpvFromCache();
     void resizeSurface(const QRect& rect);
+    void wantWhileStanding();
 
     mpv_handle* mpv_ = nullptr;
     mpv_render_context* render_ = nullptr;
@@ -182,7 +183,10 @@ private:
     // how long mpv's exact seeks take on this film, to send it far enough ahead
     QElapsedTimer seekClock_;
     double seekSeconds_ = 0.35;
+    int32_t standingWish_ = -1;
 };
+
+constexpr int StandingWishMs = 100;
 
 // A step back shorter ago than this keeps mpv out of it (the jumping levels
 // come back every 200-500 ms).
@@ -504,6 +508,7 @@ void MpvPlayer::play()
     if (state_ == State::Playing)
         return;
     state_ = State::Playing;
+    standingWish_ = -1;
     if (shown_ == Source::Cache && hasVideo_) {
         startCachePlay();
         return;
@@ -553,6 +558,7 @@ void MpvPlayer::step(int32_t frames)
     haltPlaying();
     state_ = State::Stopped;
     handoff_ = -1;
+    standingWish_ = -1;
     const int32_t from = frame_;
     const auto target = static_cast<int32_t>(std::clamp<int64_t>(int64_t(from) + frames, 0, lastFrame()));
     if (target == from && !wasPlaying && (shown_ == Source::Cache || !eofReached_))
@@ -565,10 +571,11 @@ void MpvPlayer::step(int32_t frames)
     }
 
     if (cacheServes()) {
+        const int32_t stride = std::abs(target - from);
         if (FramePicturePtr picture = cache_->picture(target)) {
             frame_ = target;
             showCached(picture);
-            cache_->want(target, heading_);
+            cache_->want(target, heading_, stride);
             return;
         }
         // a step back is decoded from its key frame once, with the group around it
@@ -576,7 +583,7 @@ void MpvPlayer::step(int32_t frames)
             frame_ = target;
             shown_ = Source::Cache;
             awaitingPicture_ = true;
-            cache_->want(target, heading_);
+            cache_->want(target, heading_, stride);
             return;
         }
     }
@@ -646,6 +653,20 @@ void MpvPlayer::mpvFromCache()
         state_ = State::Playing;
         setPause(false);
     }
+}
+
+// While the user looks at a frame mpv showed, the frames before it are
+// decoded: the first step back is then as quick as the others. A moment
+// later, so that a step that follows at once does not share the processor.
+void MpvPlayer::wantWhileStanding()
+{
+    if (standingWish_ == frame_)
+        return;
+    standingWish_ = frame_;
+    QTimer::singleShot(StandingWishMs, this, [this, frame = frame_] {
+        if (cache_ && open_ && shown_ == Source::Mpv && state_ != State::Playing && frame_ == frame && !awaitingPicture_)
+            cache_->want(frame, FrameCache::Heading::Standing);
+    });
 }
 
 void MpvPlayer::startCachePlay()
@@ -741,10 +762,8 @@ void MpvPlayer::handleEvent(const mpv_event& event)
             !awaitingPicture_ && hasVideo_) {
             frame_ = playbackFrame();
             mpvFrame_ = frame_;
-            // while the user looks, the frames before this one are decoded:
-            // the first step back is then as quick as the others
             if (cache_)
-                cache_->want(frame_, FrameCache::Heading::Standing);
+                wantWhileStanding();
         }
         break;
     }
@@ -803,7 +822,7 @@ void MpvPlayer::renderFrame()
         surface_->update();
     }
     if (stepped && cache_)
-        cache_->want(frame_, FrameCache::Heading::Standing);
+        wantWhileStanding();
 }
 
 void MpvPlayer::setDisplayWindow(QWidget* window)
@@ -865,8 +884,12 @@ bool MpvPlayer::waitUntilSettled(int timeoutMs)
         }
         bool there = !seeking_ && !seekInFlight_ && paused_ && playbackFrame() == frame_;
         if (there && !awaitingPicture_) {
-            // a picture queued behind the one just drawn still reaches the widget
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            // a picture queued behind the one just drawn still reaches the
+            // widget; mpv's clock may name it before its drawing is handed over
+            QElapsedTimer tail;
+            tail.start();
+            while (tail.elapsed() < 30)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             return true;
         }
     }
