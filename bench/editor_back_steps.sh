@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# The editor stepping back at level -3 (one frame every 80 ms) on a 1080p
+# H.264 film with a key frame every 250 frames and B-frames, in a real window
+# under an Xvfb of its own: the film plays for 5 s, the pointer moves to the
+# level -3 spot of the dial, and the picture is filmed off the screen for
+# SECONDS (default 4) at 25 pictures a second. Every frame of the film carries
+# its number as twelve blocks along its top; the script reads them back and
+# counts the changes, which must each go one frame down.
+# Usage: bench/editor_back_steps.sh [build folder] [SECONDS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="$(cd "${1:-build}" && pwd)"
+seconds="${2:-4}"
+
+if [ -z "${VT_BENCH_IN_XVFB:-}" ]; then
+  exec env -u QT_QPA_PLATFORM VT_BENCH_IN_XVFB=1 xvfb-run -a -s "-screen 0 1280x1024x24" \
+    bash "$0" "$build" "$seconds"
+fi
+
+media="$build/bench-media"
+mkdir -p "$media"
+clip="$media/film1080-numbered.mp4"
+if [ ! -f "$clip" ]; then
+  boxes="drawbox=x=0:y=0:w=1536:h=128:color=black:t=fill"
+  for i in $(seq 0 11); do
+    boxes="$boxes,drawbox=x=$((i * 128)):y=0:w=128:h=128:color=white:t=fill:enable='bitand(n\\,$((1 << i)))'"
+  done
+  ffmpeg -v error -y -f lavfi -i "testsrc2=size=1920x1080:rate=25:duration=16" \
+    -f lavfi -i "sine=frequency=300:sample_rate=44100:duration=16" -vf "$boxes" \
+    -c:v libx264 -preset veryfast -g 250 -keyint_min 250 -sc_threshold 0 -x264-params bframes=3:b-adapt=0 \
+    -pix_fmt yuv420p -c:a aac -b:a 128k -shortest "$clip.part.mp4"
+  mv "$clip.part.mp4" "$clip"
+fi
+work="$(mktemp -d /tmp/veltrana-bench-XXXXXX)"
+ln -s "$clip" "$work/film.mp4"
+ffmpeg -v error -y -i "$clip" -vn -c:a pcm_s16le "$work/film.wav"
+printf '1\r\n00:00:01,000 --> 00:00:02,000\r\n第1行\r\n\r\n' >"$work/film.srt"
+
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+XDG_STATE_HOME="$work/state" XDG_CACHE_HOME="$work/cache" "$build/veltrana" "$work/film.mp4" >"$work/program.log" 2>&1 &
+pids+=("$!")
+
+wait_window() {  # name, tries of 0.2 s
+  local w=""
+  for _ in $(seq 1 "${2:-100}"); do
+    w="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1 || true)"
+    [ -n "$w" ] && { echo "$w"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+fail() { echo "$1"; cat "$work/program.log"; exit 1; }
+
+win="$(wait_window '^Veltrana时间轴$')" || fail "the open-project screen did not appear"
+sleep 1
+xdotool mousemove --window "$win" 615 428 click 1
+xdotool mousemove 1270 1010
+editor=""
+for _ in $(seq 1 150); do
+  for w in $(xdotool search --onlyvisible --name 'Veltrana时间轴' 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$w")"
+    if [ "$WIDTH" != 694 ]; then editor="$w"; break 2; fi
+  done
+  sleep 0.2
+done
+[ -n "$editor" ] || fail "the editor did not come up"
+eval "$(xdotool getwindowgeometry --shell "$editor")"
+# the picture band: the client's height less 250, the film's shape, centred
+ph=$((HEIGHT - 250)); pw=$((ph * 16 / 9)); px=$((X + (WIDTH - pw) / 2)); py=$Y
+# level 6, then level -3: Trunc((x - width / 2) / (353 / 22))
+xdotool mousemove --window "$editor" $((WIDTH / 2 + 100)) 200
+sleep 5
+xdotool mousemove --window "$editor" $((WIDTH / 2 - 56)) 200
+mkdir -p "$work/shots"
+ffmpeg -v error -f x11grab -framerate 25 -video_size "${pw}x${ph}" -i "$DISPLAY+$px,$py" -t "$seconds" \
+  "$work/shots/%03d.png"
+
+# twelve blocks along the top, each 1/15 of the picture's width
+band="$((pw * 12 / 15))x$((ph * 32 / 270))+0+0"
+for f in "$work"/shots/*.png; do
+  convert "$f" -crop "$band" +repage -scale '12x1!' -colorspace Gray -depth 8 txt:- |
+    awk -F'[(),:]' 'NR > 1 { if ($4 + 0 > 128) n += 2 ^ $1 } END { print n + 0 }'
+done >"$work/numbers.txt"
+
+awk -v seconds="$seconds" 'NR == 1 { first = $1 }
+  NR > 1 && $1 != last { changes++; if ($1 == last - 1) down++; else { other++; odd = odd " " last "->" $1 } }
+  { last = $1 }
+  END {
+    printf "over %.1f s at level -3 (1080p H.264, key frame every 250, B-frames): %d pictures filmed\n", seconds, NR
+    printf "  frames shown from %d to %d; %d changes, %d of them one frame down (target at least 40)\n", first, last, changes, down
+    if (other) printf "  %d other changes:%s\n", other, odd
+  }' "$work/numbers.txt"
