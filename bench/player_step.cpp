@@ -62,7 +62,7 @@ const ClipSpec kLongGop{"gop250b-1080p.mp4",
                         "-f lavfi -i testsrc2=size=1920x1080:rate=25 " NUMBERED(1920, 1080, 128)
                         "-frames:v 1000 -c:v libx264 -preset veryfast -g 250 -keyint_min 250 -sc_threshold 0 "
                         "-x264-params bframes=3:b-adapt=0 -pix_fmt yuv420p"};
-const ClipSpec kShortGop{"gop12-360p.avi",
+const ClipSpec kShortGop{"gop12n-360p.avi",
                          "-f lavfi -i testsrc2=size=640x360:rate=25 " NUMBERED(640, 360, 1280/30)
                          "-frames:v 1000 -c:v mpeg4 -q:v 3 -g 12"};
 

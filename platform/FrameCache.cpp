@@ -333,8 +333,10 @@ void FrameCache::run()
             wake_.wait(lock);
             continue;
         }
-        if (plan.seek)
+        if (plan.seek) {
             decodedUpTo_ = -1;
+            urgentPass_ = plan.target == want_;
+        }
         lock.unlock();
         if (plan.seek && !d.seekTo(plan.target, fps)) {
             giveUp();
@@ -442,7 +444,9 @@ void FrameCache::run()
             // and the rest of the group is made again behind it while the user looks.
             // Jumps back (the fast levels) land on the frames below soon enough
             // that making them twice would cost more than scaling them now.
-            if (!pictures_.count(want_) && stride_ <= UrgentBefore)
+            // A pass that was going back over the group anyway keeps all it
+            // makes, or a user catching up with it would leave holes behind.
+            if (urgentPass_ && !pictures_.count(want_) && stride_ <= UrgentBefore)
                 keepFrom = std::max(keepFrom, want_ - UrgentBefore);
             const bool keep = n >= keepFrom && n <= keepTo && !pictures_.count(n);
             const int width = width_;

@@ -118,6 +118,7 @@ private:
     int32_t firstFrame_ = 0;      // frames before this cannot be made
     int32_t endFrame_;            // nor this one and after
     int32_t longestGroup_ = 300;  // frames between key frames seen so far, with some room
+    bool urgentPass_ = false;     // the decoder seeked for the frame wished for, which is not there yet
     bool stop_ = false;
     std::atomic<bool> stopFlag_{false};
     std::atomic<bool> usable_{true};
