@@ -446,7 +446,8 @@ void FrameCache::run()
             // that making them twice would cost more than scaling them now.
             // A pass that was going back over the group anyway keeps all it
             // makes, or a user catching up with it would leave holes behind.
-            if (urgentPass_ && !pictures_.count(want_) && stride_ <= UrgentBefore)
+            // Nobody waits for a frame wished for while standing.
+            if (urgentPass_ && heading_ != Heading::Standing && !pictures_.count(want_) && stride_ <= UrgentBefore)
                 keepFrom = std::max(keepFrom, want_ - UrgentBefore);
             const bool keep = n >= keepFrom && n <= keepTo && !pictures_.count(n);
             const int width = width_;

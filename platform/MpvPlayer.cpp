@@ -866,6 +866,8 @@ bool MpvPlayer::waitUntilSettled(int timeoutMs)
     // interrupts its decoding, and polling would slow the very seek we wait for
     QElapsedTimer waited;
     waited.start();
+    // a step's picture is known to be drawn; after a pause the last one may still be on its way
+    const bool afterStep = awaitingPicture_;
     while (waited.elapsed() < timeoutMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         mpv_event* event = mpv_wait_event(mpv_, 0.002);
@@ -888,7 +890,7 @@ bool MpvPlayer::waitUntilSettled(int timeoutMs)
             // widget; mpv's clock may name it before its drawing is handed over
             QElapsedTimer tail;
             tail.start();
-            while (tail.elapsed() < 30)
+            while (tail.elapsed() < (afterStep ? 5 : 30))
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             return true;
         }
