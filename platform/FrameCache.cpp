@@ -319,6 +319,14 @@ void FrameCache::evictLocked()
 void FrameCache::run()
 {
     Decoder& d = *decoder_;
+    {
+        // the film is opened the first time a frame is wished for: probing
+        // it decodes a few frames, which a player that only plays can spare
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [this] { return stop_ || want_ >= 0; });
+        if (stop_)
+            return;
+    }
     if (!d.open(film_.path, &stopFlag_)) {
         if (!stopFlag_)
             giveUp();

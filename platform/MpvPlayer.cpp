@@ -578,8 +578,10 @@ void MpvPlayer::step(int32_t frames)
             cache_->want(target, heading_, stride);
             return;
         }
-        // a step back is decoded from its key frame once, with the group around it
-        if (target < from && !cache_->cannotMake(target)) {
+        // A step back is decoded from its key frame once, with the group
+        // around it. A step forward from a cached picture goes there too: mpv,
+        // standing elsewhere, would seek; the cache's decoder is usually right there.
+        if ((target < from || shown_ == Source::Cache) && !cache_->cannotMake(target)) {
             frame_ = target;
             shown_ = Source::Cache;
             awaitingPicture_ = true;
@@ -888,9 +890,10 @@ bool MpvPlayer::waitUntilSettled(int timeoutMs)
         if (there && !awaitingPicture_) {
             // a picture queued behind the one just drawn still reaches the
             // widget; mpv's clock may name it before its drawing is handed over
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             QElapsedTimer tail;
             tail.start();
-            while (tail.elapsed() < (afterStep ? 5 : 30))
+            while (!afterStep && tail.elapsed() < 30)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             return true;
         }
