@@ -757,6 +757,13 @@ void MpvPlayer::handleEvent(const mpv_event& event)
             seeking_ = *static_cast<int*>(prop->data) != 0;
         else if (event.reply_userdata == Paused && prop->format == MPV_FORMAT_FLAG)
             paused_ = *static_cast<int*>(prop->data) != 0;
+        // The length is mpv's estimate from the duration, which a sound track
+        // ending first cuts short: at the end the picture names the real last frame.
+        if (eofReached_ && hasVideo_ && fps_ > 0.0) {
+            const double last = std::floor(timePos_ * fps_ + 0.5);
+            if (last > lastFrame() && last < INT32_MAX)
+                frameCount_ = static_cast<int32_t>(last) + 1;
+        }
         // A pause takes hold a frame or so after it was asked for: once mpv
         // stands still of its own accord, the position is the frame it shows
         // (a line set there must start on the picture the user sees).
