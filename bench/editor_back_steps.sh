@@ -50,16 +50,7 @@ trap cleanup EXIT
 XDG_STATE_HOME="$work/state" XDG_CACHE_HOME="$work/cache" "$build/veltrana" "$work/film.mp4" >"$work/program.log" 2>&1 &
 pids+=("$!")
 
-wait_window() {  # name, tries of 0.2 s
-  local w=""
-  for _ in $(seq 1 "${2:-100}"); do
-    w="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1 || true)"
-    [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.2
-  done
-  return 1
-}
-fail() { echo "$1"; cat "$work/program.log"; exit 1; }
+source tests/xvfb/lib/windows.bash
 
 win="$(wait_window '^Veltrana时间轴$')" || fail "the open-project screen did not appear"
 sleep 1

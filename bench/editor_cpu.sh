@@ -48,16 +48,7 @@ XDG_STATE_HOME="$work/state" "$build/veltrana" >"$work/program.log" 2>&1 &
 program=$!
 pids+=("$program")
 
-wait_window() {  # name, tries of 0.2 s
-  local w=""
-  for _ in $(seq 1 "${2:-100}"); do
-    w="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1 || true)"
-    [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.2
-  done
-  return 1
-}
-fail() { echo "$1"; cat "$work/program.log"; exit 1; }
+source tests/xvfb/lib/windows.bash
 # utime + stime of one process, all its threads, in clock ticks
 cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"; }
 

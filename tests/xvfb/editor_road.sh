@@ -25,16 +25,7 @@ XDG_STATE_HOME="$work/state" "$build/veltrana" >"$work/program.log" 2>&1 &
 pid=$!
 trap 'kill $pid 2>/dev/null || true; cp "$work/program.log" "$build/editor_road.log" 2>/dev/null || true; rm -rf "$work"' EXIT
 
-wait_window() {  # name, tries of 0.2 s
-  local w=""
-  for _ in $(seq 1 "${2:-100}"); do
-    w="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1 || true)"
-    [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.2
-  done
-  return 1
-}
-fail() { echo "$1"; cat "$work/program.log"; exit 1; }
+source tests/xvfb/lib/windows.bash
 now_ms() { date +%s%3N; }
 
 sw=1280; sh=1024

@@ -45,15 +45,7 @@ XDG_STATE_HOME="$work/state" "$build/veltrana" >"$work/program.log" 2>&1 &
 pid=$!
 trap 'kill $pid 2>/dev/null || true; cp "$work/program.log" "$build/file_tools.log" 2>/dev/null || true; rm -rf "$work"' EXIT
 
-wait_window() {  # name, tries of 0.2 s
-  local w=""
-  for _ in $(seq 1 "${2:-100}"); do
-    w="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1 || true)"
-    [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.2
-  done
-  return 1
-}
+source tests/xvfb/lib/windows.bash
 # a visible window of the program's other than the one given: its dialog
 wait_other_window() {  # window, tries of 0.2 s
   for _ in $(seq 1 "${2:-50}"); do
@@ -71,7 +63,6 @@ wait_gone() {  # window, tries of 0.2 s
   done
   return 1
 }
-fail() { echo "$1"; cat "$work/program.log"; exit 1; }
 
 sw=1280; sh=1024
 # the editor's client area, centred on the screen (there is no window

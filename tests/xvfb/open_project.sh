@@ -28,15 +28,7 @@ start() {  # the program's arguments; runs it in the work folder
   (cd "$work" && exec env XDG_STATE_HOME="$work/state" "$@" >>"$work/program.log" 2>&1) &
   pid=$!
 }
-wait_window() {  # name, tries of 0.2 s
-  local w=""
-  for _ in $(seq 1 "${2:-100}"); do
-    w="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1 || true)"
-    [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.2
-  done
-  return 1
-}
+source tests/xvfb/lib/windows.bash
 # The program's visible windows other than those given. In the C locale Qt
 # writes the old-style window name in Latin-1, so windows are found by the
 # program's process id rather than by their Chinese names.
@@ -50,7 +42,6 @@ other_window() {  # known windows...; tries of 0.2 s
   return 1
 }
 size_of() { eval "$(xdotool getwindowgeometry --shell "$1")"; echo "${WIDTH}x${HEIGHT}"; }
-fail() { echo "$1"; cat "$work/program.log"; exit 1; }
 # A window of its own on the task bar (not a dialog hung on a hidden window),
 # with the program's icon.
 expect_own_window() {  # window, what

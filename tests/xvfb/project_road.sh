@@ -47,15 +47,7 @@ XDG_STATE_HOME="$work/state" "$build/veltrana" >"$work/program.log" 2>&1 &
 pid=$!
 trap 'kill $pid 2>/dev/null || true; cp "$work/program.log" "$build/project_road.log" 2>/dev/null || true; rm -rf "$work"' EXIT
 
-wait_window() {  # name, tries of 0.2 s
-  local w=""
-  for _ in $(seq 1 "${2:-100}"); do
-    w="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1 || true)"
-    [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.2
-  done
-  return 1
-}
+source tests/xvfb/lib/windows.bash
 # a visible window of the program's other than the one given: its dialog
 wait_other_window() {  # window, tries of 0.2 s
   for _ in $(seq 1 "${2:-50}"); do
@@ -98,7 +90,6 @@ answer_dialog() {  # window, path
   wait_gone "$dialog" || fail "the dialog for $2 did not close"
   sleep 0.3
 }
-fail() { echo "$1"; cat "$work/program.log"; exit 1; }
 crop() { import -window root -crop "$1" +repage "$2"; }
 # a control of the editor's bottom row or step-size group is enabled by the
 # pointer's coming near it; then it takes the click

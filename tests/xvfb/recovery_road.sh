@@ -34,16 +34,7 @@ start() {
     >>"$work/program.log" 2>&1) &
   pid=$!
 }
-wait_window() {  # name, tries of 0.2 s
-  local w=""
-  for _ in $(seq 1 "${2:-100}"); do
-    w="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1 || true)"
-    [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.2
-  done
-  return 1
-}
-fail() { echo "$1"; cat "$work/program.log"; exit 1; }
+source tests/xvfb/lib/windows.bash
 expect_end() {  # what ended it
   for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
   kill -0 $pid 2>/dev/null && fail "the program did not end after $1"
