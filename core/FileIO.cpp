@@ -1,5 +1,7 @@
 #include "core/FileIO.h"
 
+#include <cstdlib>
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -155,6 +157,17 @@ bool fileExists(const std::string& path)
 {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string userFolder(const char* variable, std::string_view homeFallback)
+{
+    const char* value = std::getenv(variable);
+    if (value && *value)
+        return std::string(value) + "/veltrana";
+    const char* home = std::getenv("HOME");
+    if (!home || !*home)
+        return {};
+    return std::string(home) + "/" + std::string(homeFallback) + "/veltrana";
 }
 
 }  // namespace vt

@@ -62,4 +62,9 @@ bool fileExists(const std::string& path);
 // loses whole characters.
 std::string companionName(std::string_view path, std::string_view ending);
 
+// The program's folder inside one of the user's XDG base folders: $variable/veltrana,
+// or $HOME/homeFallback/veltrana when the variable is unset or empty; empty
+// when neither is set. Nothing is created.
+std::string userFolder(const char* variable, std::string_view homeFallback);
+
 }  // namespace vt

@@ -23,12 +23,6 @@ namespace {
 std::mutex backedUpLock;
 std::set<std::string> backedUp;  // full paths already copied in this run
 
-std::string fromEnv(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value ? std::string(value) : std::string();
-}
-
 // FNV-1a: two timelines of the same name in different folders keep apart.
 uint32_t pathHash(const std::string& path)
 {
@@ -90,14 +84,7 @@ std::string backupNamePrefix(const std::string& path)
 
 std::string stateFolder()
 {
-    std::string state = fromEnv("XDG_STATE_HOME");
-    if (state.empty()) {
-        std::string home = fromEnv("HOME");
-        if (home.empty())
-            return {};
-        state = home + "/.local/state";
-    }
-    return state + "/veltrana";
+    return userFolder("XDG_STATE_HOME", ".local/state");
 }
 
 std::string backupFolder()

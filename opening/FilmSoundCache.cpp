@@ -52,24 +52,11 @@ uint64_t checksum(const uint8_t* bytes, size_t size)
     return f.h;
 }
 
-std::string fromEnv(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value ? std::string(value) : std::string();
-}
-
 }  // namespace
 
 std::string filmSoundCacheFolder()
 {
-    std::string cache = fromEnv("XDG_CACHE_HOME");
-    if (cache.empty()) {
-        std::string home = fromEnv("HOME");
-        if (home.empty())
-            return {};
-        cache = home + "/.cache";
-    }
-    return cache + "/veltrana";
+    return userFolder("XDG_CACHE_HOME", ".cache");
 }
 
 std::string filmSoundCacheFile(const std::string& videoFileName)

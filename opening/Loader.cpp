@@ -94,32 +94,6 @@ TimelineRead readTimelineFiles(const LoadRequest& request)
     return read;
 }
 
-// Slots for the time codes and texts plus the spare free slots. The sizing
-// counts normally cover what the passes read; when a pass reads more (an
-// SRT of paragraphs without time lines, say) the array grows to hold it all
-// and still keeps its spare slots, instead of texts being dropped.
-TimelineArray buildTimeline(const TimelineRead& read, float frameRate)
-{
-    int64_t slots = int64_t(read.sizingCount) + SpareSlots;
-    int64_t needed = int64_t(std::max(read.times.size(), read.texts.size()));
-    if (needed > slots)
-        slots = needed + SpareSlots;
-    TimelineArray timeline(static_cast<size_t>(slots));
-    for (size_t i = 0; i < timeline.size(); ++i) {
-        TimelineEntry& slot = timeline[i];
-        if (i < read.times.size()) {
-            slot.StartFrame = MsToFrame(read.times[i].StartMs, frameRate);
-            slot.EndFrame = MsToFrame(read.times[i].EndMs, frameRate);
-        } else {
-            slot.StartFrame = slot.EndFrame = FreeSlotFrame;
-        }
-        if (i < read.texts.size())
-            slot.Text = read.texts[i];
-    }
-    tidyTimeline(timeline, static_cast<int32_t>(read.times.size()));
-    return timeline;
-}
-
 struct SummaryRead {
     ByteArray summary;
     std::optional<int32_t> videoLengthFrames;   // measured only for the placeholder
@@ -164,6 +138,32 @@ SummaryRead obtainSummary(const LoadRequest& request, const std::string& wsFileN
 
 }  // namespace
 
+// The sizing count normally covers what was read; when more was read (an
+// SRT of paragraphs without time lines, say) the array grows to hold it all
+// and still keeps its spare slots, instead of texts being dropped.
+TimelineArray buildTimeline(const std::vector<SrtTimeCode>& times, const std::vector<std::u16string>& texts,
+                            int64_t sizingCount, float frameRate)
+{
+    int64_t slots = sizingCount + SpareSlots;
+    int64_t needed = int64_t(std::max(times.size(), texts.size()));
+    if (needed > slots)
+        slots = needed + SpareSlots;
+    TimelineArray timeline(static_cast<size_t>(slots));
+    for (size_t i = 0; i < timeline.size(); ++i) {
+        TimelineEntry& slot = timeline[i];
+        if (i < times.size()) {
+            slot.StartFrame = MsToFrame(times[i].StartMs, frameRate);
+            slot.EndFrame = MsToFrame(times[i].EndMs, frameRate);
+        } else {
+            slot.StartFrame = slot.EndFrame = FreeSlotFrame;
+        }
+        if (i < texts.size())
+            slot.Text = texts[i];
+    }
+    tidyTimeline(timeline, static_cast<int32_t>(times.size()));
+    return timeline;
+}
+
 std::string summaryNameFor(const std::string& wavFileName)
 {
     if (wavFileName.empty())
@@ -201,7 +201,7 @@ LoadOutcome loadProject(const LoadRequest& request, ProjectState& state, const L
             outcome.messages = std::move(summary.refusal);
             return outcome;
         }
-        TimelineArray slots = buildTimeline(timeline, request.FrameRate);
+        TimelineArray slots = buildTimeline(timeline.times, timeline.texts, timeline.sizingCount, request.FrameRate);
         auto timelineCount = static_cast<int32_t>(timeline.times.size());
         ByteArray marks(summary.summary.size(), 0);
         rebuildWaveMarks(marks, slots, timelineCount, request.FrameRate);

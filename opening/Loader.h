@@ -11,6 +11,7 @@
 
 #include "core/FileIO.h"
 #include "core/ProjectState.h"
+#include "core/SrtReader.h"
 
 #include <cstdint>
 #include <functional>
@@ -67,6 +68,12 @@ bool isWaveSummaryName(std::string_view path);
 // Where the summary of the WAV box's file is looked for: its companion
 // "ws", or the name itself when it is a summary; nothing for an empty box.
 std::string summaryNameFor(const std::string& wavFileName);
+
+// The timeline array a load builds: a slot per time code and text read (at
+// least sizingCount), the spare free slots after them, the frames worked
+// out at frameRate, and the tidy pass run over the time codes.
+TimelineArray buildTimeline(const std::vector<SrtTimeCode>& times, const std::vector<std::u16string>& texts,
+                            int64_t sizingCount, float frameRate);
 
 // The load. The request's file names go into state at once (with the summary
 // name derived from the WAV name); the timeline, counts, summary, marks,

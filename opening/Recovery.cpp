@@ -4,7 +4,6 @@
 #include "core/FileIO.h"
 #include "core/SrtReader.h"
 #include "core/TextCodec.h"
-#include "core/TimeStrings.h"
 #include "core/TimelineRecovery.h"
 #include "opening/Loader.h"
 
@@ -164,29 +163,17 @@ void restoreRecoveredTimeline(ProjectState& state, const RecoveryOffer& offer)
     } catch (const UserError&) {
         throw UserError(std::string(MsgRecoveryUnreadable) + fs::path(offer.path).filename().string());
     }
-    // sized as a load sizes the timeline: the lines, the texts and the spare slots
+    // Built as a load builds it; texts from a TXT file stay as they were loaded.
     const bool textsInFile = !state.TextFromTxtFile;
-    int64_t used = std::max<int64_t>(read.timeLines, int64_t(read.times.size()));
-    if (textsInFile)
-        used = std::max<int64_t>(used, int64_t(read.texts.size()));
-    else
-        used = std::max<int64_t>(used, int64_t(state.Timeline.size()) - SpareSlots);
-    TimelineArray slots(size_t(used + SpareSlots));
-    for (size_t i = 0; i < slots.size(); ++i) {
-        TimelineEntry& slot = slots[i];
-        if (i < read.times.size()) {
-            slot.StartFrame = MsToFrame(read.times[i].StartMs, state.FrameRate);
-            slot.EndFrame = MsToFrame(read.times[i].EndMs, state.FrameRate);
-        } else {
-            slot.StartFrame = slot.EndFrame = FreeSlotFrame;
-        }
-        if (textsInFile && i < read.texts.size())
-            slot.Text = read.texts[i];
-        else if (!textsInFile && i < state.Timeline.size())
-            slot.Text = state.Timeline[i].Text;
-    }
+    std::vector<std::u16string> keptTexts;
+    if (!textsInFile)
+        for (const TimelineEntry& slot : state.Timeline)
+            keptTexts.push_back(slot.Text);
+    const std::vector<std::u16string>& texts = textsInFile ? read.texts : keptTexts;
+    const int64_t sizing = std::max({int64_t(read.timeLines), int64_t(read.times.size()),
+                                     textsInFile ? int64_t(texts.size()) : int64_t(state.Timeline.size()) - SpareSlots});
+    TimelineArray slots = buildTimeline(read.times, texts, sizing, state.FrameRate);
     const auto count = int32_t(read.times.size());
-    tidyTimeline(slots, count);
     ByteArray marks(state.WaveMarks.size(), 0);
     rebuildWaveMarks(marks, slots, count, state.FrameRate);
 
