@@ -3,6 +3,8 @@
 // test can read the frame back from the rendered picture.
 #pragma once
 
+#include "tests/support/Scratch.h"
+
 #include <QColor>
 #include <QImage>
 
@@ -17,17 +19,8 @@ inline constexpr int ClipWidth = 480;
 inline constexpr int ClipHeight = 270;
 inline constexpr int BlockSize = 32;
 
-inline bool haveFfmpeg()
-{
-    return std::system("ffmpeg -version >/dev/null 2>&1") == 0;
-}
-
-inline std::filesystem::path scratchDir(const std::string& name)
-{
-    auto dir = std::filesystem::temp_directory_path() / ("veltrana-test-" + name + "-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    return dir;
-}
+using scratch::haveFfmpeg;
+using scratch::scratchDir;
 
 // rate is an ffmpeg rate ("25", "24000/1001"); codec args suit the container.
 inline std::string makeClip(const std::filesystem::path& dir, const std::string& name, const std::string& rate,

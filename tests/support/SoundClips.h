@@ -4,6 +4,8 @@
 // extracts from them, which the WAV reader summarises for comparison.
 #pragma once
 
+#include "tests/support/Scratch.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -11,17 +13,8 @@
 
 namespace vt::soundclips {
 
-inline bool haveFfmpeg()
-{
-    return std::system("ffmpeg -version >/dev/null 2>&1") == 0;
-}
-
-inline std::filesystem::path scratchDir(const std::string& name)
-{
-    auto dir = std::filesystem::temp_directory_path() / ("veltrana-test-" + name + "-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    return dir;
-}
+using scratch::haveFfmpeg;
+using scratch::scratchDir;
 
 inline bool run(const std::string& command)
 {
