@@ -152,12 +152,13 @@ void stepOurs(benchmark::State& state, const ClipSpec& spec, int delta, int stan
 }
 
 // The editor's level -3 (one frame back every 80 ms, 40 times) or -10 (1.6 s
-// back and play, every 200 ms, 20 times), from a frame reached by playing.
+// back and play, every 200 ms, 20 times), from a frame reached by a seek and
+// playMs of play.
 // At every tick, just before the next request, the picture is read back:
 // right = it shows the frame the player reports; distinct/s = pictures that
 // differ from the one before, per second; in_order = those exactly one frame
 // (or one jump) before the last.
-void backwardLevel(benchmark::State& state, const ClipSpec& spec, int level)
+void backwardLevel(benchmark::State& state, const ClipSpec& spec, int level, int playMs)
 {
     std::string clip = clipPath(spec);
     Setup s;
@@ -177,7 +178,7 @@ void backwardLevel(benchmark::State& state, const ClipSpec& spec, int level)
         s.player->step(start - static_cast<int>(s.player->position()) - 25);
         s.player->waitUntilSettled(10000);
         s.player->play();
-        pump(1000);
+        pump(playMs);
         auto t0 = Clock::now();
         int last = -1;
         for (int i = 0; i < ticks; ++i) {
@@ -201,6 +202,37 @@ void backwardLevel(benchmark::State& state, const ClipSpec& spec, int level)
     state.counters["distinct_per_s"] = distinct / seconds;
     state.counters["in_order_per_s"] = inOrder / seconds;
     state.counters["peak_rss_MiB"] = double(peakResidentMiB());
+}
+
+// The turn from play: a seek to a random frame, playMs of play, then one
+// frame back, timed until the picture stands there.
+void stepBackAfterPlay(benchmark::State& state, const ClipSpec& spec, int playMs)
+{
+    std::string clip = clipPath(spec);
+    Setup s;
+    if (clip.empty() || !openClip(s, clip)) {
+        state.SkipWithError("ffmpeg could not make the clip");
+        return;
+    }
+    static std::mt19937 rng(13);
+    std::uniform_int_distribution<int> from(60, s.count - 60 - playMs * 25 / 1000);
+    int wrong = 0;
+    for (auto _ : state) {
+        s.player->step(from(rng) - static_cast<int>(s.player->position()));
+        s.player->waitUntilSettled(10000);
+        s.player->play();
+        pump(playMs);
+        auto t0 = Clock::now();
+        s.player->step(-1);
+        const int target = static_cast<int>(s.player->position());
+        bool ok = s.player->waitUntilSettled(10000);
+        auto t1 = Clock::now();
+        if (!ok)
+            state.SkipWithError("step did not settle");
+        wrong += shownFrame(s.window) != target;
+        state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+    }
+    state.counters["wrong_frames"] = wrong;
 }
 
 // The mpv player itself, driven over its IPC socket.
@@ -353,9 +385,15 @@ STEP_BENCH(stepOurs, short_gop_360p_minus40, 30, kShortGop, -40, 0);
 STEP_BENCH(stepMpv, short_gop_360p_plus1, 30, kShortGop, +1);
 STEP_BENCH(stepMpv, short_gop_360p_minus1, 30, kShortGop, -1);
 STEP_BENCH(stepMpv, short_gop_360p_minus40, 30, kShortGop, -40);
-BENCHMARK_CAPTURE(backwardLevel, long_gop_1080p_level_minus3, kLongGop, -3)
+STEP_BENCH(stepBackAfterPlay, long_gop_1080p_minus1_after_1s_play, 9, kLongGop, 1000);
+STEP_BENCH(stepBackAfterPlay, long_gop_1080p_minus1_after_4s_play, 9, kLongGop, 4000);
+BENCHMARK_CAPTURE(backwardLevel, long_gop_1080p_level_minus3, kLongGop, -3, 1000)
     ->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(backwardLevel, long_gop_1080p_level_minus10, kLongGop, -10)
+BENCHMARK_CAPTURE(backwardLevel, long_gop_1080p_level_minus10, kLongGop, -10, 1000)
+    ->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(backwardLevel, long_gop_1080p_level_minus3_after_3s_play, kLongGop, -3, 3000)
+    ->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(backwardLevel, long_gop_1080p_level_minus10_after_3s_play, kLongGop, -10, 3000)
     ->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)

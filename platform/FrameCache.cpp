@@ -11,7 +11,27 @@ extern "C" {
 #include <climits>
 #include <cmath>
 
+#include <new>
+#include <sys/mman.h>
+
 namespace vt {
+
+template <class T>
+T* MappedAllocator<T>::allocate(size_t n)
+{
+    void* p = ::mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED)
+        throw std::bad_alloc();
+    return static_cast<T*>(p);
+}
+
+template <class T>
+void MappedAllocator<T>::deallocate(T* p, size_t n) noexcept
+{
+    ::munmap(p, n * sizeof(T));
+}
+
+template struct MappedAllocator<uint8_t>;
 
 namespace {
 
@@ -260,6 +280,15 @@ void FrameCache::keepRangeLocked(int32_t& from, int32_t& to) const
     to = std::min(endFrame_ - 1, want_ + ahead);
 }
 
+bool FrameCache::waitedForLocked() const
+{
+    if (heading_ == Heading::Standing)
+        return false;
+    // the jumping levels go back a second or two at a time; a longer step is
+    // a seek, after which the user looks at the frame before going on
+    return stride_ <= UrgentBefore || stride_ > 2.0 * film_.fps;
+}
+
 bool FrameCache::planLocked(Plan& plan) const
 {
     if (!usable_ || resting_ || want_ < 0 || width_ <= 0 || height_ <= 0)
@@ -455,7 +484,7 @@ void FrameCache::run()
             // A pass that was going back over the group anyway keeps all it
             // makes, or a user catching up with it would leave holes behind.
             // Nobody waits for a frame wished for while standing.
-            if (urgentPass_ && heading_ != Heading::Standing && !pictures_.count(want_) && stride_ <= UrgentBefore)
+            if (urgentPass_ && waitedForLocked() && !pictures_.count(want_))
                 keepFrom = std::max(keepFrom, want_ - UrgentBefore);
             const bool keep = n >= keepFrom && n <= keepTo && !pictures_.count(n);
             const int width = width_;

@@ -27,6 +27,21 @@
 
 namespace vt {
 
+// Memory for pictures straight from the system and back to it when freed:
+// pictures of a few hundred kilobytes made on one thread and freed on
+// another otherwise stay in the allocator's pools, and the process grows
+// far past the cache's budget.
+template <class T>
+struct MappedAllocator {
+    using value_type = T;
+    MappedAllocator() = default;
+    template <class U>
+    MappedAllocator(const MappedAllocator<U>&) noexcept {}
+    T* allocate(size_t n);
+    void deallocate(T* p, size_t n) noexcept;
+    friend bool operator==(const MappedAllocator&, const MappedAllocator&) { return true; }
+};
+
 // One frame's picture, 0xffRRGGBB pixels in rows of stride bytes, the film
 // fitted inside with black bars where its shape differs.
 struct FramePicture {
@@ -34,7 +49,7 @@ struct FramePicture {
     int width = 0;
     int height = 0;
     int stride = 0;
-    std::vector<uint8_t> pixels;
+    std::vector<uint8_t, MappedAllocator<uint8_t>> pixels;
 };
 using FramePicturePtr = std::shared_ptr<const FramePicture>;
 
@@ -94,6 +109,7 @@ private:
 
     void run();
     bool planLocked(Plan& plan) const;
+    bool waitedForLocked() const;
     size_t capacityLocked() const;
     void keepRangeLocked(int32_t& from, int32_t& to) const;
     bool continuableLocked(int32_t frame) const;

@@ -4,11 +4,12 @@
 //
 // Going back is another matter: mpv seeks exactly by decoding from the key
 // frame before the target, a third of a second for every step on an H.264
-// film with ten seconds between key frames. Steps back are served by the frame
-// cache instead, which decodes a group once and keeps its pictures; while the
-// picture comes from there, mpv stands paused where it was, and "play" runs
-// on through the cached pictures until mpv, sent ahead, takes over at the
-// same frame with its sound.
+// film with ten seconds between key frames. Steps back, and seeks while
+// nothing plays, are served by the frame cache instead, which decodes a group
+// once and keeps its pictures; while the picture comes from there, mpv stands
+// paused where it was (or is sent to the frame the user looks at), and "play"
+// runs on through the cached pictures until mpv takes over at the same frame
+// with its sound.
 #include "platform/FrameCache.h"
 #include "platform/MediaPlayer.h"
 
@@ -129,6 +130,7 @@ private:
     void mpvFromCache();
     void resizeSurface(const QRect& rect);
     void wantWhileStanding();
+    void catchUpWhileStanding();
 
     mpv_handle* mpv_ = nullptr;
     mpv_render_context* render_ = nullptr;
@@ -184,9 +186,18 @@ private:
     QElapsedTimer seekClock_;
     double seekSeconds_ = 0.35;
     int32_t standingWish_ = -1;
+    // bumped by every step and play: a wish made while standing still is
+    // dropped once the user has moved on
+    int standSerial_ = 0;
 };
 
 constexpr int StandingWishMs = 100;
+
+// A frame the cache showed and the user still looks at after this long: mpv
+// is sent there, so that play starts on mpv, with its sound, without waiting
+// for a seek. Longer than the slowest stepping level's period (200 ms), so
+// that a run of steps back does not set mpv decoding beside the cache.
+constexpr int CatchUpMs = 250;
 
 // A step back shorter ago than this keeps mpv out of it (the jumping levels
 // come back every 200-500 ms).
@@ -509,8 +520,11 @@ void MpvPlayer::play()
         return;
     state_ = State::Playing;
     standingWish_ = -1;
+    ++standSerial_;
     if (shown_ == Source::Cache && hasVideo_) {
         startCachePlay();
+        // mpv, sent here while the user looked, takes over at once
+        cachePlayTick();
         return;
     }
     if (cache_)
@@ -559,6 +573,7 @@ void MpvPlayer::step(int32_t frames)
     state_ = State::Stopped;
     handoff_ = -1;
     standingWish_ = -1;
+    ++standSerial_;
     const int32_t from = frame_;
     const auto target = static_cast<int32_t>(std::clamp<int64_t>(int64_t(from) + frames, 0, lastFrame()));
     if (target == from && !wasPlaying && (shown_ == Source::Cache || !eofReached_))
@@ -570,18 +585,28 @@ void MpvPlayer::step(int32_t frames)
         heading_ = FrameCache::Heading::Forward;
     }
 
+    // mpv steps from the frame it shows, which a pause just asked for may
+    // not have reached yet
+    const bool inStep = shown_ == Source::Mpv && !seekInFlight_ && !eofReached_ && playbackFrame() == from;
+    const bool frameStep = target == from + 1 && !wasPlaying && inStep;
+
     if (cacheServes()) {
         const int32_t stride = std::abs(target - from);
         if (FramePicturePtr picture = cache_->picture(target)) {
             frame_ = target;
             showCached(picture);
             cache_->want(target, heading_, stride);
+            if (!wasPlaying)
+                catchUpWhileStanding();
             return;
         }
         // A step back is decoded from its key frame once, with the group
         // around it. A step forward from a cached picture goes there too: mpv,
-        // standing elsewhere, would seek; the cache's decoder is usually right there.
-        if ((target < from || shown_ == Source::Cache) && !cache_->cannotMake(target)) {
+        // standing elsewhere, would seek; the cache's decoder is usually right
+        // there. So does a seek while nothing plays (a click on the waveform):
+        // the cache reaches the frame as soon as mpv would and keeps the ones
+        // before it, for the step back that so often comes next.
+        if ((target < from || shown_ == Source::Cache || (!wasPlaying && !frameStep)) && !cache_->cannotMake(target)) {
             frame_ = target;
             shown_ = Source::Cache;
             awaitingPicture_ = true;
@@ -590,10 +615,7 @@ void MpvPlayer::step(int32_t frames)
         }
     }
 
-    // mpv steps from the frame it shows, which a pause just asked for may
-    // not have reached yet
-    const bool inStep = shown_ == Source::Mpv && !seekInFlight_ && !eofReached_ && playbackFrame() == from;
-    if (target == from + 1 && !wasPlaying && inStep) {
+    if (frameStep) {
         // stepping one frame forward is cheap: no seek, no decoding from a key frame
         const char* cmd[] = {"frame-step", nullptr};
         mpv_command_async(mpv_, 0, cmd);
@@ -632,6 +654,8 @@ void MpvPlayer::onCacheNews()
             if (cachePlaying_) {
                 cachePlayFrom_ = frame_;
                 cachePlayClock_.restart();
+            } else if (state_ != State::Playing) {
+                catchUpWhileStanding();
             }
         } else if (cache_->cannotMake(frame_)) {
             // the cache gave up on this film or frame: mpv seeks as it always did
@@ -668,6 +692,32 @@ void MpvPlayer::wantWhileStanding()
     QTimer::singleShot(StandingWishMs, this, [this, frame = frame_] {
         if (cache_ && open_ && shown_ == Source::Mpv && state_ != State::Playing && frame_ == frame && !awaitingPicture_)
             cache_->want(frame, FrameCache::Heading::Standing);
+    });
+}
+
+// While the user looks at a frame the cache showed: its frames before are
+// made (unless he is on his way back, which makes them anyway), then mpv is
+// sent there to stand ready for play.
+void MpvPlayer::catchUpWhileStanding()
+{
+    const int serial = ++standSerial_;
+    auto still = [this, serial] {
+        return serial == standSerial_ && cache_ && open_ && shown_ == Source::Cache && state_ != State::Playing &&
+               !awaitingPicture_;
+    };
+    QTimer::singleShot(StandingWishMs, this, [this, still] {
+        if (still() && heading_ != FrameCache::Heading::Backward)
+            cache_->want(frame_, FrameCache::Heading::Standing);
+    });
+    QTimer::singleShot(CatchUpMs, this, [this, still] {
+        if (!still())
+            return;
+        const bool there = mpvFrame_ == frame_ && (handoff_ == frame_ || !seekInFlight_);
+        handoff_ = frame_;
+        if (!there) {
+            seekExact(frame_);
+            eofReached_ = false;
+        }
     });
 }
 
