@@ -201,10 +201,10 @@ void FrameCache::setPictureSize(int width, int height)
     wake_.notify_all();
 }
 
-void FrameCache::want(int32_t frame, Heading heading, int32_t stride)
+void FrameCache::want(int32_t frame, Heading heading, bool jumping)
 {
     std::lock_guard lock(mutex_);
-    stride_ = stride;
+    jumping_ = jumping;
     want_ = std::clamp(frame, 0, std::max(0, film_.frameCount - 1));
     heading_ = heading;
     resting_ = false;
@@ -282,11 +282,7 @@ void FrameCache::keepRangeLocked(int32_t& from, int32_t& to) const
 
 bool FrameCache::waitedForLocked() const
 {
-    if (heading_ == Heading::Standing)
-        return false;
-    // the jumping levels go back a second or two at a time; a longer step is
-    // a seek, after which the user looks at the frame before going on
-    return stride_ <= UrgentBefore || stride_ > 2.0 * film_.fps;
+    return heading_ != Heading::Standing && !jumping_;
 }
 
 bool FrameCache::planLocked(Plan& plan) const

@@ -80,9 +80,10 @@ public:
     // Pictures are made at this size; a new size drops the ones held.
     void setPictureSize(int width, int height);
     // The user stands on (or is heading for) frame; it is made first, then
-    // the frames on the side of heading. stride: the size of the step that
-    // brought him there.
-    void want(int32_t frame, Heading heading, int32_t stride = 1);
+    // the frames on the side of heading. jumping: he goes back in jumps with
+    // a little play between (the fast backward levels), so the next jumps
+    // land on the frames passed on the way here.
+    void want(int32_t frame, Heading heading, bool jumping = false);
     // Nothing to do until the next want (the player plays on its own).
     void rest();
 
@@ -125,7 +126,7 @@ private:
     std::map<int32_t, FramePicturePtr> pictures_;
     int32_t want_ = -1;
     Heading heading_ = Heading::Standing;
-    int32_t stride_ = 1;
+    bool jumping_ = false;
     bool resting_ = true;
     int width_ = 0;
     int height_ = 0;
