@@ -1,7 +1,8 @@
 // Random walks through a film the way the editor's play tick moves: single
 // frames either way, 40-frame steps, the jumping levels' jump-and-play, and
-// bursts of one frame back every 80 ms, and plays long enough for mpv to take
-// over from the cached pictures. After every move the picture must be
+// bursts of one frame back every 80 ms, plays long enough for mpv to take
+// over from the cached pictures, and a seek looked at long enough for mpv to
+// be sent there before play starts. After every move the picture must be
 // the frame the player reports, and that frame the one asked for; a step back
 // that keeps up by showing a wrong frame is worse than a slow one.
 #include "platform/MediaPlayer.h"
@@ -36,7 +37,7 @@ const ClipCase kClips[] = {
     {"ntsc.mp4", "30000/1001", 30000.0 / 1001.0, 330, true, "-g 120 -bf 2"},
 };
 
-enum class Move { Step, JumpAndPlay, BackBurst };
+enum class Move { Step, JumpAndPlay, BackBurst, LookThenPlay };
 
 int shown(QWidget& window)
 {
@@ -67,15 +68,18 @@ TEST(StepSequence, EveryMoveShowsTheFrameThePlayerReports)
         const int forwardJump = int(1.0 * clip.fps);
 
         std::mt19937 random(20240611);
-        std::uniform_int_distribution<int> pick(0, 8);
+        std::uniform_int_distribution<int> pick(0, 9);
         int64_t expected = 0;
         player->step(int32_t(clip.frames / 2));
         expected = clip.frames / 2;
         for (int i = 0; i < 28; ++i) {
             const int choice = pick(random);
-            const int steps[] = {-1, -1, +1, -40, +40, -backJump, forwardJump, 0, -1};
+            const int steps[] = {-1, -1, +1, -40, +40, -backJump, forwardJump, 0, -1, -60};
             const int delta = steps[choice];
-            const Move move = choice == 7 ? Move::BackBurst : choice >= 5 ? Move::JumpAndPlay : Move::Step;
+            const Move move = choice == 9   ? Move::LookThenPlay
+                              : choice == 7 ? Move::BackBurst
+                              : choice >= 5 ? Move::JumpAndPlay
+                                            : Move::Step;
             // a second and a half of play after a step back: mpv takes over on the way
             const int playMs = choice == 8 ? 1500 : 200;
             std::string what = "move " + std::to_string(i) + " (" + std::to_string(delta) + ")";
@@ -101,14 +105,21 @@ TEST(StepSequence, EveryMoveShowsTheFrameThePlayerReports)
                 player->step(delta);
                 expected = std::clamp<int64_t>(expected + delta, 0, lastNow);
                 EXPECT_EQ(player->position(), expected) << what;
-                if (move == Move::JumpAndPlay) {
+                if (move == Move::LookThenPlay) {
+                    ASSERT_TRUE(player->waitUntilSettled(10000)) << what;
+                    pumpEvents(400);
+                    EXPECT_EQ(shown(window), expected) << what;
+                }
+                if (move != Move::Step) {
                     player->play();
                     pumpEvents(playMs);
                     player->pause();
                 }
                 ASSERT_TRUE(player->waitUntilSettled(10000)) << what;
-                if (move == Move::JumpAndPlay) {
+                if (move != Move::Step) {
+                    // play goes on from the frame shown, and no faster than the film
                     EXPECT_GE(player->position(), expected) << what;
+                    EXPECT_LE(player->position(), expected + int(playMs * clip.fps / 1000) + 4) << what;
                     expected = player->position();
                 }
             }
