@@ -1,15 +1,17 @@
-// The media player on libmpv: client API for control, software render API for
-// the picture (a "bgr0" buffer wrapped as a QImage and painted by a child
-// widget that lets the mouse through to the display window).
+// The media player on libmpv: client API for control and sound, and for a
+// film the frame cache cannot read, the software render API for the picture
+// (a "bgr0" buffer wrapped as a QImage and painted by a child widget that
+// lets the mouse through to the display window).
 //
-// Going back is another matter: mpv seeks exactly by decoding from the key
-// frame before the target, a third of a second for every step on an H.264
-// film with ten seconds between key frames. Steps back, and seeks while
-// nothing plays, are served by the frame cache instead, which decodes a group
-// once and keeps its pictures; while the picture comes from there, mpv stands
-// paused where it was (or is sent to the frame the user looks at), and "play"
-// runs on through the cached pictures until mpv takes over at the same frame
-// with its sound.
+// mpv seeks exactly by decoding from the key frame before the target, a third
+// of a second for every step back on an H.264 film with ten seconds between
+// key frames. So wherever it can, the frame cache draws every picture: it
+// decodes each group once, keeps what was shown and what lies just behind,
+// and plays on at the pace of the sound, which mpv plays alone with its
+// video switched off; a turn back is then a look-up. A film the cache gives
+// up on is drawn by mpv, with the cache still serving steps back; mpv then
+// stands paused where it was while the cache shows a picture, and "play" runs
+// on through the cached pictures until mpv takes over at the same frame.
 #include "platform/FrameCache.h"
 #include "platform/MediaPlayer.h"
 
@@ -127,10 +129,14 @@ private:
     void stopCachePlay();
     void cachePlayTick();
     void sendMpvAhead();
+    int32_t dueFrame() const;
+    void playCachedPictures();
     void mpvFromCache();
     void resizeSurface(const QRect& rect);
     void wantWhileStanding();
     void catchUpWhileStanding();
+    void drawFromCache();
+    void setVideoDecoding(bool on);
 
     mpv_handle* mpv_ = nullptr;
     mpv_render_context* render_ = nullptr;
@@ -138,6 +144,7 @@ private:
     TimeFormat format_ = TimeFormat::Frames;
     bool open_ = false;
     bool hasVideo_ = false;
+    bool hasAudio_ = false;
     double fps_ = 0.0;
     double durationS_ = 0.0;
     int32_t frameCount_ = 0;
@@ -174,7 +181,7 @@ private:
     // "play" while the picture comes from the cache: frames go on at the
     // film's pace from cachePlayFrom_; mpv, sent to handoff_, takes over there
     bool cachePlaying_ = false;
-    int32_t cachePlayFrom_ = 0;
+    double cachePlayFrom_ = 0.0;  // the frame, with its fraction, at the clock's start
     QElapsedTimer cachePlayClock_;
     QTimer cachePlayTimer_;
     int32_t handoff_ = -1;
@@ -189,6 +196,11 @@ private:
     // bumped by every step and play: a wish made while standing still is
     // dropped once the user has moved on
     int standSerial_ = 0;
+    // The cache draws every picture, play included, and mpv, its video
+    // switched off, plays the sound alone: the film is decoded once, and the
+    // frames just played are at hand for a turn back. Off for a film the cache
+    // gives up on; mpv then shows the picture as well.
+    bool cacheDraws_ = false;
 };
 
 constexpr int StandingWishMs = 100;
@@ -343,6 +355,8 @@ void MpvPlayer::open()
     eofReached_ = false;
     seekInFlight_ = false;
     setPause(true);
+    // the track choice outlives the file it was made for
+    setVideoDecoding(true);
     const char* cmd[] = {"loadfile", fileName_.c_str(), "replace", nullptr};
     if (int rc = mpv_command(mpv_, cmd); rc < 0)
         throw MediaError(std::string("无法打开 ") + fileName_ + ": " + mpv_error_string(rc));
@@ -359,6 +373,9 @@ void MpvPlayer::open()
     char* vid = mpv_get_property_string(mpv_, "vid");
     hasVideo_ = vid && std::string(vid) != "no";
     mpv_free(vid);
+    char* aid = mpv_get_property_string(mpv_, "aid");
+    hasAudio_ = aid && std::string(aid) != "no";
+    mpv_free(aid);
     double fps = 0.0;
     if (hasVideo_ && mpv_get_property(mpv_, "container-fps", MPV_FORMAT_DOUBLE, &fps) < 0)
         mpv_get_property(mpv_, "estimated-vf-fps", MPV_FORMAT_DOUBLE, &fps);
@@ -395,6 +412,23 @@ void MpvPlayer::startCache()
         QMetaObject::invokeMethod(this, [this] { onCacheNews(); }, Qt::QueuedConnection);
     });
     cache_->setPictureSize(surface_->width(), surface_->height());
+    if (open_ && state_ != State::Playing)
+        drawFromCache();
+}
+
+void MpvPlayer::setVideoDecoding(bool on)
+{
+    mpv_set_property_string(mpv_, "vid", on ? "auto" : "no");
+}
+
+void MpvPlayer::drawFromCache()
+{
+    cacheDraws_ = true;
+    setVideoDecoding(false);
+    shown_ = Source::Cache;
+    awaitingPicture_ = true;
+    handoff_ = -1;
+    cache_->want(frame_, FrameCache::Heading::Standing);
 }
 
 void MpvPlayer::resizeSurface(const QRect& rect)
@@ -434,6 +468,7 @@ void MpvPlayer::close()
     open_ = false;
     stopCachePlay();
     cache_.reset();
+    cacheDraws_ = false;
     shown_ = Source::Mpv;
     const char* cmd[] = {"stop", nullptr};
     mpv_command(mpv_, cmd);
@@ -506,6 +541,8 @@ void MpvPlayer::haltPlaying()
         return;
     if (cachePlaying_) {
         stopCachePlay();
+        if (cacheDraws_)
+            setPause(true);
     } else {
         frame_ = currentFrame();
         mpvFrame_ = frame_;
@@ -615,6 +652,11 @@ void MpvPlayer::step(int32_t frames)
         }
     }
 
+    // a cache that gave up leaves the picture to mpv again
+    if (cacheDraws_) {
+        cacheDraws_ = false;
+        setVideoDecoding(true);
+    }
     if (frameStep) {
         // stepping one frame forward is cheap: no seek, no decoding from a key frame
         const char* cmd[] = {"frame-step", nullptr};
@@ -669,6 +711,10 @@ void MpvPlayer::mpvFromCache()
 {
     const bool playing = state_ == State::Playing;
     stopCachePlay();
+    if (cacheDraws_) {
+        cacheDraws_ = false;
+        setVideoDecoding(true);
+    }
     shown_ = Source::Mpv;
     seekExact(frame_);
     eofReached_ = false;
@@ -710,7 +756,8 @@ void MpvPlayer::catchUpWhileStanding()
             cache_->want(frame_, FrameCache::Heading::Standing);
     });
     QTimer::singleShot(CatchUpMs, this, [this, still] {
-        if (!still())
+        // mpv playing the sound alone finds its place at once when play starts
+        if (!still() || cacheDraws_)
             return;
         const bool there = mpvFrame_ == frame_ && (handoff_ == frame_ || !seekInFlight_);
         handoff_ = frame_;
@@ -726,6 +773,16 @@ void MpvPlayer::startCachePlay()
     cachePlaying_ = true;
     cachePlayFrom_ = frame_;
     cachePlayClock_.start();
+    if (cacheDraws_) {
+        // going back in jumps, the play between keeps the frames behind coming
+        if (sinceStepBack_.elapsed() >= HandoffQuietMs)
+            heading_ = FrameCache::Heading::Forward;
+        // the sound starts where the picture stands; the picture waits for it
+        if (hasAudio_) {
+            seekExact(frame_);
+            setPause(false);
+        }
+    }
     const int period = std::max(4, static_cast<int>(500.0 / fps_));
     cachePlayTimer_.start(period);
 }
@@ -740,6 +797,10 @@ void MpvPlayer::cachePlayTick()
 {
     if (!cachePlaying_ || !cache_ || awaitingPicture_)
         return;
+    if (cacheDraws_) {
+        playCachedPictures();
+        return;
+    }
     // mpv stands on the frame shown and is paused: it plays on from here with its sound
     if (handoff_ == frame_ && !seekInFlight_) {
         stopCachePlay();
@@ -750,8 +811,7 @@ void MpvPlayer::cachePlayTick()
         setPause(false);
         return;
     }
-    const auto due = static_cast<int32_t>(std::min<int64_t>(
-        lastFrame(), cachePlayFrom_ + static_cast<int64_t>(cachePlayClock_.nsecsElapsed() * 1e-9 * fps_)));
+    const int32_t due = dueFrame();
     FramePicturePtr latest;
     while (frame_ < due && (handoff_ < 0 || frame_ < handoff_)) {
         FramePicturePtr next = cache_->picture(frame_ + 1);
@@ -768,6 +828,37 @@ void MpvPlayer::cachePlayTick()
     if ((handoff_ < frame_ && sinceStepBack_.elapsed() >= HandoffQuietMs) || (stuck && handoff_ < frame_) ||
         (frame_ >= lastFrame() && handoff_ < 0))
         sendMpvAhead();
+}
+
+// The frame the play clock has reached.
+int32_t MpvPlayer::dueFrame() const
+{
+    const double due = cachePlayFrom_ + cachePlayClock_.nsecsElapsed() * 1e-9 * fps_;
+    return static_cast<int32_t>(std::clamp<double>(std::floor(due + 1e-6), 0.0, lastFrame()));
+}
+
+// Play while the cache draws: the pictures follow the clock, which follows
+// the sound mpv plays, and stop on the last frame.
+void MpvPlayer::playCachedPictures()
+{
+    if (!cache_->usable()) {
+        mpvFromCache();
+        return;
+    }
+    if (seekInFlight_)
+        return;
+    const int32_t due = dueFrame();
+    FramePicturePtr latest;
+    while (frame_ < due) {
+        FramePicturePtr next = cache_->picture(frame_ + 1);
+        if (!next)
+            break;
+        latest = std::move(next);
+        ++frame_;
+    }
+    if (latest)
+        showCached(latest);
+    cache_->want(frame_, heading_);
 }
 
 // Sends mpv to where the cached frames will have got when its seek is done.
@@ -809,7 +900,7 @@ void MpvPlayer::handleEvent(const mpv_event& event)
             paused_ = *static_cast<int*>(prop->data) != 0;
         // The length is mpv's estimate from the duration, which a sound track
         // ending first cuts short: at the end the picture names the real last frame.
-        if (eofReached_ && hasVideo_ && fps_ > 0.0) {
+        if (eofReached_ && hasVideo_ && fps_ > 0.0 && !cacheDraws_) {
             const double last = std::floor(timePos_ * fps_ + 0.5);
             if (last > lastFrame() && last < INT32_MAX)
                 frameCount_ = static_cast<int32_t>(last) + 1;
@@ -817,6 +908,16 @@ void MpvPlayer::handleEvent(const mpv_event& event)
         // A pause takes hold a frame or so after it was asked for: once mpv
         // stands still of its own accord, the position is the frame it shows
         // (a line set there must start on the picture the user sees).
+        // the picture's clock follows the sound heard
+        if (event.reply_userdata == TimePos && cacheDraws_ && cachePlaying_ && !seekInFlight_ && !eofReached_ &&
+            !paused_ && fps_ > 0.0) {
+            const double heard = timePos_ * fps_;
+            const double shown = cachePlayFrom_ + cachePlayClock_.nsecsElapsed() * 1e-9 * fps_;
+            if (std::fabs(heard - shown) > 0.5) {
+                cachePlayFrom_ = heard;
+                cachePlayClock_.restart();
+            }
+        }
         if (shown_ == Source::Mpv && state_ != State::Playing && paused_ && !seeking_ && !seekInFlight_ &&
             !awaitingPicture_ && hasVideo_) {
             frame_ = playbackFrame();
@@ -831,7 +932,13 @@ void MpvPlayer::handleEvent(const mpv_event& event)
         // where the seek went, not where it came from
         if (seekInFlight_ && fps_ > 0.0) {
             timePos_ = mpvFrame_ / fps_;
-            seekSeconds_ = 0.7 * seekSeconds_ + 0.3 * (seekClock_.nsecsElapsed() * 1e-9);
+            if (!cacheDraws_)
+                seekSeconds_ = 0.7 * seekSeconds_ + 0.3 * (seekClock_.nsecsElapsed() * 1e-9);
+        }
+        // the sound is there: the pictures start with it
+        if (seekInFlight_ && cacheDraws_ && cachePlaying_) {
+            cachePlayFrom_ = frame_;
+            cachePlayClock_.restart();
         }
         seekInFlight_ = false;
         break;
