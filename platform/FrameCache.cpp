@@ -173,8 +173,11 @@ FrameCache::FrameCache(Film film, std::function<void()> notify, size_t budgetByt
         usable_ = false;
         return;
     }
-    decoder_ = std::make_unique<Decoder>();
-    thread_ = std::thread([this] { run(); });
+    workers_[1].behind = true;
+    for (Worker& worker : workers_) {
+        worker.decoder = std::make_unique<Decoder>();
+        worker.thread = std::thread([this, &worker] { run(worker); });
+    }
 }
 
 FrameCache::~FrameCache()
@@ -185,8 +188,9 @@ FrameCache::~FrameCache()
     }
     stopFlag_ = true;
     wake_.notify_all();
-    if (thread_.joinable())
-        thread_.join();
+    for (Worker& worker : workers_)
+        if (worker.thread.joinable())
+            worker.thread.join();
 }
 
 void FrameCache::setPictureSize(int width, int height)
@@ -246,13 +250,13 @@ void FrameCache::giveUp()
     notify_();
 }
 
-bool FrameCache::continuableLocked(int32_t frame) const
+bool FrameCache::continuableLocked(int32_t frame, const Worker& worker) const
 {
     // decoding on from where the decoder stands costs less than a seek as
     // long as the frame lies within a group's length
-    if (decodedUpTo_ >= 0)
-        return frame > decodedUpTo_ && frame - decodedUpTo_ <= longestGroup_;
-    const Decoder& d = *decoder_;
+    if (worker.decodedUpTo >= 0)
+        return frame > worker.decodedUpTo && frame - worker.decodedUpTo <= longestGroup_;
+    const Decoder& d = *worker.decoder;
     return d.seekedFor >= 0 && frame >= d.seekedFor && frame - d.seekedFor <= longestGroup_;
 }
 
@@ -274,8 +278,7 @@ void FrameCache::keepRangeLocked(int32_t& from, int32_t& to) const
     const auto capacity = int32_t(capacityLocked());
     // going back, the frames after the wish were mostly seen on the way here
     const int32_t ahead = std::min<int32_t>(heading_ == Heading::Backward ? 8 : 25, capacity / 8);
-    const int32_t behind = heading_ == Heading::Forward ? std::min<int32_t>(12, capacity / 8)
-                                                         : std::max<int32_t>(0, std::min<int32_t>(400, capacity * 3 / 4 - ahead));
+    const int32_t behind = std::max<int32_t>(0, std::min<int32_t>(400, capacity * 3 / 4 - ahead));
     from = std::max(firstFrame_, want_ - behind);
     to = std::min(endFrame_ - 1, want_ + ahead);
 }
@@ -285,7 +288,7 @@ bool FrameCache::waitedForLocked() const
     return heading_ != Heading::Standing && !jumping_;
 }
 
-bool FrameCache::planLocked(Plan& plan) const
+bool FrameCache::planLocked(Plan& plan, const Worker& worker) const
 {
     if (!usable_ || resting_ || want_ < 0 || width_ <= 0 || height_ <= 0)
         return false;
@@ -298,26 +301,38 @@ bool FrameCache::planLocked(Plan& plan) const
     plan.height = height_;
 
     auto held = [this](int32_t f) { return pictures_.count(f) != 0; };
-    if (!held(w)) {
-        plan.target = w;
-        plan.seek = !continuableLocked(w);
-        return true;
+    // frames the other worker is decoding its way to are left to it
+    const Worker& other = workers_[worker.behind ? 0 : 1];
+    auto others = [&other](int32_t f) { return other.jobTo >= 0 && f >= other.jobFrom && f <= other.jobTo; };
+    if (!worker.behind) {
+        if (!held(w)) {
+            plan.target = w;
+            plan.seek = !continuableLocked(w, worker);
+            return true;
+        }
+        // the frames just after: going forward they are the next wishes,
+        // otherwise only while the decoder is on its way there anyway
+        for (int32_t f = w + 1; f <= plan.keepTo; ++f) {
+            if (held(f) || others(f))
+                continue;
+            const bool continuable = continuableLocked(f, worker);
+            if (!continuable && heading_ != Heading::Forward)
+                break;
+            plan.target = f;
+            plan.seek = !continuable;
+            return true;
+        }
+        return false;
     }
-    // the frames just after, only while the decoder is on its way there anyway
-    for (int32_t f = w + 1; f <= plan.keepTo; ++f) {
-        if (held(f))
-            continue;
-        if (!continuableLocked(f))
-            break;
-        plan.target = f;
-        plan.seek = false;
-        return true;
-    }
+    // while the user waits for a frame the front one makes, it has the processor
+    const Worker& front = workers_[0];
+    if (front.urgentPass && front.jobTo == w && !held(w))
+        return false;
     for (int32_t f = w - 1; f >= plan.keepFrom; --f) {
-        if (held(f))
+        if (held(f) || others(f))
             continue;
         plan.target = f;
-        plan.seek = !continuableLocked(f);
+        plan.seek = !continuableLocked(f, worker);
         return true;
     }
     return false;
@@ -341,9 +356,9 @@ void FrameCache::evictLocked()
     }
 }
 
-void FrameCache::run()
+void FrameCache::run(Worker& worker)
 {
-    Decoder& d = *decoder_;
+    Decoder& d = *worker.decoder;
     {
         // the film is opened the first time a frame is wished for: probing
         // it decodes a few frames, which a player that only plays can spare
@@ -362,14 +377,25 @@ void FrameCache::run()
     std::unique_lock lock(mutex_);
     while (!stop_) {
         Plan plan;
-        if (!planLocked(plan)) {
+        if (!planLocked(plan, worker)) {
+            if (worker.jobTo >= 0) {
+                // what this one left may be the other's to take
+                worker.jobTo = -1;
+                wake_.notify_all();
+            }
             wake_.wait(lock);
             continue;
         }
+        // the user waits for the wish, whether the decoder seeks for it or goes on to it
+        worker.urgentPass = !worker.behind && plan.target == want_;
         if (plan.seek) {
-            decodedUpTo_ = -1;
-            urgentPass_ = plan.target == want_;
+            worker.decodedUpTo = -1;
+            // where the group starts is known once its key frame is decoded
+            worker.jobFrom = std::max(0, plan.target - longestGroup_);
+        } else if (worker.decodedUpTo >= 0) {
+            worker.jobFrom = worker.decodedUpTo + 1;
         }
+        worker.jobTo = plan.target;
         lock.unlock();
         if (plan.seek && !d.seekTo(plan.target, fps)) {
             giveUp();
@@ -444,7 +470,7 @@ void FrameCache::run()
                     // time lies before the frame's showing time): the key before it
                     d.reseekFor = d.seekedFor;
                     d.reseekTs = d.keyDts - 1;
-                    decodedUpTo_ = -1;
+                    worker.decodedUpTo = -1;
                     d.seekedFor = -1;
                     lock.unlock();
                     av_frame_unref(d.frame);
@@ -452,16 +478,18 @@ void FrameCache::run()
                 }
                 if (n > d.seekedFor)
                     firstFrame_ = std::max(firstFrame_, n);
+                worker.jobFrom = n;
+                wake_.notify_all();
                 d.reseekFor = -1;
                 news = news || want_ < firstFrame_;
-            } else if (n != decodedUpTo_ + 1) {
+            } else if (n != worker.decodedUpTo + 1) {
                 // frames missing or doubled: not a constant-rate film
                 lock.unlock();
                 av_frame_unref(d.frame);
                 giveUp();
                 return;
             }
-            decodedUpTo_ = n;
+            worker.decodedUpTo = n;
             d.seekedFor = -1;
             if (key) {
                 if (d.lastKey >= 0 && n > d.lastKey)
@@ -480,7 +508,7 @@ void FrameCache::run()
             // A pass that was going back over the group anyway keeps all it
             // makes, or a user catching up with it would leave holes behind.
             // Nobody waits for a frame wished for while standing.
-            if (urgentPass_ && waitedForLocked() && !pictures_.count(want_))
+            if (worker.urgentPass && waitedForLocked() && !pictures_.count(want_))
                 keepFrom = std::max(keepFrom, want_ - UrgentBefore);
             const bool keep = n >= keepFrom && n <= keepTo && !pictures_.count(n);
             const int width = width_;
@@ -535,7 +563,10 @@ void FrameCache::run()
                 if (generation == generation_) {
                     pictures_[n] = std::move(pic);
                     evictLocked();
-                    news = news || n == want_;
+                    if (n == want_) {
+                        news = true;
+                        wake_.notify_all();  // the one behind may go on
+                    }
                 }
                 lock.unlock();
             }
@@ -546,12 +577,12 @@ void FrameCache::run()
         if (ended) {
             // the decoder has given every frame it has: whatever lies beyond
             // what it reached cannot be made; a new seek starts it again
-            if (decodedUpTo_ >= 0 && decodedUpTo_ + 1 < endFrame_)
-                endFrame_ = decodedUpTo_ + 1;
-            else if (decodedUpTo_ < 0 && d.seekedFor >= 0)
+            if (worker.decodedUpTo >= 0 && worker.decodedUpTo + 1 < endFrame_)
+                endFrame_ = worker.decodedUpTo + 1;
+            else if (worker.decodedUpTo < 0 && d.seekedFor >= 0)
                 endFrame_ = std::min(endFrame_, std::max(firstFrame_, d.seekedFor));
             news = news || want_ >= endFrame_;
-            decodedUpTo_ = -1;
+            worker.decodedUpTo = -1;
             d.seekedFor = -1;
         }
         if (news) {

@@ -84,6 +84,7 @@ public:
     // a little play between (the fast backward levels), so the next jumps
     // land on the frames passed on the way here.
     void want(int32_t frame, Heading heading, bool jumping = false);
+    void want(int32_t, Heading, int32_t) = delete;  // a step's size is not whether it jumps
     // Nothing to do until the next want (the player plays on its own).
     void rest();
 
@@ -98,6 +99,20 @@ public:
 
 private:
     struct Decoder;
+    // A decoding thread with its own decoder. The front one makes the frame
+    // wished for and the few after it; the one behind fills the groups
+    // before, at the same time, so that a user going back fast finds the
+    // group before already made. Neither starts on frames the other is
+    // decoding its way to.
+    struct Worker {
+        std::unique_ptr<Decoder> decoder;
+        bool behind = false;
+        int32_t decodedUpTo = -1;  // goes on from here + 1 without a seek, -1: it must seek
+        bool urgentPass = false;   // seeked for the frame wished for, which is not there yet
+        int32_t jobFrom = 0;       // the frames its pass goes through
+        int32_t jobTo = -1;
+        std::thread thread;
+    };
     struct Plan {
         int32_t target = -1;   // the frame to reach next
         bool seek = false;     // from its key frame rather than on from where the decoder stands
@@ -108,12 +123,12 @@ private:
         int height = 0;
     };
 
-    void run();
-    bool planLocked(Plan& plan) const;
+    void run(Worker& worker);
+    bool planLocked(Plan& plan, const Worker& worker) const;
     bool waitedForLocked() const;
     size_t capacityLocked() const;
     void keepRangeLocked(int32_t& from, int32_t& to) const;
-    bool continuableLocked(int32_t frame) const;
+    bool continuableLocked(int32_t frame, const Worker& worker) const;
     void evictLocked();
     void giveUp();
 
@@ -131,17 +146,14 @@ private:
     int width_ = 0;
     int height_ = 0;
     int generation_ = 0;          // bumped when the size changes
-    int32_t decodedUpTo_ = -1;    // the decoder goes on from here + 1 without a seek, -1: it must seek
     int32_t firstFrame_ = 0;      // frames before this cannot be made
     int32_t endFrame_;            // nor this one and after
     int32_t longestGroup_ = 300;  // frames between key frames seen so far, with some room
-    bool urgentPass_ = false;     // the decoder seeked for the frame wished for, which is not there yet
     bool stop_ = false;
     std::atomic<bool> stopFlag_{false};
     std::atomic<bool> usable_{true};
 
-    std::unique_ptr<Decoder> decoder_;
-    std::thread thread_;
+    Worker workers_[2];
 };
 
 }  // namespace vt

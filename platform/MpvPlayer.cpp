@@ -628,11 +628,12 @@ void MpvPlayer::step(int32_t frames)
     const bool frameStep = target == from + 1 && !wasPlaying && inStep;
 
     if (cacheServes()) {
-        const int32_t stride = std::abs(target - from);
+        // the fast levels jump back from the play that followed the jump before
+        const bool jumping = wasPlaying && target < from - 1;
         if (FramePicturePtr picture = cache_->picture(target)) {
             frame_ = target;
             showCached(picture);
-            cache_->want(target, heading_, stride);
+            cache_->want(target, heading_, jumping);
             if (!wasPlaying)
                 catchUpWhileStanding();
             return;
@@ -647,7 +648,7 @@ void MpvPlayer::step(int32_t frames)
             frame_ = target;
             shown_ = Source::Cache;
             awaitingPicture_ = true;
-            cache_->want(target, heading_, stride);
+            cache_->want(target, heading_, jumping);
             return;
         }
     }
@@ -958,10 +959,16 @@ void MpvPlayer::onRenderUpdate()
 
 void MpvPlayer::renderFrame()
 {
+    // with its video switched off mpv has nothing to draw
+    if (cacheDraws_)
+        return;
     QSize size = surface_ ? surface_->size() : QSize(64, 36);
     if (size.width() <= 0 || size.height() <= 0)
         return;
-    buffer_.resize(size.width(), size.height());
+    // the picture shown may be the buffer about to be given back
+    const void* before = buffer_.pixels;
+    if (buffer_.resize(size.width(), size.height()) && surface_ && before && surface_->frame.constBits() == before)
+        surface_->frame = QImage();
     int swSize[2] = {buffer_.width, buffer_.height};
     size_t stride = buffer_.stride;
     // by default the call sleeps until the frame's time to be shown comes:
