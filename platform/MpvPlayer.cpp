@@ -211,6 +211,9 @@ constexpr int StandingWishMs = 100;
 // that a run of steps back does not set mpv decoding beside the cache.
 constexpr int CatchUpMs = 250;
 
+// Play waits this long at most for mpv to start the sound where the picture stands.
+constexpr qint64 SoundWaitMs = 500;
+
 // A step back shorter ago than this keeps mpv out of it (the jumping levels
 // come back every 200-500 ms).
 constexpr qint64 HandoffQuietMs = 550;
@@ -846,8 +849,15 @@ void MpvPlayer::playCachedPictures()
         mpvFromCache();
         return;
     }
-    if (seekInFlight_)
-        return;
+    if (seekInFlight_) {
+        if (seekClock_.elapsed() < SoundWaitMs)
+            return;
+        // no sound comes (past the end of a sound track shorter than the
+        // picture): the picture goes on by the clock alone
+        seekInFlight_ = false;
+        cachePlayFrom_ = frame_;
+        cachePlayClock_.restart();
+    }
     const int32_t due = dueFrame();
     FramePicturePtr latest;
     while (frame_ < due) {

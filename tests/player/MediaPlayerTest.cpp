@@ -184,6 +184,32 @@ TEST_F(MediaPlayerTest, PlayPauseToggleAndStop)
     EXPECT_GT(stopped, paused);
 }
 
+TEST_F(MediaPlayerTest, PlayGoesOnPastTheEndOfAShorterSoundTrack)
+{
+    // the sound ends after 1 s, the picture after 4 s
+    std::string picture = makeClip(dir_, "long-picture.mp4", "25", 100, false);
+    std::string clip = (dir_ / "short-sound.mp4").string();
+    ASSERT_EQ(std::system(("ffmpeg -v error -y -i \"" + picture +
+                           "\" -f lavfi -i \"sine=frequency=440:duration=1\" -c:v copy -c:a aac \"" + clip + "\"")
+                              .c_str()),
+              0);
+    QWidget window;
+    window.resize(ClipWidth, ClipHeight);
+    window.show();
+    auto player = createMediaPlayer(false);
+    player->setFileName(clip);
+    player->setDisplayWindow(&window);
+    player->open();
+    player->step(60);
+    ASSERT_TRUE(player->waitUntilSettled(10000));
+    player->play();
+    pumpEvents(1000);
+    player->pause();
+    ASSERT_TRUE(player->waitUntilSettled(5000));
+    EXPECT_GT(player->position(), 70);
+    EXPECT_EQ(shownFrame(window), player->position());
+}
+
 TEST_F(MediaPlayerTest, BadFilesFailToOpenAndClosedPlayersRefuse)
 {
     auto player = createMediaPlayer(false);
