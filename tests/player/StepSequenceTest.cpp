@@ -33,6 +33,8 @@ struct ClipCase {
 
 const ClipCase kClips[] = {
     {"long-gop.mp4", "25", 25.0, 400, false, "-g 250 -keyint_min 250 -sc_threshold 0 -bf 3"},
+    {"long-gop-720p.mp4", "25", 25.0, 300, false, "-s 1280x720 -g 250 -keyint_min 250 -sc_threshold 0 -bf 3"},
+    {"long-gop-1080p.mp4", "25", 25.0, 300, false, "-s 1920x1080 -g 250 -keyint_min 250 -sc_threshold 0 -bf 3"},
     {"mpeg4.avi", "25", 25.0, 300, true, ""},
     {"ntsc.mp4", "30000/1001", 30000.0 / 1001.0, 330, true, "-g 120 -bf 2"},
     // the picture starts 0.4 frame after the sound: off the frame cache's grid,
@@ -64,6 +66,7 @@ TEST(StepSequence, EveryMoveShowsTheFrameThePlayerReports)
         auto player = createMediaPlayer(false);
         player->setFileName(path);
         player->setDisplayWindow(&window);
+        player->setDisplayRect(QRect(0, 0, ClipWidth, ClipHeight));
         player->open();
         // a sound track cut with the picture may take the last frame with it
         ASSERT_GE(player->length(), clip.frames - 1);
