@@ -305,7 +305,8 @@ bool FrameCache::planLocked(Plan& plan, const Worker& worker) const
     const Worker& other = workers_[worker.behind ? 0 : 1];
     auto others = [&other](int32_t f) { return other.jobTo >= 0 && f >= other.jobFrom && f <= other.jobTo; };
     if (!worker.behind) {
-        if (!held(w)) {
+        // a wish the one behind is on its way to comes sooner from it than from a seek
+        if (!held(w) && !others(w)) {
             plan.target = w;
             plan.seek = !continuableLocked(w, worker);
             return true;
@@ -538,9 +539,11 @@ void FrameCache::run(Worker& worker)
                 ih = std::max(1, ih);
                 const int x = (width - iw) / 2;
                 const int y = (height - ih) / 2;
+                // area averaging: the filter for shrinking a film to the
+                // picture band, and cheaper there than bilinear
                 SwsContext* sws = sws_getCachedContext(d.sws, d.frame->width, d.frame->height,
                                                        static_cast<AVPixelFormat>(d.frame->format), iw, ih,
-                                                       AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+                                                       AV_PIX_FMT_BGRA, SWS_AREA, nullptr, nullptr, nullptr);
                 if (!sws) {
                     av_frame_unref(d.frame);
                     giveUp();
