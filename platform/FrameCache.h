@@ -108,7 +108,7 @@ private:
         std::unique_ptr<Decoder> decoder;
         bool behind = false;
         int32_t decodedUpTo = -1;  // goes on from here + 1 without a seek, -1: it must seek
-        bool urgentPass = false;   // seeked for the frame wished for, which is not there yet
+        bool urgentPass = false;   // on its way to the frame wished for, which is not there yet
         int32_t jobFrom = 0;       // the frames its pass goes through
         int32_t jobTo = -1;
         std::thread thread;

@@ -129,13 +129,16 @@ private:
     void stopCachePlay();
     void cachePlayTick();
     void sendMpvAhead();
+    double clockFrame() const;
     int32_t dueFrame() const;
+    FramePicturePtr advanceToDue();
     void playCachedPictures();
     void mpvFromCache();
     void resizeSurface(const QRect& rect);
     void wantWhileStanding();
     void catchUpWhileStanding();
     void drawFromCache();
+    void stopDrawingFromCache();
     void setVideoDecoding(bool on);
 
     mpv_handle* mpv_ = nullptr;
@@ -434,6 +437,15 @@ void MpvPlayer::drawFromCache()
     cache_->want(frame_, FrameCache::Heading::Standing);
 }
 
+// A cache that gave up leaves the picture to mpv again.
+void MpvPlayer::stopDrawingFromCache()
+{
+    if (!cacheDraws_)
+        return;
+    cacheDraws_ = false;
+    setVideoDecoding(true);
+}
+
 void MpvPlayer::resizeSurface(const QRect& rect)
 {
     if (!surface_)
@@ -656,11 +668,7 @@ void MpvPlayer::step(int32_t frames)
         }
     }
 
-    // a cache that gave up leaves the picture to mpv again
-    if (cacheDraws_) {
-        cacheDraws_ = false;
-        setVideoDecoding(true);
-    }
+    stopDrawingFromCache();
     if (frameStep) {
         // stepping one frame forward is cheap: no seek, no decoding from a key frame
         const char* cmd[] = {"frame-step", nullptr};
@@ -715,10 +723,7 @@ void MpvPlayer::mpvFromCache()
 {
     const bool playing = state_ == State::Playing;
     stopCachePlay();
-    if (cacheDraws_) {
-        cacheDraws_ = false;
-        setVideoDecoding(true);
-    }
+    stopDrawingFromCache();
     shown_ = Source::Mpv;
     seekExact(frame_);
     eofReached_ = false;
@@ -759,8 +764,10 @@ void MpvPlayer::catchUpWhileStanding()
         if (still() && heading_ != FrameCache::Heading::Backward)
             cache_->want(frame_, FrameCache::Heading::Standing);
     });
+    // mpv playing the sound alone finds its place at once when play starts
+    if (cacheDraws_)
+        return;
     QTimer::singleShot(CatchUpMs, this, [this, still] {
-        // mpv playing the sound alone finds its place at once when play starts
         if (!still() || cacheDraws_)
             return;
         const bool there = mpvFrame_ == frame_ && (handoff_ == frame_ || !seekInFlight_);
@@ -816,15 +823,7 @@ void MpvPlayer::cachePlayTick()
         return;
     }
     const int32_t due = dueFrame();
-    FramePicturePtr latest;
-    while (frame_ < due && (handoff_ < 0 || frame_ < handoff_)) {
-        FramePicturePtr next = cache_->picture(frame_ + 1);
-        if (!next)
-            break;
-        latest = std::move(next);
-        ++frame_;
-    }
-    if (latest) {
+    if (FramePicturePtr latest = advanceToDue()) {
         showCached(latest);
         cache_->want(frame_, heading_);
     }
@@ -834,11 +833,32 @@ void MpvPlayer::cachePlayTick()
         sendMpvAhead();
 }
 
+// Where the play clock stands, in frames with their fraction.
+double MpvPlayer::clockFrame() const
+{
+    return cachePlayFrom_ + cachePlayClock_.nsecsElapsed() * 1e-9 * fps_;
+}
+
 // The frame the play clock has reached.
 int32_t MpvPlayer::dueFrame() const
 {
-    const double due = cachePlayFrom_ + cachePlayClock_.nsecsElapsed() * 1e-9 * fps_;
-    return static_cast<int32_t>(std::clamp<double>(std::floor(due + 1e-6), 0.0, lastFrame()));
+    return static_cast<int32_t>(std::clamp<double>(std::floor(clockFrame() + 1e-6), 0.0, lastFrame()));
+}
+
+// Moves frame_ on over the cached pictures up to the frame due (and not past
+// where mpv is to take over); the last one passed, or null.
+FramePicturePtr MpvPlayer::advanceToDue()
+{
+    const int32_t due = dueFrame();
+    FramePicturePtr latest;
+    while (frame_ < due && (handoff_ < 0 || frame_ < handoff_)) {
+        FramePicturePtr next = cache_->picture(frame_ + 1);
+        if (!next)
+            break;
+        latest = std::move(next);
+        ++frame_;
+    }
+    return latest;
 }
 
 // Play while the cache draws: the pictures follow the clock, which follows
@@ -858,16 +878,7 @@ void MpvPlayer::playCachedPictures()
         cachePlayFrom_ = frame_;
         cachePlayClock_.restart();
     }
-    const int32_t due = dueFrame();
-    FramePicturePtr latest;
-    while (frame_ < due) {
-        FramePicturePtr next = cache_->picture(frame_ + 1);
-        if (!next)
-            break;
-        latest = std::move(next);
-        ++frame_;
-    }
-    if (latest)
+    if (FramePicturePtr latest = advanceToDue())
         showCached(latest);
     cache_->want(frame_, heading_);
 }
@@ -916,19 +927,18 @@ void MpvPlayer::handleEvent(const mpv_event& event)
             if (last > lastFrame() && last < INT32_MAX)
                 frameCount_ = static_cast<int32_t>(last) + 1;
         }
-        // A pause takes hold a frame or so after it was asked for: once mpv
-        // stands still of its own accord, the position is the frame it shows
-        // (a line set there must start on the picture the user sees).
         // the picture's clock follows the sound heard
         if (event.reply_userdata == TimePos && cacheDraws_ && cachePlaying_ && !seekInFlight_ && !eofReached_ &&
             !paused_ && fps_ > 0.0) {
             const double heard = timePos_ * fps_;
-            const double shown = cachePlayFrom_ + cachePlayClock_.nsecsElapsed() * 1e-9 * fps_;
-            if (std::fabs(heard - shown) > 0.5) {
+            if (std::fabs(heard - clockFrame()) > 0.5) {
                 cachePlayFrom_ = heard;
                 cachePlayClock_.restart();
             }
         }
+        // A pause takes hold a frame or so after it was asked for: once mpv
+        // stands still of its own accord, the position is the frame it shows
+        // (a line set there must start on the picture the user sees).
         if (shown_ == Source::Mpv && state_ != State::Playing && paused_ && !seeking_ && !seekInFlight_ &&
             !awaitingPicture_ && hasVideo_) {
             frame_ = playbackFrame();
