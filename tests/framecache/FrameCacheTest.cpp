@@ -116,6 +116,21 @@ TEST_F(FrameCacheTest, StepsBackAcrossAKeyFrameWhileTheWishesRunAhead)
     cache.want(200, FrameCache::Heading::Backward);
 }
 
+TEST_F(FrameCacheTest, ASeekKeepsTheFramesOfAJumpBackBeforeIt)
+{
+    News news;
+    FrameCache cache(filmOf(longGop_, 25.0, 330), [&] { news.post(); });
+    cache.setPictureSize(240, 136);
+    cache.want(310, FrameCache::Heading::Backward);
+    ASSERT_EQ(drawnIn(cache, news, 310), 310);
+    // the fast backward level's first jump, 40 frames, is a look-up at once
+    for (int32_t f : {270, 309}) {
+        FramePicturePtr p = cache.picture(f);
+        ASSERT_TRUE(p) << f;
+        EXPECT_EQ(frameNumberIn(QImage(p->pixels.data(), p->width, p->height, p->stride, QImage::Format_RGB32)), f);
+    }
+}
+
 TEST_F(FrameCacheTest, GivesUpOnFilmsOffTheFrameGrid)
 {
     // one frame in seven left out, as a variable-rate recording drops them
