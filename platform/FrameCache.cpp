@@ -320,8 +320,11 @@ bool FrameCache::planLocked(Plan& plan, const Worker& worker) const
                                w - back.decodedUpTo <= GoOnRatherThanSeek && !continuableLocked(w, front) &&
                                !(front.urgentPass && front.jobTo == w);
     if (!worker.behind) {
+        // the wish and the frames after it are the other one's then
+        if (backTakesWish)
+            return false;
         // a wish the one behind is on its way to comes sooner from it than from a seek
-        if (!held(w) && !others(w) && !backTakesWish) {
+        if (!held(w) && !others(w)) {
             plan.target = w;
             plan.seek = !continuableLocked(w, worker);
             return true;
