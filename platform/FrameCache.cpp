@@ -343,6 +343,9 @@ bool FrameCache::planLocked(Plan& plan, const Worker& worker) const
         }
         return false;
     }
+    // while the user waits for a frame the front one makes, it has the processor
+    if (front.urgentPass && front.jobTo == w && !held(w))
+        return false;
     if (back.decodedUpTo >= 0 && w - back.decodedUpTo <= GoOnRatherThanSeek) {
         // the wish, and the few after it while it is there: the play that
         // follows a jump back shows them
@@ -355,9 +358,6 @@ bool FrameCache::planLocked(Plan& plan, const Worker& worker) const
             return true;
         }
     }
-    // while the user waits for a frame the front one makes, it has the processor
-    if (front.urgentPass && front.jobTo == w && !held(w))
-        return false;
     for (int32_t f = w - 1; f >= plan.keepFrom; --f) {
         if (held(f) || others(f))
             continue;
