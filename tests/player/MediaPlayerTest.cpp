@@ -2,6 +2,7 @@
 #include "tests/support/Clips.h"
 
 #include "tests/support/Events.h"
+#include "tests/support/OpenedPlayer.h"
 
 #include <QCoreApplication>
 #include <QWidget>
@@ -89,13 +90,9 @@ TEST_F(MediaPlayerTest, LengthGivesTheFrameRateInBothContainers)
 
 TEST_F(MediaPlayerTest, StepsLandExactlyOnThePicture)
 {
-    QWidget window;
-    window.resize(ClipWidth, ClipHeight);
-    window.show();
-    auto player = createMediaPlayer(false);
-    player->setFileName(stepClip_);
-    player->setDisplayWindow(&window);
-    player->open();
+    OpenedPlayer opened(stepClip_);
+    auto& player = opened.player;
+    QWidget& window = opened.window;
     player->setTimeFormat(MediaPlayer::TimeFormat::Frames);
     ASSERT_EQ(player->length(), 300);
     ASSERT_TRUE(player->waitUntilSettled(5000));
@@ -117,13 +114,9 @@ TEST_F(MediaPlayerTest, StepsLandExactlyOnThePicture)
 
 TEST_F(MediaPlayerTest, StepsPastEitherEndStopThere)
 {
-    QWidget window;
-    window.resize(ClipWidth, ClipHeight);
-    window.show();
-    auto player = createMediaPlayer(false);
-    player->setFileName(stepClip_);
-    player->setDisplayWindow(&window);
-    player->open();
+    OpenedPlayer opened(stepClip_);
+    auto& player = opened.player;
+    QWidget& window = opened.window;
 
     player->step(-5);
     ASSERT_TRUE(player->waitUntilSettled(5000));
@@ -193,13 +186,9 @@ TEST_F(MediaPlayerTest, PlayGoesOnPastTheEndOfAShorterSoundTrack)
                            "\" -f lavfi -i \"sine=frequency=440:duration=1\" -c:v copy -c:a aac \"" + clip + "\"")
                               .c_str()),
               0);
-    QWidget window;
-    window.resize(ClipWidth, ClipHeight);
-    window.show();
-    auto player = createMediaPlayer(false);
-    player->setFileName(clip);
-    player->setDisplayWindow(&window);
-    player->open();
+    OpenedPlayer opened(clip);
+    auto& player = opened.player;
+    QWidget& window = opened.window;
     player->step(60);
     ASSERT_TRUE(player->waitUntilSettled(10000));
     player->play();

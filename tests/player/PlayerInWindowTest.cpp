@@ -3,6 +3,7 @@
 #include "platform/MediaPlayer.h"
 #include "tests/support/Clips.h"
 #include "tests/support/Events.h"
+#include "tests/support/OpenedPlayer.h"
 
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -76,13 +77,9 @@ TEST_F(PlayerInWindow, TheFirstRectangleIsTheVideosOwnSizeAndThereIsNoneWithoutA
 // from where the one before went, not from where mpv's clock still stands.
 TEST_F(PlayerInWindow, StepsFasterThanTheSeeksAddUp)
 {
-    QWidget window;
-    window.resize(ClipWidth, ClipHeight);
-    window.show();
-    auto player = createMediaPlayer(false);
-    player->setDisplayWindow(&window);
-    player->setFileName(longGop_);
-    player->open();
+    OpenedPlayer opened(longGop_);
+    auto& player = opened.player;
+    QWidget& window = opened.window;
     player->play();
     pumpEvents(300);
     const int64_t start = player->position();
@@ -101,13 +98,9 @@ TEST_F(PlayerInWindow, StepsFasterThanTheSeeksAddUp)
 // reports is the picture the user sees, where a line put in starts.
 TEST_F(PlayerInWindow, AfterAPauseThePositionIsTheFrameShown)
 {
-    QWidget window;
-    window.resize(ClipWidth, ClipHeight);
-    window.show();
-    auto player = createMediaPlayer(false);
-    player->setDisplayWindow(&window);
-    player->setFileName(longGop_);
-    player->open();
+    OpenedPlayer opened(longGop_);
+    auto& player = opened.player;
+    QWidget& window = opened.window;
     for (int round = 1; round <= 6; ++round) {
         player->play();
         pumpEvents(130);

@@ -8,6 +8,7 @@
 #include "platform/MediaPlayer.h"
 #include "tests/support/Clips.h"
 #include "tests/support/Events.h"
+#include "tests/support/OpenedPlayer.h"
 
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -60,14 +61,9 @@ TEST(StepSequence, EveryMoveShowsTheFrameThePlayerReports)
         std::string path = makeClip(dir, clip.name, clip.rate, clip.frames, clip.sound, clip.extra);
         ASSERT_FALSE(path.empty()) << clip.name;
         SCOPED_TRACE(clip.name);
-        QWidget window;
-        window.resize(ClipWidth, ClipHeight);
-        window.show();
-        auto player = createMediaPlayer(false);
-        player->setFileName(path);
-        player->setDisplayWindow(&window);
-        player->setDisplayRect(QRect(0, 0, ClipWidth, ClipHeight));
-        player->open();
+        OpenedPlayer opened(path, QRect(0, 0, ClipWidth, ClipHeight));
+        auto& player = opened.player;
+        QWidget& window = opened.window;
         // a sound track cut with the picture may take the last frame with it
         ASSERT_GE(player->length(), clip.frames - 1);
         const int backJump = int(1.6 * clip.fps);
