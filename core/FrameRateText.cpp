@@ -55,6 +55,9 @@ std::optional<float> readFrameRate(std::string_view text)
         text.remove_prefix(1);
     while (!text.empty() && isBlank(text.back()))
         text.remove_suffix(1);
+    // a sign the shift fields accept is accepted here too; from_chars takes only '-'
+    if (text.starts_with('+') && !text.substr(1).starts_with('-'))
+        text.remove_prefix(1);
     double value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || error != std::errc() || end != text.data() + text.size())

@@ -22,7 +22,7 @@ namespace vt {
 std::string sixCharacterFrameRate(float frameRate);
 
 // A rate typed or shown in a rate box (UTF-8): a decimal number with a
-// point, blanks around it allowed. Nothing for an empty text, letters
+// point, an optional '+' before it, blanks around it allowed. Nothing for an empty text, letters
 // anywhere (also "25abc" after a valid start), 0, a negative rate, or one
 // that is no finite single-precision number.
 std::optional<float> readFrameRate(std::string_view text);

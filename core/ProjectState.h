@@ -38,13 +38,16 @@ enum class TextEncoding : uint8_t {
     Gbk,        // read as GB18030, its superset
     Utf16LE,
     Utf16BE,
-    Utf32LE,    // read only with its byte-order mark
+    Utf32LE,
     Utf32BE,
+    Windows1252,  // 8-bit Western text that is neither UTF-8 nor GB18030
 };
 
 struct FileEncoding {
     TextEncoding encoding = TextEncoding::Undecided;
-    bool bom = false;
+    bool bom = false;  // before 8-bit text, the UTF-8 mark
+
+    bool operator==(const FileEncoding&) const = default;
 };
 
 // The screens the page loop can show next, as NextPage holds them.

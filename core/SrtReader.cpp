@@ -4,12 +4,14 @@
 #include "core/TimeStrings.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace vt {
 
 namespace {
 
 constexpr std::u16string_view Arrow = u" --> ";
+constexpr std::u16string_view BareArrow = u"-->";
 
 bool isBlankChar(char16_t c)
 {
@@ -45,6 +47,47 @@ int32_t readTime(std::u16string_view field)
     return StrToMs(ascii);
 }
 
+// A time written strictly, H:MM:SS,mmm or HH:MM:SS.mmm: the times beside
+// an arrow without its spaces, where a looser reading would take text for
+// a time line.
+std::optional<int32_t> strictTime(std::u16string_view field)
+{
+    field = trimmed(field);
+    auto digits = [&](size_t from, size_t count) {
+        int32_t value = 0;
+        for (size_t k = from; k < from + count; ++k) {
+            if (k >= field.size() || field[k] < u'0' || field[k] > u'9')
+                return -1;
+            value = value * 10 + (field[k] - u'0');
+        }
+        return value;
+    };
+    size_t h = field.size() > 1 && field[1] == u':' ? 1 : 2;  // a one-digit hour
+    if (field.size() != h + 10 || field[h] != u':' || field[h + 3] != u':' ||
+        (field[h + 6] != u',' && field[h + 6] != u'.'))
+        return std::nullopt;
+    int32_t hours = digits(0, h), minutes = digits(h + 1, 2), seconds = digits(h + 4, 2), millis = digits(h + 7, 3);
+    if (hours < 0 || minutes < 0 || seconds < 0 || millis < 0)
+        return std::nullopt;
+    return ((hours * 60 + minutes) * 60 + seconds) * 1000 + millis;
+}
+
+// A time line whose arrow lacks the spaces around it ("00:00:04,000-->00:00:06,000",
+// or a space on one side only): its two times, when both are written strictly.
+// Anything after the second time (a position, cue settings) is passed over.
+std::optional<SrtTimeCode> timeLineWithBareArrow(std::u16string_view line)
+{
+    size_t arrow = line.find(BareArrow);
+    if (arrow == std::u16string_view::npos)
+        return std::nullopt;
+    std::u16string_view after = trimmed(line.substr(arrow + BareArrow.size()));
+    after = after.substr(0, std::find_if(after.begin(), after.end(), isBlankChar) - after.begin());
+    std::optional<int32_t> start = strictTime(line.substr(0, arrow)), end = strictTime(after);
+    if (!start || !end)
+        return std::nullopt;
+    return SrtTimeCode{*start, *end};
+}
+
 void appendTextLine(std::u16string& text, std::u16string_view line, std::u16string_view joiner)
 {
     if (!text.empty())
@@ -70,15 +113,40 @@ std::vector<std::u16string> paragraphs(const TextLines& lines, std::u16string_vi
 
 }  // namespace
 
+ForeignFormat foreignFormatOf(const TextLines& lines, std::string_view fileName)
+{
+    auto endsWith = [&](std::string_view tail) {
+        return fileName.size() >= tail.size() &&
+               std::equal(tail.begin(), tail.end(), fileName.end() - tail.size(),
+                          [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); });
+    };
+    auto startsWithWord = [](std::u16string_view line, std::u16string_view word) {
+        return line.starts_with(word) && (line.size() == word.size() || line[word.size()] == u' ' ||
+                                          line[word.size()] == u'\t');
+    };
+    if (endsWith(".vtt") || (!lines.empty() && startsWithWord(lines.front(), u"WEBVTT")))
+        return ForeignFormat::WebVtt;
+    auto firstText = std::find_if(lines.begin(), lines.end(), [](const auto& line) { return !isBlankLine(line); });
+    if (firstText != lines.end()) {
+        std::u16string_view first = trimmed(*firstText);
+        auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c; };
+        constexpr std::u16string_view scriptInfo = u"[script info]";
+        if (first.size() == scriptInfo.size() &&
+            std::equal(first.begin(), first.end(), scriptInfo.begin(), [&](char16_t a, char16_t b) { return lower(a) == b; }))
+            return ForeignFormat::Ass;
+    }
+    return ForeignFormat::None;
+}
+
 SrtTimeLineError::SrtTimeLineError(int32_t lineNumber, std::u16string_view line)
-    : UserError(MsgTimeLinePrefix + std::to_string(lineNumber) + MsgTimeLineMiddle + toUtf8(line)),
+    : UserError(MsgTimeLinePrefix + std::to_string(lineNumber) + MsgTimeLineMiddle + printable(toUtf8(line))),
       lineNumber_(lineNumber)
 {
 }
 
 bool isTimeLine(std::u16string_view line)
 {
-    return line.find(Arrow) != std::u16string_view::npos;
+    return line.find(Arrow) != std::u16string_view::npos || timeLineWithBareArrow(line).has_value();
 }
 
 bool isBlankLine(std::u16string_view line)
@@ -104,8 +172,11 @@ std::vector<SrtTimeCode> readSrtTimeCodes(const TextLines& lines)
     for (size_t i = 0; i < lines.size(); ++i) {
         std::u16string_view line = lines[i];
         size_t arrow = line.find(Arrow);
-        if (arrow == std::u16string_view::npos)
+        if (arrow == std::u16string_view::npos) {
+            if (std::optional<SrtTimeCode> bare = timeLineWithBareArrow(line))
+                times.push_back(*bare);
             continue;
+        }
         try {
             times.push_back({readTime(line.substr(0, arrow)), readTime(line.substr(arrow + Arrow.size()))});
         } catch (const TimeStringError&) {

@@ -39,8 +39,20 @@ private:
 inline constexpr char MsgTimeLinePrefix[] = "时间轴文件第 ";
 inline constexpr char MsgTimeLineMiddle[] = " 行的时间码无法识别：";
 
-// A line holding " --> " anywhere is a time line.
+// A line holding " --> " anywhere is a time line; so is one whose arrow has
+// no spaces around it ("00:00:04,000-->00:00:06,000") when the times on its
+// two sides are written out in full, with ',' or '.' before the milliseconds.
 bool isTimeLine(std::u16string_view line);
+
+// Subtitle formats that have lines like SRT's time lines but are not SRT:
+// read as SRT and saved, such a file would lose its header, its styles and
+// its cue settings.
+enum class ForeignFormat : int8_t {
+    None,
+    WebVtt,  // named ".vtt" (any case), or the first line is "WEBVTT" (the mark already gone)
+    Ass,     // the first non-blank line is "[Script Info]" (ASS and SSA)
+};
+ForeignFormat foreignFormatOf(const TextLines& lines, std::string_view fileName);
 
 // A line of nothing but spaces, tabs, ideographic spaces (or nothing).
 bool isBlankLine(std::u16string_view line);

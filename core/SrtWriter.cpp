@@ -13,20 +13,30 @@ namespace vt {
 namespace {
 
 constexpr std::u16string_view LineEnd = u"\r\n";
-constexpr size_t MaxRemainder = 4096;
 
-void appendLine(std::u16string& out, std::u16string_view line)
+}  // namespace
+
+void appendBlockHead(std::u16string& out, int32_t number, const TimelineEntry& line, float frameRate)
 {
-    out += line;
+    auto appendAscii = [&out](std::string_view ascii) { out.append(ascii.begin(), ascii.end()); };
+    appendAscii(std::to_string(number));
+    out += LineEnd;
+    appendAscii(FrameToTime(line.StartFrame, frameRate));
+    appendAscii(" --> ");
+    appendAscii(FrameToTime(line.EndFrame, frameRate));
     out += LineEnd;
 }
 
-std::u16string widen(const std::string& ascii)
+void appendTextLines(std::u16string& out, std::u16string_view text)
 {
-    return std::u16string(ascii.begin(), ascii.end());
+    for (size_t mark; (mark = text.find(LineBreak)) != std::u16string_view::npos;) {
+        out += text.substr(0, mark);
+        out += LineEnd;
+        text.remove_prefix(mark + LineBreak.size());
+    }
+    out += text;
+    out += LineEnd;
 }
-
-}  // namespace
 
 std::u16string srtText(const TimelineArray& timeline, int32_t timelineCount, float frameRate)
 {
@@ -34,15 +44,9 @@ std::u16string srtText(const TimelineArray& timeline, int32_t timelineCount, flo
     int32_t count = std::clamp<int32_t>(timelineCount, 0, static_cast<int32_t>(timeline.size()));
     for (int32_t i = 0; i < count; ++i) {
         const TimelineEntry& slot = timeline[static_cast<size_t>(i)];
-        appendLine(out, widen(std::to_string(i + 1)));
-        appendLine(out, widen(FrameToTime(slot.StartFrame, frameRate) + " --> " + FrameToTime(slot.EndFrame, frameRate)));
-        std::u16string_view t = slot.Text;
-        for (size_t mark; (mark = t.find(LineBreak)) != std::u16string_view::npos;) {
-            appendLine(out, t.substr(0, mark));
-            t = t.substr(mark + LineBreak.size(), MaxRemainder);
-        }
-        appendLine(out, t);
-        appendLine(out, u"");
+        appendBlockHead(out, i + 1, slot, frameRate);
+        appendTextLines(out, slot.Text);
+        out += LineEnd;
     }
     return out;
 }

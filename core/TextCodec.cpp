@@ -127,8 +127,12 @@ std::string utf16ToUtf8(std::u16string_view text, std::string_view replacement)
 // input holds a sequence the converter refuses (or that is cut off at the
 // end); it appends a replacement to the output and returns how many input
 // bytes to skip.
+// Runs glibc's iconv over the whole input. `onInvalid` is called where the
+// input holds a sequence the converter refuses (or that is cut off at the
+// end); it appends a replacement to the output and returns how many input
+// bytes to skip, or returns nothing to give the conversion up.
 template <typename OnInvalid>
-std::string convert(std::string_view in, const char* from, const char* to, OnInvalid onInvalid)
+std::optional<std::string> convert(std::string_view in, const char* from, const char* to, OnInvalid onInvalid)
 {
     iconv_t cd = ::iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
@@ -145,9 +149,11 @@ std::string convert(std::string_view in, const char* from, const char* to, OnInv
         int err = errno;
         out.append(buf, static_cast<size_t>(dst - buf));
         if (r == static_cast<size_t>(-1) && err != E2BIG) {
-            size_t skip = std::min(srcLeft, onInvalid(out, std::string_view(src, srcLeft)));
-            src += skip;
-            srcLeft -= skip;
+            std::optional<size_t> skip = onInvalid(out, std::string_view(src, srcLeft));
+            if (!skip)
+                return std::nullopt;
+            src += std::min(srcLeft, *skip);
+            srcLeft -= std::min(srcLeft, *skip);
         }
     }
     return out;
@@ -155,33 +161,51 @@ std::string convert(std::string_view in, const char* from, const char* to, OnInv
 
 std::string utf8ToGb18030(std::string_view utf8)
 {
-    return convert(utf8, "UTF-8", "GB18030", [](std::string& out, std::string_view rest) {
+    auto replaced = [](std::string& out, std::string_view rest) -> std::optional<size_t> {
         out.push_back('?');
         char32_t cp;
         size_t n = utf8Sequence(rest, 0, cp);
         return n == 0 ? size_t{1} : n;
-    });
+    };
+    return *convert(utf8, "UTF-8", "GB18030", replaced);
 }
 
-std::string gb18030ToUtf8(std::string_view gb)
+std::optional<std::string> gb18030ToUtf8(std::string_view gb)
 {
-    return convert(gb, "GB18030", "UTF-8", [](std::string& out, std::string_view) {
-        out += Utf8Replacement;
-        return size_t{1};
-    });
+    return convert(gb, "GB18030", "UTF-8", [](std::string&, std::string_view) -> std::optional<size_t> { return {}; });
 }
 
-std::u16string decodeUtf16(std::string_view bytes, bool bigEndian)
+bool isSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+std::optional<std::u16string> decodeUtf16(std::string_view bytes, bool bigEndian)
 {
+    if (bytes.size() % 2 != 0)
+        return std::nullopt;  // a lone last byte
     std::u16string out;
-    out.reserve(bytes.size() / 2 + 1);
-    size_t i = 0;
-    for (; i + 1 < bytes.size(); i += 2) {
+    out.reserve(bytes.size() / 2);
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
         auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
         out.push_back(static_cast<char16_t>(bigEndian ? (a << 8 | b) : (b << 8 | a)));
     }
-    if (i < bytes.size())
-        out.push_back(Replacement);  // a lone last byte
+    return out;
+}
+
+std::optional<std::u16string> decodeUtf32(std::string_view bytes, bool bigEndian)
+{
+    if (bytes.size() % 4 != 0)
+        return std::nullopt;  // a cut-off last unit
+    std::u16string out;
+    out.reserve(bytes.size() / 4);
+    for (size_t i = 0; i + 3 < bytes.size(); i += 4) {
+        char32_t cp = 0;
+        for (size_t k = 0; k < 4; ++k)
+            cp = (cp << 8) | static_cast<unsigned char>(bytes[i + (bigEndian ? k : 3 - k)]);
+        if (cp > 0x10FFFF || isSurrogate(cp))
+            return std::nullopt;
+        appendCodePoint(out, cp);
+    }
     return out;
 }
 
@@ -197,24 +221,6 @@ std::string encodeUtf16(std::u16string_view text, bool bigEndian)
     return out;
 }
 
-std::u16string decodeUtf32(std::string_view bytes, bool bigEndian)
-{
-    std::u16string out;
-    out.reserve(bytes.size() / 4 + 1);
-    size_t i = 0;
-    for (; i + 3 < bytes.size(); i += 4) {
-        char32_t cp = 0;
-        for (size_t k = 0; k < 4; ++k) {
-            auto b = static_cast<unsigned char>(bytes[i + (bigEndian ? k : 3 - k)]);
-            cp = (cp << 8) | b;
-        }
-        bool valid = cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
-        appendCodePoint(out, valid ? cp : char32_t(Replacement));
-    }
-    if (i < bytes.size())
-        out.push_back(Replacement);  // a cut-off last unit
-    return out;
-}
 
 std::string encodeUtf32(std::u16string_view text, bool bigEndian)
 {
@@ -240,92 +246,183 @@ std::string encodeUtf32(std::u16string_view text, bool bigEndian)
     return out;
 }
 
-// UTF-16 without a byte-order mark, told by its zero bytes: in text that is
-// mostly ASCII (digits, time lines, line ends) the high byte of most units is
-// zero and the low byte is not. Among the first 64 KiB, at least a fifth of
-// the pairs must show the pattern on one side and next to none on the other.
-// Chinese text in UTF-16 and ordinary 8-bit text both fail it.
-std::optional<TextEncoding> utf16WithoutMark(std::string_view bytes)
+
+// Windows-1252: Latin-1 but for 0x80-0x9F. The five bytes it leaves
+// undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) are read as the C1 controls of
+// the same number, as browsers do, so that they too come back as they were.
+constexpr char16_t Windows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+std::u16string decodeWindows1252(std::string_view bytes)
 {
-    size_t pairs = std::min(bytes.size(), size_t{1} << 16) / 2;
-    if (pairs < 2)
-        return std::nullopt;
-    size_t zeroSecond = 0, zeroFirst = 0;  // pairs whose second / first byte alone is zero
-    for (size_t i = 0; i < pairs; ++i) {
-        bool first = bytes[2 * i] == 0, second = bytes[2 * i + 1] == 0;
-        zeroSecond += second && !first;
-        zeroFirst += first && !second;
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (char c : bytes) {
+        auto b = static_cast<unsigned char>(c);
+        out.push_back(b >= 0x80 && b < 0xA0 ? Windows1252High[b - 0x80] : char16_t(b));
     }
-    auto decides = [&](size_t side, size_t other) { return side * 5 >= pairs && other * 20 <= side; };
-    if (decides(zeroSecond, zeroFirst))
-        return TextEncoding::Utf16LE;
-    if (decides(zeroFirst, zeroSecond))
-        return TextEncoding::Utf16BE;
-    return std::nullopt;
+    return out;
 }
 
-std::string_view bomOf(TextEncoding encoding)
+// Nothing when a character has no Windows-1252 byte.
+std::optional<std::string> encodeWindows1252(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char16_t c : text) {
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            out.push_back(static_cast<char>(c));
+            continue;
+        }
+        const char16_t* hit = std::find(std::begin(Windows1252High), std::end(Windows1252High), c);
+        if (hit == std::end(Windows1252High))
+            return std::nullopt;
+        out.push_back(static_cast<char>(0x80 + (hit - std::begin(Windows1252High))));
+    }
+    return out;
+}
+
+std::string_view markOf(TextEncoding encoding)
 {
     switch (encoding) {
-    case TextEncoding::Utf8: return Utf8Bom;
     case TextEncoding::Utf16LE: return Utf16LEBom;
     case TextEncoding::Utf16BE: return Utf16BEBom;
     case TextEncoding::Utf32LE: return Utf32LEBom;
     case TextEncoding::Utf32BE: return Utf32BEBom;
-    default: return {};
+    default: return Utf8Bom;  // a mark before 8-bit text is the UTF-8 one, as it was read
     }
 }
 
-}  // namespace
-
-FileEncoding detectEncoding(std::string_view bytes)
+std::optional<std::u16string> decodeWithoutMark(std::string_view bytes, TextEncoding encoding)
 {
-    if (bytes.starts_with(Utf8Bom))
-        return {TextEncoding::Utf8, true};
-    // before UTF-16: the UTF-32 little-endian mark starts like the UTF-16 one
-    if (bytes.starts_with(Utf32LEBom))
-        return {TextEncoding::Utf32LE, true};
-    if (bytes.starts_with(Utf32BEBom))
-        return {TextEncoding::Utf32BE, true};
-    if (bytes.starts_with(Utf16LEBom))
-        return {TextEncoding::Utf16LE, true};
-    if (bytes.starts_with(Utf16BEBom))
-        return {TextEncoding::Utf16BE, true};
-    if (auto utf16 = utf16WithoutMark(bytes))
-        return {*utf16, false};
-    bool ascii = true;
-    for (char c : bytes)
-        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (ascii)
-        return {TextEncoding::Undecided, false};
-    return {isValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Gbk, false};
-}
-
-bool isDecodable(std::string_view bytes, FileEncoding encoding)
-{
-    switch (encoding.encoding) {
-    case TextEncoding::Undecided:
-    case TextEncoding::Utf8:
-    case TextEncoding::Gbk: return bytes.find('\0') == std::string_view::npos;
-    default: return true;
-    }
-}
-
-std::u16string decodeText(std::string_view bytes, FileEncoding encoding)
-{
-    std::string_view bom = bomOf(encoding.encoding);
-    if (!bom.empty() && bytes.starts_with(bom))
-        bytes.remove_prefix(bom.size());
-    switch (encoding.encoding) {
+    switch (encoding) {
     case TextEncoding::Utf16LE: return decodeUtf16(bytes, false);
     case TextEncoding::Utf16BE: return decodeUtf16(bytes, true);
     case TextEncoding::Utf32LE: return decodeUtf32(bytes, false);
     case TextEncoding::Utf32BE: return decodeUtf32(bytes, true);
-    case TextEncoding::Gbk: return fromUtf8(gb18030ToUtf8(bytes));
-    case TextEncoding::Utf8:
-    case TextEncoding::Undecided: break;  // ASCII reads the same either way
+    case TextEncoding::Windows1252:
+        if (bytes.find('\0') != std::string_view::npos)
+            return std::nullopt;
+        return decodeWindows1252(bytes);
+    case TextEncoding::Gbk: {
+        if (bytes.find('\0') != std::string_view::npos)
+            return std::nullopt;
+        std::optional<std::string> utf8 = gb18030ToUtf8(bytes);
+        if (!utf8)
+            return std::nullopt;
+        std::u16string text = fromUtf8(*utf8);
+        // a GB18030 code this system's tables would write back otherwise is not read
+        if (utf8ToGb18030(*utf8) != bytes)
+            return std::nullopt;
+        return text;
     }
+    case TextEncoding::Utf8:
+    case TextEncoding::Undecided: break;
+    }
+    // NUL is no character of any subtitle text: such bytes are no 8-bit text
+    if (bytes.find('\0') != std::string_view::npos || !isValidUtf8(bytes))
+        return std::nullopt;
     return fromUtf8(bytes);
+}
+
+// What marks a subtitle file's units: line ends, digits, the time line's
+// punctuation and the space.
+bool isStructureUnit(char32_t c)
+{
+    return c == u'\n' || c == u'\r' || c == u' ' || (c >= u'0' && c <= u'9') || c == u':' || c == u',' ||
+           c == u'-' || c == u'>';
+}
+
+// How many units of text read as UTF-16 look like a subtitle file's
+// structure; nothing when that reading is impossible: a NUL character, or a
+// surrogate out of its pair.
+std::optional<size_t> utf16StructureUnits(std::u16string_view text)
+{
+    size_t structure = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char16_t c = text[i];
+        if (c == 0)
+            return std::nullopt;
+        if (isHighSurrogate(c)) {
+            if (i + 1 >= text.size() || !isLowSurrogate(text[i + 1]))
+                return std::nullopt;
+            ++i;
+        } else if (isLowSurrogate(c)) {
+            return std::nullopt;
+        }
+        structure += isStructureUnit(c);
+    }
+    return structure;
+}
+
+// Bytes holding NUL, which no 8-bit subtitle text does: UTF-32 or UTF-16
+// without a mark, or nothing.
+std::optional<FileEncoding> wideWithoutMark(std::string_view bytes)
+{
+    for (TextEncoding e : {TextEncoding::Utf32LE, TextEncoding::Utf32BE}) {
+        std::optional<std::u16string> text = decodeWithoutMark(bytes, e);
+        if (text && text->find(u'\0') == std::u16string::npos)
+            return FileEncoding{e, false};
+    }
+    std::optional<size_t> little, big;
+    if (std::optional<std::u16string> text = decodeUtf16(bytes, false))
+        little = utf16StructureUnits(*text);
+    if (std::optional<std::u16string> text = decodeUtf16(bytes, true))
+        big = utf16StructureUnits(*text);
+    // a reading with none of them is a binary file's
+    if (little && *little > 0 && (!big || *little >= *big))
+        return FileEncoding{TextEncoding::Utf16LE, false};
+    if (big && *big > 0)
+        return FileEncoding{TextEncoding::Utf16BE, false};
+    return std::nullopt;
+}
+
+std::optional<FileEncoding> eightBitAfterUtf8Mark(std::string_view rest)
+{
+    for (TextEncoding e : {TextEncoding::Utf8, TextEncoding::Gbk, TextEncoding::Windows1252})
+        if (decodeWithoutMark(rest, e))
+            return FileEncoding{e, true};
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<FileEncoding> detectEncoding(std::string_view bytes)
+{
+    // UTF-32 before UTF-16: the UTF-32 little-endian mark starts like the UTF-16 one
+    for (TextEncoding e : {TextEncoding::Utf32LE, TextEncoding::Utf32BE, TextEncoding::Utf16LE, TextEncoding::Utf16BE}) {
+        if (bytes.starts_with(markOf(e))) {
+            std::optional<std::u16string> text = decodeWithoutMark(bytes.substr(markOf(e).size()), e);
+            if (text && text->find(u'\0') == std::u16string::npos)
+                return FileEncoding{e, true};
+            if (e == TextEncoding::Utf32LE)
+                continue;  // FF FE 00 00 may still be UTF-16 whose first character is NUL: refused there
+            return std::nullopt;
+        }
+    }
+    if (bytes.starts_with(Utf8Bom))
+        return eightBitAfterUtf8Mark(bytes.substr(Utf8Bom.size()));
+    if (bytes.find('\0') != std::string_view::npos)
+        return wideWithoutMark(bytes);
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return FileEncoding{TextEncoding::Undecided, false};
+    for (TextEncoding e : {TextEncoding::Utf8, TextEncoding::Gbk, TextEncoding::Windows1252})
+        if (decodeWithoutMark(bytes, e))
+            return FileEncoding{e, false};
+    return std::nullopt;
+}
+
+std::optional<std::u16string> decodeText(std::string_view bytes, FileEncoding encoding)
+{
+    if (encoding.bom) {
+        if (!bytes.starts_with(markOf(encoding.encoding)))
+            return std::nullopt;
+        bytes.remove_prefix(markOf(encoding.encoding).size());
+    }
+    return decodeWithoutMark(bytes, encoding.encoding);
 }
 
 std::vector<std::u16string> splitLines(std::u16string_view text)
@@ -333,21 +430,25 @@ std::vector<std::u16string> splitLines(std::u16string_view text)
     std::vector<std::u16string> lines;
     size_t start = 0;
     while (start < text.size()) {
-        size_t lf = text.find(u'\n', start);
-        if (lf == std::u16string_view::npos)
-            lf = text.size();
-        bool crBeforeLf = lf < text.size() && lf > start && text[lf - 1] == u'\r';
-        size_t end = crBeforeLf ? lf - 1 : lf;
+        size_t end = text.find_first_of(u"\r\n", start);
+        if (end == std::u16string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
         lines.emplace_back(text.substr(start, end - start));
-        start = lf + 1;
+        bool crLf = text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n';
+        start = end + (crLf ? 2 : 1);
     }
     return lines;
 }
 
 TextFile decodeTextFile(std::string_view bytes)
 {
-    FileEncoding encoding = detectEncoding(bytes);
-    return {splitLines(decodeText(bytes, encoding)), encoding, isDecodable(bytes, encoding)};
+    std::optional<FileEncoding> encoding = detectEncoding(bytes);
+    std::optional<std::u16string> text = encoding ? decodeText(bytes, *encoding) : std::nullopt;
+    if (!text)
+        return {{}, {}, false};
+    return {splitLines(*text), *encoding, true};
 }
 
 TextFile readTextFile(const std::string& path)
@@ -360,14 +461,18 @@ std::string encodeText(std::u16string_view text, FileEncoding encoding)
     if (text.empty())
         return {};
     if (encoding.encoding == TextEncoding::Undecided)
-        return encodeText(text, {localeEncoding().encoding, encoding.bom});
-    std::string out = encoding.bom ? std::string(bomOf(encoding.encoding)) : std::string();
+        encoding.encoding = localeEncoding().encoding;
+    std::string out = encoding.bom ? std::string(markOf(encoding.encoding)) : std::string();
     switch (encoding.encoding) {
     case TextEncoding::Utf16LE: return out + encodeUtf16(text, false);
     case TextEncoding::Utf16BE: return out + encodeUtf16(text, true);
     case TextEncoding::Utf32LE: return out + encodeUtf32(text, false);
     case TextEncoding::Utf32BE: return out + encodeUtf32(text, true);
     case TextEncoding::Gbk: return out + utf8ToGb18030(utf16ToUtf8(text, "?"));
+    case TextEncoding::Windows1252:
+        if (std::optional<std::string> western = encodeWindows1252(text))
+            return out + *western;
+        return std::string(Utf8Bom) + toUtf8(text);
     case TextEncoding::Utf8:
     case TextEncoding::Undecided: break;
     }
@@ -397,6 +502,22 @@ std::u16string fromUtf8(std::string_view text)
     return out;
 }
 
+std::string printable(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (char c : utf8) {
+        auto b = static_cast<unsigned char>(c);
+        if (b < 0x20)
+            appendUtf8(out, 0x2400 + b);  // the control pictures: ␀ .. ␟
+        else if (b == 0x7F)
+            appendUtf8(out, 0x2421);  // ␡
+        else
+            out.push_back(c);
+    }
+    return out;
+}
+
 FileEncoding encodingOfCodeSet(std::string_view codeSet)
 {
     bool gb = codeSet.starts_with("GB") || codeSet.starts_with("gb") || codeSet == "EUC-CN";
@@ -414,7 +535,7 @@ FileEncoding timelineEncoding(FileEncoding srtFile, const FileEncoding* textFile
         return srtFile;
     if (textFile && textFile->encoding != TextEncoding::Undecided)
         return *textFile;
-    return localeEncoding();
+    return srtFile;
 }
 
 }  // namespace vt

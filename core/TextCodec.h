@@ -1,10 +1,16 @@
 // Reading and writing subtitle text files in whatever encoding they use.
 // A file's encoding is decided when it is read and kept (core/ProjectState.h,
 // FileEncoding) so that a timeline is written back the way it came.
+//
+// The promise: a file that is read loses no character. Every decoding is
+// strict, and is taken only when writing the decoded text back in the same
+// encoding gives the same bytes; a decoding that would need a replacement
+// character is no decoding, and a file no encoding fits is refused.
 #pragma once
 
 #include "core/ProjectState.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,29 +22,36 @@ namespace vt {
 struct TextFile {
     std::vector<std::u16string> lines;
     FileEncoding encoding;
-    // False when the bytes are no text in any encoding the reader knows: NUL
-    // bytes in what was taken for an 8-bit encoding (a binary file, or UTF-16
-    // too far from ASCII to be recognised without its byte-order mark).
+    // False when the bytes are text in no encoding the reader knows (a
+    // binary file, NUL bytes in 8-bit text, a broken UTF-16 or UTF-32 file):
+    // then lines is empty and the file must not be taken for a timeline.
     bool decodable = true;
 };
 
-// A UTF-8, UTF-32 or UTF-16 byte-order mark decides; else the pattern of
-// zero bytes of ASCII-heavy UTF-16 (one byte of most pairs zero, always the
-// same one) decides UTF-16 without a mark; else bytes that are all ASCII
-// decide nothing (Undecided); else valid UTF-8 is UTF-8; anything else is GBK.
-FileEncoding detectEncoding(std::string_view bytes);
+// The encoding the bytes are read in, tried in this order:
+//   1. a UTF-32 or UTF-16 byte-order mark: that encoding, or nothing;
+//   2. a UTF-8 mark: UTF-8 if the rest is; else the rest is taken as the
+//      8-bit encoding it is (GB18030, then Windows-1252) and the mark is
+//      kept (bom = true) to be written back as it was;
+//   3. bytes holding NUL: UTF-32, then UTF-16 without a mark, told by what
+//      they are (every unit a valid code point, no NUL character, surrogates
+//      in pairs; of the two byte orders, the one with more units that are
+//      line ends, digits, spaces or time-line punctuation, and at least one),
+//      or nothing;
+//   4. pure ASCII: Undecided (the locale's code set when written);
+//   5. UTF-8, GB18030 (as Gbk), Windows-1252, each strict.
+// Nothing when no encoding reads the bytes back exactly.
+std::optional<FileEncoding> detectEncoding(std::string_view bytes);
 
-// False for NUL bytes in an 8-bit encoding (Undecided, UTF-8, GBK): no
-// subtitle text holds them, so the file is not one.
-bool isDecodable(std::string_view bytes, FileEncoding encoding);
+// The whole text in the given encoding, without its byte-order mark; nothing
+// when a byte sequence is invalid there (or a code point past U+10FFFF or a
+// surrogate in UTF-32, a unit cut off at the end). A lone surrogate in
+// UTF-16 is kept as it is: it is written back unchanged. GBK is read as
+// GB18030, its superset.
+std::optional<std::u16string> decodeText(std::string_view bytes, FileEncoding encoding);
 
-// The whole text, without its byte-order mark. Invalid sequences (and code
-// points past U+10FFFF or in the surrogate range in UTF-32) become U+FFFD;
-// GBK is decoded as GB18030, its superset.
-std::u16string decodeText(std::string_view bytes, FileEncoding encoding);
-
-// A line ends at LF, and a CR just before the LF is dropped; text after the
-// last LF is one more line, an empty remainder is none.
+// A line ends at CR LF, at LF or at a lone CR, in any mixture; text after the
+// last line end is one more line, an empty remainder is none.
 std::vector<std::u16string> splitLines(std::u16string_view text);
 
 // detectEncoding + decodeText + splitLines.
@@ -47,15 +60,23 @@ TextFile decodeTextFile(std::string_view bytes);
 // Reads and decodes a file; throws FileError (core/FileIO.h).
 TextFile readTextFile(const std::string& path);
 
-// The text in the given encoding, with a byte-order mark if encoding.bom;
-// an empty text gives no bytes at all. Undecided means the locale's code set.
-// A character the target cannot hold becomes the converter's replacement
-// character: U+FFFD in UTF-8, '?' in GBK (written as GB18030, so in practice
-// only a lone surrogate is replaced).
+// The text in the given encoding, with a byte-order mark if encoding.bom (for
+// the 8-bit encodings that is the UTF-8 mark, as it was read); an empty
+// text gives no bytes at all. Undecided means the locale's code set. GBK is
+// written as GB18030, which holds every character; only a lone surrogate
+// becomes '?' there and U+FFFD in UTF-8. A text Windows-1252 cannot hold
+// (a Chinese line typed into a Western file) is written whole as UTF-8 with
+// its mark, so that nothing typed is lost and the file reads back as it was
+// written.
 std::string encodeText(std::u16string_view text, FileEncoding encoding);
 
 std::string toUtf8(std::u16string_view text);
 std::u16string fromUtf8(std::string_view text);
+
+// UTF-8 text for a message: control characters (a CR, a tab, an escape left
+// in a file name or a line) are shown as their visible pictures (␍, ␉, ␛),
+// so a message box shows one line as it was.
+std::string printable(std::string_view utf8);
 
 // The encoding for a code-set name as nl_langinfo(CODESET) gives it: the GB
 // code sets are GBK, everything else is written as UTF-8.
@@ -66,7 +87,9 @@ FileEncoding localeEncoding();
 
 // The encoding a timeline is saved in: the SRT file's own if reading it
 // decided one, else the text file's if the texts come from one (textFile not
-// null) and it decided, else the locale's.
+// null) and it decided, else Undecided. Undecided is kept, not replaced by
+// the locale's: it is the fact "this timeline is pure ASCII", which lets the
+// merge follow its second file; writing it gives the locale's code set.
 FileEncoding timelineEncoding(FileEncoding srtFile, const FileEncoding* textFile);
 
 }  // namespace vt

@@ -1,6 +1,7 @@
 #include "filetools/Export.h"
 
 #include "core/FileIO.h"
+#include "core/SrtWriter.h"
 #include "core/TextCodec.h"
 
 #include <algorithm>
@@ -15,8 +16,7 @@ std::u16string retimedSrtText(const TimelineArray& timeline, int32_t timelineCou
     for (int32_t i = 0; i < count; ++i) {
         appendBlockHead(out, i + 1, timeline[size_t(i)], frameRate);
         appendTextLines(out, size_t(i) < spareTexts.size() ? std::u16string_view(spareTexts[size_t(i)])
-                                                           : std::u16string_view(),
-                        false);
+                                                           : std::u16string_view());
         out += u"\r\n";
     }
     return out;
@@ -26,7 +26,7 @@ std::u16string plainSubtitleText(const std::vector<std::u16string>& spareTexts)
 {
     std::u16string out;
     for (const std::u16string& text : spareTexts) {
-        appendTextLines(out, text, false);
+        appendTextLines(out, text);
         out += u"\r\n";
     }
     return out;

@@ -1,6 +1,7 @@
 #include "filetools/Merge.h"
 
 #include "core/FileIO.h"
+#include "core/SrtWriter.h"
 #include "core/TextCodec.h"
 
 #include <algorithm>
@@ -31,10 +32,10 @@ std::u16string bilingualSrtText(const TimelineArray& timeline, int32_t timelineC
                                                                       : std::u16string_view();
         appendBlockHead(out, i + 1, line, frameRate);
         if (secondOnTop)
-            appendTextLines(out, second, false);
-        appendTextLines(out, line.Text, true);
+            appendTextLines(out, second);
+        appendTextLines(out, line.Text);
         if (!secondOnTop)
-            appendTextLines(out, second, false);
+            appendTextLines(out, second);
         out += u"\r\n";
     }
     return out;

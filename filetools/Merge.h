@@ -10,8 +10,7 @@
 namespace vt {
 
 // For each line i < timelineCount: its number, its time line at frameRate,
-// then its own text split at "^p" (each remainder after a "^p" cut to 4096
-// characters, as the SRT writer does) and secondTexts[i] split at "^p" —
+// then its own text split at "^p" and secondTexts[i] split at "^p" —
 // the second text first when secondOnTop — then an empty line; CR LF after
 // every line. A line past the end of secondTexts gets one empty line as
 // its second text; second texts past timelineCount are left out. No lines

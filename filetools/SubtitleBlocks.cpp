@@ -14,8 +14,6 @@ namespace vt {
 
 namespace {
 
-constexpr size_t MaxRemainder = 4096;  // as the SRT writer cuts the timeline's own texts
-constexpr std::u16string_view LineEnd = u"\r\n";
 
 std::string baseName(const std::string& path)
 {
@@ -24,7 +22,7 @@ std::string baseName(const std::string& path)
 
 [[noreturn]] void refuseFile(std::string_view message, const std::string& path)
 {
-    throw UserError(std::string(message) + baseName(path));
+    throw UserError(std::string(message) + printable(baseName(path)));
 }
 
 std::filesystem::path comparable(const std::string& path)
@@ -41,20 +39,30 @@ std::string toolOutputName(std::string_view path, std::string_view ending)
     return companionName(path, ending);
 }
 
-SubtitleBlocks readSubtitleBlocks(const std::string& path)
+SubtitleBlocks subtitleBlocksOf(std::string_view bytes, const std::string& path)
 {
-    if (!fileExists(path))
-        throw UserError(std::string(MsgSecondFileMissing));
-    TextFile file = readTextFile(path);
+    TextFile file = decodeTextFile(bytes);
     // Taken as it comes, a binary file or an ASS script would pair no texts
     // at all with the timeline, and the output would silently hold none.
     if (!file.decodable)
         refuseFile(MsgSecondFileUndecodable, path);
+    switch (foreignFormatOf(file.lines, baseName(path))) {
+    case ForeignFormat::WebVtt: refuseFile(MsgSecondFileIsWebVtt, path);
+    case ForeignFormat::Ass: refuseFile(MsgSecondFileIsAss, path);
+    case ForeignFormat::None: break;
+    }
     auto lines = [&](auto test) { return std::any_of(file.lines.begin(), file.lines.end(), test); };
     if (!lines([](const auto& line) { return isTimeLine(line); }) &&
         lines([](const auto& line) { return !isBlankLine(line); }))
         refuseFile(MsgSecondFileWithoutTimeCodes, path);
     return {readSrtTexts(file.lines), file.encoding};
+}
+
+SubtitleBlocks readSubtitleBlocks(const std::string& path)
+{
+    if (!fileExists(path))
+        throw UserError(std::string(MsgSecondFileMissing));
+    return subtitleBlocksOf(readWholeFile(path), path);
 }
 
 void refuseTimelineAsOutput(const std::string& output, const std::string& timelineFileName)
@@ -67,28 +75,6 @@ void refuseTimelineAsOutput(const std::string& output, const std::string& timeli
         same = comparable(output) == comparable(timelineFileName);
     if (same)
         throw UserError(std::string(MsgOutputIsTimeline));
-}
-
-void appendBlockHead(std::u16string& out, int32_t number, const TimelineEntry& line, float frameRate)
-{
-    auto appendAscii = [&out](std::string_view ascii) { out.append(ascii.begin(), ascii.end()); };
-    appendAscii(std::to_string(number));
-    out += LineEnd;
-    appendAscii(FrameToTime(line.StartFrame, frameRate));
-    appendAscii(" --> ");
-    appendAscii(FrameToTime(line.EndFrame, frameRate));
-    out += LineEnd;
-}
-
-void appendTextLines(std::u16string& out, std::u16string_view text, bool cutRemainders)
-{
-    for (size_t mark; (mark = text.find(LineBreak)) != std::u16string_view::npos;) {
-        out += text.substr(0, mark);
-        out += LineEnd;
-        text = text.substr(mark + LineBreak.size(), cutRemainders ? MaxRemainder : std::u16string_view::npos);
-    }
-    out += text;
-    out += LineEnd;
 }
 
 }  // namespace vt

@@ -17,6 +17,10 @@ namespace vt {
 inline constexpr std::string_view MsgSecondFileMissing = "字幕文件不存在，请检查。";
 inline constexpr std::string_view MsgSecondFileUndecodable = "字幕文件的编码无法识别：";
 inline constexpr std::string_view MsgSecondFileWithoutTimeCodes = "字幕文件里找不到时间码：";
+// Formats whose lines the SRT reader would half understand (core/SrtReader.h,
+// ForeignFormat): refused rather than read wrongly.
+inline constexpr std::string_view MsgSecondFileIsWebVtt = "字幕文件是 WebVTT 格式，目前还不支持这种格式：";
+inline constexpr std::string_view MsgSecondFileIsAss = "字幕文件是 ASS/SSA 格式，目前还不支持这种格式：";
 // An output named like the timeline file would be saved over when the
 // screen closes: the merge or export would be lost without a word.
 inline constexpr std::string_view MsgOutputIsTimeline = "不能保存到当前的时间轴文件上，请另选一个文件名。";
@@ -40,10 +44,14 @@ struct SubtitleBlocks {
 
 // Reads the second or spare file. Throws UserError: MsgSecondFileMissing
 // when no file is at path; MsgSecondFileUndecodable + name when its bytes
-// are no text; MsgSecondFileWithoutTimeCodes + name when it is not blank
-// yet has no time line (an ASS script, a text file). An empty or blank
-// file gives no texts. FileError when it cannot be read.
+// are no text; MsgSecondFileIsWebVtt or MsgSecondFileIsAss + name for a
+// WebVTT file or an ASS/SSA script; MsgSecondFileWithoutTimeCodes + name
+// when it is not blank yet has no time line (a text file). An empty or
+// blank file gives no texts. FileError when it cannot be read.
 SubtitleBlocks readSubtitleBlocks(const std::string& path);
+
+// The same for the file's bytes, path naming it in messages.
+SubtitleBlocks subtitleBlocksOf(std::string_view bytes, const std::string& path);
 
 // Throws UserError(MsgOutputIsTimeline) when output names the timeline
 // file (the same file, however the path is written).
@@ -62,17 +70,5 @@ inline ToolTimeline toolTimelineOf(const ProjectState& state)
 {
     return {state.Timeline, state.TimelineCount, state.FrameRate, state.TimelineEncoding, state.TimelineFileName};
 }
-
-}  // namespace vt
-
-namespace vt {
-
-// Building blocks of the merge's and the exports' SRT text, CR LF after
-// every line. The number line and the 29-character time line at frameRate:
-void appendBlockHead(std::u16string& out, int32_t number, const TimelineEntry& line, float frameRate);
-// A text's lines, split at every "^p"; an empty text is one empty line.
-// cutRemainders: each remainder after a "^p" cut to 4096 characters, as the
-// SRT writer does with the timeline's own texts.
-void appendTextLines(std::u16string& out, std::u16string_view text, bool cutRemainders);
 
 }  // namespace vt

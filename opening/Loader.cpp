@@ -51,7 +51,7 @@ std::string baseName(const std::string& path)
 
 [[noreturn]] void refuseFile(std::string_view message, const std::string& path)
 {
-    throw UserError(std::string(message) + baseName(path));
+    throw UserError(std::string(message) + printable(baseName(path)));
 }
 
 TimelineRead readTimelineFiles(const LoadRequest& request)
@@ -61,14 +61,20 @@ TimelineRead readTimelineFiles(const LoadRequest& request)
     if (fileExists(request.TimelineFileName))
         srt = readTextFile(request.TimelineFileName);
     read.srtEncoding = srt.encoding;
+    // by its name even when it is empty: a new timeline would be saved into it as SRT
+    switch (foreignFormatOf(srt.lines, baseName(request.TimelineFileName))) {
+    case ForeignFormat::WebVtt: refuseFile(MsgTimelineIsWebVtt, request.TimelineFileName);
+    case ForeignFormat::Ass: refuseFile(MsgTimelineIsAss, request.TimelineFileName);
+    case ForeignFormat::None: break;
+    }
     // A new timeline's file was just created empty. One that holds anything
     // is not that file (another name was typed since, or it was written
     // elsewhere): emptying it would destroy a timeline, so it is read instead.
-    read.startsEmpty = request.NewTimeline && std::all_of(srt.lines.begin(), srt.lines.end(),
+    read.startsEmpty = request.NewTimeline && srt.decodable && std::all_of(srt.lines.begin(), srt.lines.end(),
                                                           [](const auto& line) { return isBlankLine(line); });
     if (!read.startsEmpty) {
-        // Whatever is not a timeline (a binary file, an ASS script, UTF-16 the
-        // reader cannot tell) would load as an empty one, and the first save
+        // Whatever is not a timeline (a binary file, text in no encoding the
+        // reader knows) would load as an empty one, and the first save
         // would wipe the file: it is turned away instead. An empty or blank
         // file is an empty timeline.
         if (!srt.decodable)

@@ -57,7 +57,8 @@ TEST(FrameRateText, ReadsOnlyPositiveNumbers)
     EXPECT_EQ(readFrameRate(" 23.976 "), 23.976f);
     EXPECT_EQ(readFrameRate("2"), 2.0f);  // typed on the way to 25
     EXPECT_EQ(readFrameRate("5e-05"), 0.00005f);
-    for (const char* refused : {"", "   ", "abc", "25abc", "25 fps", "0", "0.000", "-25", "+25", "inf", "nan", "1e60",
+    EXPECT_EQ(readFrameRate("+25"), 25.0f);  // as the shift fields take a sign
+    for (const char* refused : {"", "   ", "abc", "25abc", "25 fps", "0", "0.000", "-25", "+-25", "++25", "+ 25", "inf", "nan", "1e60",
                                 "1e-60", "0x19", "25,000"})
         EXPECT_EQ(readFrameRate(refused), std::nullopt) << refused;
 }

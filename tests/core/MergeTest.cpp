@@ -107,11 +107,11 @@ TEST_F(Merge, WritesInTheTimelinesEncoding)
         EXPECT_EQ(merge(timeline, row.count, row.timeline, row.second, false), row.output) << row.what;
 }
 
-TEST_F(Merge, OwnTextCutAfterEachBreakLikeTheWriter)
+TEST_F(Merge, NoTextIsCut)
 {
     std::u16string longLine(5000, u'x');
     const TimelineArray timeline = {{25, 75, u"a^p" + longLine}};
     std::string second = std::string(5000, 'y');
     std::string out = merge(timeline, 1, Utf8, "1\r\n00:00:01,000 --> 00:00:02,000\r\n" + second + "\r\n", false);
-    EXPECT_EQ(out, "1\r\n00:00:01,000 --> 00:00:03,000\r\na\r\n" + std::string(4096, 'x') + "\r\n" + second + "\r\n\r\n");
+    EXPECT_EQ(out, "1\r\n00:00:01,000 --> 00:00:03,000\r\na\r\n" + std::string(5000, 'x') + "\r\n" + second + "\r\n\r\n");
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <optional>
 #include <string>
 
 using namespace vt;
@@ -193,11 +195,50 @@ TEST(SrtReader, UnreadableTimeLineNamesItsLineNumber)
     }
 }
 
-TEST(SrtReader, TimeLineNeedsTheArrowWithItsSpaces)
+// Other tools write the arrow without its spaces; such a line is a time
+// line only when both its times are written out in full, so that a text
+// holding "-->" stays a text.
+TEST(SrtReader, TimeLinesWithOrWithoutSpacesAroundTheArrow)
 {
-    EXPECT_TRUE(isTimeLine(u"00:00:01,000 --> 00:00:02,000"));
-    EXPECT_FALSE(isTimeLine(u"00:00:01,000-->00:00:02,000"));
-    EXPECT_EQ(timesOf("00:00:01,000-->00:00:02,000\n"), Times{});
+    const struct {
+        std::u16string_view line;
+        std::optional<std::pair<int32_t, int32_t>> times;  // nothing: not a time line
+    } cases[] = {
+        {u"00:00:01,000 --> 00:00:02,000", std::pair{1000, 2000}},
+        {u"00:00:04,000-->00:00:06,000", std::pair{4000, 6000}},
+        {u"00:00:04.000-->00:00:06.500", std::pair{4000, 6500}},
+        {u"0:00:04,000-->0:00:06,000", std::pair{4000, 6000}},
+        {u"00:00:04,000 -->00:00:06,000", std::pair{4000, 6000}},
+        {u"  00:00:04,000-->\t00:00:06,000  X1:100 X2:200", std::pair{4000, 6000}},
+        {u"a-->b", std::nullopt},
+        {u"<!-- a comment -->", std::nullopt},
+        {u"1234567890123-->1234567890123", std::nullopt},
+        {u"00:00:04,00-->00:00:06,000", std::nullopt},
+        {u"00:00:04,000-->", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.line));
+        EXPECT_EQ(isTimeLine(c.line), c.times.has_value());
+        Times times = timesOf(toUtf8(c.line) + "\n");
+        EXPECT_EQ(times, c.times ? Times{*c.times} : Times{});
+    }
+}
+
+// A 300-entry file whose time lines mostly lack the spaces keeps all 300.
+TEST(SrtReader, BareArrowsAmongSpacedOnesKeepEveryEntry)
+{
+    std::string srt;
+    for (int i = 0; i < 300; ++i) {
+        const char* arrow = i % 75 == 0 ? " --> " : "-->";
+        char line[64];
+        std::snprintf(line, sizeof line, "%d\r\n00:%02d:%02d,000%s00:%02d:%02d,500\r\nline %d\r\n\r\n", i + 1, i / 60,
+                      i % 60, arrow, i / 60, i % 60, i);
+        srt += line;
+    }
+    EXPECT_EQ(timesOf(srt).size(), 300u);
+    Texts texts = srtTexts(srt);
+    ASSERT_EQ(texts.size(), 300u);
+    EXPECT_EQ(texts[299], u"line 299");
 }
 
 // ---- sizing counts ------------------------------------------------------------

@@ -89,13 +89,13 @@ TEST_F(SrtWriter, CaretPAtEitherEndGivesAnEmptyLine)
               u"3\r\n00:00:00,720 --> 00:00:01,040\r\nC\r\nD\r\nE\r\n\r\n");
 }
 
-TEST_F(SrtWriter, RemainderAfterCaretPIsCutTo4096Characters)
+TEST_F(SrtWriter, NothingIsCutOnSave)
 {
-    std::u16string head(5000, u'h'), tail(5000, u'x');
-    TimelineArray timeline{{0, 8, head + u"^p" + tail}};
+    std::u16string head(5000, u'h'), tail(350000, u'x');
+    TimelineArray timeline{{0, 8, head + u"^p" + tail + u"^p" + head}};
     std::u16string text = srtText(timeline, 1, 25.0f);
-    std::u16string expected = u"1\r\n00:00:00,000 --> 00:00:00,320\r\n" + head + u"\r\n" +
-                              std::u16string(4096, u'x') + u"\r\n\r\n";
+    std::u16string expected = u"1\r\n00:00:00,000 --> 00:00:00,320\r\n" + head + u"\r\n" + tail + u"\r\n" + head +
+                              u"\r\n\r\n";
     EXPECT_EQ(text, expected);
 }
 

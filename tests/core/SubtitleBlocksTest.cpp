@@ -31,6 +31,9 @@ protected:
         put("picture.srt", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x02\x80\0\0\x01\x68\x08\x02\0\0\0", 33));
         put("script.srt", "[Script Info]\r\nTitle: film\r\n\r\n[Events]\r\n"
                           "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,你好\r\n");
+        put("notes.srt", "你好\r\n\r\n世界\r\n");
+        put("cues.srt", "\xEF\xBB\xBFWEBVTT\n\nNOTE a note\n\n1\n00:00:01.000 --> 00:00:02.000 align:start\nhello\n");
+        put("cues.vtt", "1\r\n00:00:01,000 --> 00:00:02,000\r\nhello\r\n");
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -73,7 +76,11 @@ TEST_F(ToolRefusals, LeaveEveryFileAsItWas)
     const Row rows[] = {
         {"missing.srt", path("out.srt"), std::string(MsgSecondFileMissing)},
         {"picture.srt", path("out.srt"), std::string(MsgSecondFileUndecodable) + "picture.srt"},
-        {"script.srt", path("out.srt"), std::string(MsgSecondFileWithoutTimeCodes) + "script.srt"},
+        {"script.srt", path("out.srt"), std::string(MsgSecondFileIsAss) + "script.srt"},
+        {"notes.srt", path("out.srt"), std::string(MsgSecondFileWithoutTimeCodes) + "notes.srt"},
+        // WebVTT by its header, and by its name alone
+        {"cues.srt", path("out.srt"), std::string(MsgSecondFileIsWebVtt) + "cues.srt"},
+        {"cues.vtt", path("out.srt"), std::string(MsgSecondFileIsWebVtt) + "cues.vtt"},
         // the screen saves the timeline over it when it closes
         {"good.srt", (dir / "." / "film.srt").string(), std::string(MsgOutputIsTimeline)},
     };
@@ -89,6 +96,38 @@ TEST_F(ToolRefusals, LeaveEveryFileAsItWas)
             EXPECT_EQ(folder(), before) << tool << " with " << row.input;
         }
     }
+}
+
+// The screen saves the timeline over its file when it closes, also when the
+// file is not on disk yet (a new timeline): an output that names it in any
+// spelling would be lost.
+TEST_F(ToolRefusals, AnOutputThatIsTheTimelineInAnotherSpelling)
+{
+    const fs::path cwd = fs::current_path();
+    fs::current_path(dir);
+    const struct {
+        const char* timeline;
+        std::string output;
+        bool refused;
+    } cases[] = {
+        {"film.srt", path("film.srt"), true},
+        {"film.srt", "film.srt", true},
+        {"new.srt", "./new.srt", true},
+        {"new.srt", (dir / "sub" / ".." / "new.srt").string(), true},
+        {"new.srt", "sub/../new.srt", true},
+        {"new.srt", "new2.srt", false},
+        {"new.srt", "sub/new.srt", false},
+    };
+    for (const auto& c : cases) {
+        bool refused = false;
+        try {
+            refuseTimelineAsOutput(c.output, path(c.timeline));
+        } catch (const UserError& error) {
+            refused = error.what() == std::string(MsgOutputIsTimeline);
+        }
+        EXPECT_EQ(refused, c.refused) << c.timeline << " / " << c.output;
+    }
+    fs::current_path(cwd);
 }
 
 TEST(ToolOutputName, ReplacesTheLastThreeCharacters)

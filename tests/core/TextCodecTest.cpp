@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <optional>
 #include <string>
 
 using namespace std::string_literals;
@@ -11,100 +12,100 @@ using namespace vt;
 
 namespace {
 
+const FileEncoding Undecided{};
 const FileEncoding Gbk{TextEncoding::Gbk, false};
 const FileEncoding Utf8{TextEncoding::Utf8, false};
 const FileEncoding Utf8Bom{TextEncoding::Utf8, true};
+const FileEncoding Western{TextEncoding::Windows1252, false};
 
 // 你好 in GBK and in UTF-8
 const std::string NihaoGbk = "\xC4\xE3\xBA\xC3";
 const std::string NihaoUtf8 = "\xE4\xBD\xA0\xE5\xA5\xBD";
 
-bool operator==(FileEncoding a, FileEncoding b) { return a.encoding == b.encoding && a.bom == b.bom; }
+// The text's UTF-16 or UTF-32 code units as bytes, in either order.
+template <typename Char>
+std::string units(std::basic_string_view<Char> text, bool bigEndian)
+{
+    std::string out;
+    for (Char c : text)
+        for (size_t k = 0; k < sizeof(Char); ++k) {
+            size_t shift = 8 * (bigEndian ? sizeof(Char) - 1 - k : k);
+            out.push_back(char((uint32_t(c) >> shift) & 0xFF));
+        }
+    return out;
+}
+std::string utf16(std::u16string_view text, bool bigEndian = false) { return units(text, bigEndian); }
+std::string utf32(std::u32string_view text, bool bigEndian = false) { return units(text, bigEndian); }
+
+std::string describe(std::optional<FileEncoding> e)
+{
+    return e ? std::to_string(int(e->encoding)) + (e->bom ? "+mark" : "") : "refused";
+}
 
 }  // namespace
 
-TEST(TextCodec, DetectsByteOrderMarks)
+// Each row: what a file holds, what it is read as (nothing: refused), and
+// the text. Every file that is read must come back byte for byte.
+TEST(TextCodec, EachFileIsReadInItsOwnEncodingAndWrittenBackAsItWas)
 {
-    EXPECT_TRUE(detectEncoding("\xEF\xBB\xBF" "abc") == Utf8Bom);
-    EXPECT_TRUE(detectEncoding("\xFF\xFE" "a\0"s) == (FileEncoding{TextEncoding::Utf16LE, true}));
-    EXPECT_TRUE(detectEncoding("\xFE\xFF\0a"s) == (FileEncoding{TextEncoding::Utf16BE, true}));
-    // a BOM decides even when the rest is not valid UTF-8
-    EXPECT_TRUE(detectEncoding("\xEF\xBB\xBF" + NihaoGbk) == Utf8Bom);
-}
-
-TEST(TextCodec, AsciiDecidesNothing)
-{
-    EXPECT_TRUE(detectEncoding("1\r\n00:00:01,000 --> 00:00:02,000\r\n") == (FileEncoding{TextEncoding::Undecided, false}));
-    EXPECT_TRUE(detectEncoding("") == (FileEncoding{TextEncoding::Undecided, false}));
-}
-
-TEST(TextCodec, ValidUtf8IsUtf8AndAnythingElseGbk)
-{
-    EXPECT_TRUE(detectEncoding("a" + NihaoUtf8) == Utf8);
-    EXPECT_TRUE(detectEncoding("a" + NihaoGbk) == Gbk);
-    // a UTF-8 sequence cut off at the end of the file is not valid UTF-8
-    EXPECT_TRUE(detectEncoding(NihaoUtf8.substr(0, 5)) == Gbk);
-    // overlong forms and encoded surrogates are not valid UTF-8 either
-    EXPECT_TRUE(detectEncoding("\xC0\xAF") == Gbk);
-    EXPECT_TRUE(detectEncoding("\xED\xA0\x80") == Gbk);
-}
-
-TEST(TextCodec, DecodesEachEncoding)
-{
-    EXPECT_EQ(decodeText(NihaoGbk, Gbk), u"你好");
-    EXPECT_EQ(decodeText(NihaoUtf8, Utf8), u"你好");
-    EXPECT_EQ(decodeText("\xEF\xBB\xBF" + NihaoUtf8, Utf8Bom), u"你好");
-    EXPECT_EQ(decodeText("\xFF\xFE\x60\x4F\x7D\x59", {TextEncoding::Utf16LE, true}), u"你好");
-    EXPECT_EQ(decodeText("\xFE\xFF\x4F\x60\x59\x7D", {TextEncoding::Utf16BE, true}), u"你好");
-    // GB18030's four-byte form, beyond GBK
-    EXPECT_EQ(decodeText("\x94\x39\xFC\x36", Gbk), u"\U0001F600");
-}
-
-TEST(TextCodec, InvalidSequencesBecomeReplacementCharacters)
-{
-    EXPECT_EQ(decodeText("a\x80" "b\x81", Gbk), u"a\uFFFDb\uFFFD");
-    EXPECT_EQ(decodeText("a\xFF" "b", Utf8), u"a\uFFFDb");
-    EXPECT_EQ(decodeText("\x41\x00\x42"s, {TextEncoding::Utf16LE, false}), u"A\uFFFD");
-}
-
-TEST(TextCodec, LinesEndAtLfWithTheCrBeforeItDropped)
-{
-    EXPECT_EQ(splitLines(u"A\r\nB\nC"), (std::vector<std::u16string>{u"A", u"B", u"C"}));
-    EXPECT_EQ(splitLines(u"A\r\n"), (std::vector<std::u16string>{u"A"}));
-    EXPECT_EQ(splitLines(u"A\r\n\r\n"), (std::vector<std::u16string>{u"A", u""}));
-    EXPECT_EQ(splitLines(u"\n"), (std::vector<std::u16string>{u""}));
-    EXPECT_EQ(splitLines(u""), (std::vector<std::u16string>{}));
-    // a CR anywhere else stays in the line
-    EXPECT_EQ(splitLines(u"A\rB\r"), (std::vector<std::u16string>{u"A\rB\r"}));
-}
-
-TEST(TextCodec, DecodeTextFileGivesLinesAndEncoding)
-{
-    TextFile f = decodeTextFile(NihaoGbk + "\r\n" + "B\r\n");
-    EXPECT_EQ(f.lines, (std::vector<std::u16string>{u"你好", u"B"}));
-    EXPECT_TRUE(f.encoding == Gbk);
-}
-
-TEST(TextCodec, EncodesEachEncoding)
-{
-    EXPECT_EQ(encodeText(u"你好", Gbk), NihaoGbk);
-    EXPECT_EQ(encodeText(u"你好", Utf8), NihaoUtf8);
-    EXPECT_EQ(encodeText(u"你好", Utf8Bom), "\xEF\xBB\xBF" + NihaoUtf8);
-    EXPECT_EQ(encodeText(u"你好", {TextEncoding::Utf16LE, true}), "\xFF\xFE\x60\x4F\x7D\x59");
-    EXPECT_EQ(encodeText(u"你好", {TextEncoding::Utf16BE, false}), "\x4F\x60\x59\x7D");
-    EXPECT_EQ(encodeText(u"\U0001F600", Gbk), "\x94\x39\xFC\x36");
-}
-
-TEST(TextCodec, AnEmptyTextIsNoBytesEvenWithAByteOrderMark)
-{
-    EXPECT_EQ(encodeText(u"", Utf8Bom), "");
-    EXPECT_EQ(encodeText(u"", {TextEncoding::Utf16LE, true}), "");
-}
-
-TEST(TextCodec, UnencodableCharactersBecomeTheReplacementCharacter)
-{
-    EXPECT_EQ(encodeText(u"a\xD800" "b", Gbk), "a?b");
-    EXPECT_EQ(encodeText(u"a\xDC00", Utf8), "a\xEF\xBF\xBD");
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::optional<FileEncoding> encoding;
+        std::u16string text;
+    } files[] = {
+        {"empty", "", Undecided, u""},
+        {"ASCII", "1\r\n00:00:01,000 --> 00:00:02,000\r\n", Undecided, u"1\r\n00:00:01,000 --> 00:00:02,000\r\n"},
+        {"UTF-8", "a" + NihaoUtf8, Utf8, u"a你好"},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" "a" + NihaoUtf8, Utf8Bom, u"a你好"},
+        {"GBK", "a" + NihaoGbk, Gbk, u"a你好"},
+        {"GB18030's four-byte form", "\x94\x39\xFC\x36", Gbk, u"\U0001F600"},
+        {"a UTF-8 mark before GBK", "\xEF\xBB\xBF" "1\r\n" + NihaoGbk, FileEncoding{TextEncoding::Gbk, true}, u"1\r\n你好"},
+        {"Windows-1252", "EXIST\xC9.\r\n", Western, u"EXISTÉ.\r\n"},
+        {"Windows-1252's quotes and euro", "\x93" "5 \x80\x94", Western, u"“5 €”"},
+        {"its undefined bytes", "a\x81\x8D\x8F\x90\x9D", Western, u"a\u0081\u008D\u008F\u0090\u009D"},
+        {"a UTF-8 mark before Windows-1252", "\xEF\xBB\xBF" "caf\xE9 ", FileEncoding{TextEncoding::Windows1252, true},
+         u"café "},
+        // no UTF-8, and its last byte is a GB18030 lead without its trail
+        {"UTF-8 cut off at the end", NihaoUtf8.substr(0, 5), Western, u"ä½\u00A0å¥"},
+        {"an overlong UTF-8 form is GBK", "\xC0\xAF", Gbk, u"蜡"},
+        {"UTF-16 LE with its mark", "\xFF\xFE" + utf16(u"你好\r\n"), FileEncoding{TextEncoding::Utf16LE, true}, u"你好\r\n"},
+        {"UTF-16 BE with its mark", "\xFE\xFF" + utf16(u"你好\r\n", true), FileEncoding{TextEncoding::Utf16BE, true},
+         u"你好\r\n"},
+        {"UTF-32 LE with its mark", "\xFF\xFE\0\0"s + utf32(U"你\n"), FileEncoding{TextEncoding::Utf32LE, true}, u"你\n"},
+        {"UTF-32 BE with its mark", "\0\0\xFE\xFF"s + utf32(U"你\n", true), FileEncoding{TextEncoding::Utf32BE, true},
+         u"你\n"},
+        // without a mark, one line end among Chinese text is enough to tell the order
+        {"UTF-16 LE, Chinese, one line end", utf16(u"第一句话在这里第二句话在那里\n"), FileEncoding{TextEncoding::Utf16LE},
+         u"第一句话在这里第二句话在那里\n"},
+        {"UTF-16 BE, Chinese, one line end", utf16(u"第一句话在这里第二句话在那里\n", true), FileEncoding{TextEncoding::Utf16BE},
+         u"第一句话在这里第二句话在那里\n"},
+        {"UTF-16 LE with a surrogate pair", utf16(u"1\r\n\U0001F600\r\n"), FileEncoding{TextEncoding::Utf16LE},
+         u"1\r\n\U0001F600\r\n"},
+        {"UTF-32 LE up to U+10FFFF", utf32(U"1\n\U0010FFFF"), FileEncoding{TextEncoding::Utf32LE}, u"1\n\U0010FFFF"},
+        {"UTF-32 BE", utf32(U"1\n你", true), FileEncoding{TextEncoding::Utf32BE}, u"1\n你"},
+        {"UTF-32 past U+10FFFF", utf32(U"1\n") + utf32(std::u32string(1, char32_t(0x110000))), std::nullopt, u""},
+        {"UTF-32 with its mark past U+10FFFF", "\xFF\xFE\0\0"s + utf32(std::u32string(1, char32_t(0x110000))),
+         std::nullopt, u""},
+        {"UTF-16 with its mark, a byte cut off", "\xFF\xFE" "a\0b"s, std::nullopt, u""},
+        {"NUL bytes in 8-bit text", "a\0b"s, std::nullopt, u""},
+        {"only NUL bytes", std::string(1000, '\0'), std::nullopt, u""},
+        // read in the other order, this has no line end, digit or space at all
+        {"UTF-16 without a mark with a lone surrogate", utf16(u"1\n") + "\x00\xD8" "a\0"s, std::nullopt, u""},
+    };
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.name);
+        std::optional<FileEncoding> found = detectEncoding(file.bytes);
+        EXPECT_EQ(describe(found), describe(file.encoding));
+        TextFile decoded = decodeTextFile(file.bytes);
+        EXPECT_EQ(decoded.decodable, file.encoding.has_value());
+        if (!found || !file.encoding)
+            continue;
+        std::optional<std::u16string> text = decodeText(file.bytes, *found);
+        ASSERT_TRUE(text);
+        EXPECT_EQ(*text, file.text);
+        EXPECT_EQ(encodeText(*text, *found), file.bytes);
+    }
 }
 
 TEST(TextCodec, EveryTwoByteGbkCodeComesBackByteForByte)
@@ -115,44 +116,74 @@ TEST(TextCodec, EveryTwoByteGbkCodeComesBackByteForByte)
             if (trail == 0x7F)
                 continue;
             std::string bytes{char(lead), char(trail)};
-            std::u16string text = decodeText(bytes, Gbk);
-            ASSERT_EQ(text.find(u'\uFFFD'), std::u16string::npos) << std::hex << lead << trail;
-            ASSERT_EQ(encodeText(text, Gbk), bytes) << std::hex << lead << trail;
+            std::optional<std::u16string> text = decodeText(bytes, Gbk);
+            ASSERT_TRUE(text) << std::hex << lead << trail;
+            ASSERT_EQ(text->find(u'\uFFFD'), std::u16string::npos) << std::hex << lead << trail;
+            ASSERT_EQ(encodeText(*text, Gbk), bytes) << std::hex << lead << trail;
             ++checked;
         }
     }
     EXPECT_EQ(checked, 126 * 190);
 }
 
-TEST(TextCodec, Utf8ComesBackByteForByte)
+TEST(TextCodec, LinesEndAtCrLfLfOrALoneCr)
 {
-    std::string bytes = "\xEF\xBB\xBF" "A\r\n" + NihaoUtf8 + "\xF0\x9F\x98\x80\r\n";
-    TextFile f = decodeTextFile(bytes);
-    EXPECT_EQ(encodeText(f.lines[0] + u"\r\n" + f.lines[1] + u"\r\n", f.encoding), bytes);
+    const struct {
+        std::u16string_view text;
+        std::vector<std::u16string> lines;
+    } cases[] = {
+        {u"A\r\nB\nC", {u"A", u"B", u"C"}},
+        {u"A\rB\rC\r", {u"A", u"B", u"C"}},
+        {u"A\r\rB\r", {u"A", u"", u"B"}},
+        {u"A\r\r\nB", {u"A", u"", u"B"}},  // a CR doubled before its LF by a second conversion
+        {u"A\n\rB", {u"A", u"", u"B"}},
+        {u"A\r\n\r\n", {u"A", u""}},
+        {u"\n", {u""}},
+        {u"", {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(splitLines(c.text), c.lines) << toUtf8(c.text);
+}
+
+TEST(TextCodec, ATextTheFileCannotHoldIsWrittenWithoutLoss)
+{
+    // Chinese typed into a Western file: the whole file becomes UTF-8 with its mark
+    EXPECT_EQ(encodeText(u"caf\u00E9 你好", Western), "\xEF\xBB\xBF" "caf\xC3\xA9 " + NihaoUtf8);
+    EXPECT_EQ(encodeText(u"caf\u00E9", Western), "caf\xE9");
+    EXPECT_EQ(encodeText(u"\U0001F600", Gbk), "\x94\x39\xFC\x36");
+    // a lone surrogate is all that GB18030 and UTF-8 cannot hold
+    EXPECT_EQ(encodeText(u"a\xD800" "b", Gbk), "a?b");
+    EXPECT_EQ(encodeText(u"a\xDC00", Utf8), "a\xEF\xBF\xBD");
+    EXPECT_EQ(encodeText(u"", Utf8Bom), "");
+}
+
+TEST(TextCodec, ControlCharactersInMessagesAreShownAsPictures)
+{
+    EXPECT_EQ(printable("00:00:01 --> x\r\x1B[0m\t."), "00:00:01 --> x␍␛[0m␉.");
+    EXPECT_EQ(printable("字幕.srt"), "字幕.srt");
 }
 
 TEST(TextCodec, CodeSetNames)
 {
-    EXPECT_TRUE(encodingOfCodeSet("GBK") == Gbk);
-    EXPECT_TRUE(encodingOfCodeSet("GB18030") == Gbk);
-    EXPECT_TRUE(encodingOfCodeSet("GB2312") == Gbk);
-    EXPECT_TRUE(encodingOfCodeSet("UTF-8") == Utf8);
-    EXPECT_TRUE(encodingOfCodeSet("ANSI_X3.4-1968") == Utf8);
+    EXPECT_EQ(encodingOfCodeSet("GBK"), Gbk);
+    EXPECT_EQ(encodingOfCodeSet("GB18030"), Gbk);
+    EXPECT_EQ(encodingOfCodeSet("GB2312"), Gbk);
+    EXPECT_EQ(encodingOfCodeSet("UTF-8"), Utf8);
+    EXPECT_EQ(encodingOfCodeSet("ANSI_X3.4-1968"), Utf8);
 }
 
-TEST(TextCodec, TimelineEncodingPrefersTheSrtThenTheTextFileThenTheLocale)
+TEST(TextCodec, TimelineEncodingPrefersTheSrtThenTheTextFileAndKeepsPureAscii)
 {
-    const FileEncoding undecided{};
     const FileEncoding utf16{TextEncoding::Utf16LE, true};
     ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
 
-    EXPECT_TRUE(timelineEncoding(Gbk, &Utf8Bom) == Gbk);
-    EXPECT_TRUE(timelineEncoding(utf16, nullptr) == utf16);
-    EXPECT_TRUE(timelineEncoding(undecided, &Gbk) == Gbk);
-    EXPECT_TRUE(timelineEncoding(undecided, &Utf8Bom) == Utf8Bom);
-    EXPECT_TRUE(timelineEncoding(undecided, &undecided) == Utf8);
-    EXPECT_TRUE(timelineEncoding(undecided, nullptr) == Utf8);
+    EXPECT_EQ(timelineEncoding(Gbk, &Utf8Bom), Gbk);
+    EXPECT_EQ(timelineEncoding(utf16, nullptr), utf16);
+    EXPECT_EQ(timelineEncoding(Undecided, &Gbk), Gbk);
+    EXPECT_EQ(timelineEncoding(Undecided, &Utf8Bom), Utf8Bom);
+    EXPECT_EQ(timelineEncoding(Undecided, &Undecided), Undecided);
+    EXPECT_EQ(timelineEncoding(Undecided, nullptr), Undecided);
     // and writing "undecided" means the locale's code set
-    EXPECT_EQ(encodeText(u"你好", undecided), NihaoUtf8);
+    EXPECT_EQ(encodeText(u"你好", Undecided), NihaoUtf8);
     std::setlocale(LC_CTYPE, "C");
 }
