@@ -456,10 +456,10 @@ TextFile readTextFile(const std::string& path)
     return decodeTextFile(readWholeFile(path));
 }
 
-std::string encodeText(std::u16string_view text, FileEncoding encoding)
+namespace {
+
+std::string encodeAsAsked(std::u16string_view text, FileEncoding encoding)
 {
-    if (text.empty())
-        return {};
     if (encoding.encoding == TextEncoding::Undecided)
         encoding.encoding = localeEncoding().encoding;
     std::string out = encoding.bom ? std::string(markOf(encoding.encoding)) : std::string();
@@ -472,11 +472,30 @@ std::string encodeText(std::u16string_view text, FileEncoding encoding)
     case TextEncoding::Windows1252:
         if (std::optional<std::string> western = encodeWindows1252(text))
             return out + *western;
-        return std::string(Utf8Bom) + toUtf8(text);
+        return {};  // reads back as nothing: encodeText writes UTF-8 instead
     case TextEncoding::Utf8:
     case TextEncoding::Undecided: break;
     }
     return out + toUtf8(text);
+}
+
+}  // namespace
+
+std::string encodeText(std::u16string_view text, FileEncoding encoding)
+{
+    if (text.empty())
+        return {};
+    std::string out = encodeAsAsked(text, encoding);
+    // What is written must read back as what was written. Bytes the reader
+    // would take for another encoding (a Western text that starts with "ÿþ",
+    // which is the UTF-16 mark; a GBK text whose only bytes that are no
+    // UTF-8 were in lines the save leaves out) are written as UTF-8 with
+    // its mark instead, which always reads back.
+    std::optional<FileEncoding> readAs = detectEncoding(out);
+    std::optional<std::u16string> readBack = readAs ? decodeText(out, *readAs) : std::nullopt;
+    if (!readBack || *readBack != text)
+        return std::string(Utf8Bom) + toUtf8(text);
+    return out;
 }
 
 std::string toUtf8(std::u16string_view text)

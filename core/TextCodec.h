@@ -63,11 +63,13 @@ TextFile readTextFile(const std::string& path);
 // The text in the given encoding, with a byte-order mark if encoding.bom (for
 // the 8-bit encodings that is the UTF-8 mark, as it was read); an empty
 // text gives no bytes at all. Undecided means the locale's code set. GBK is
-// written as GB18030, which holds every character; only a lone surrogate
-// becomes '?' there and U+FFFD in UTF-8. A text Windows-1252 cannot hold
-// (a Chinese line typed into a Western file) is written whole as UTF-8 with
-// its mark, so that nothing typed is lost and the file reads back as it was
-// written.
+// written as GB18030, which holds every character.
+// What is written always reads back (detectEncoding, decodeText) as the
+// text: where the bytes in the asked encoding would not (a Chinese line
+// typed into a Windows-1252 file, a Western text that starts with the bytes
+// of a UTF-16 mark, a GBK text that reads as UTF-8 once its blank lines are
+// gone), the whole text is written as UTF-8 with its mark. Only a lone
+// surrogate, which no 8-bit encoding holds, becomes U+FFFD there.
 std::string encodeText(std::u16string_view text, FileEncoding encoding);
 
 std::string toUtf8(std::u16string_view text);

@@ -107,3 +107,40 @@ TEST_F(FrameRateConversion, RefusalChangesNothing)
     EXPECT_EQ(frameRate, 25.0f);
     EXPECT_TRUE(newTimeline);
 }
+
+// The conversion saves the timeline in the encoding its file was read in,
+// whatever the locale's.
+TEST_F(FrameRateConversion, KeepsTheTimelinesOwnEncoding)
+{
+    const struct {
+        const char* name;
+        FileEncoding encoding;
+        std::u16string text;
+        std::string textBytes;
+        std::string mark;
+        bool wide;
+    } cases[] = {
+        {"GBK", {TextEncoding::Gbk, false}, u"你好", "\xC4\xE3\xBA\xC3", "", false},
+        {"GBK behind a UTF-8 mark", {TextEncoding::Gbk, true}, u"你好", "\xC4\xE3\xBA\xC3", "\xEF\xBB\xBF", false},
+        {"Windows-1252", {TextEncoding::Windows1252, false}, u"EXISTÉ", "EXIST\xC9", "", false},
+        {"UTF-16 LE", {TextEncoding::Utf16LE, true}, u"你好", std::string("\x60\x4F\x7D\x59", 4), "\xFF\xFE", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        timeline[0].Text = c.text;
+        float frameRate = 25.0f;
+        bool newTimeline = false;
+        convertFrameRate("25.000", "23.976", timeline, 1, frameRate, srt, c.encoding, newTimeline);
+        std::string ascii = "1\r\n00:17:22,709 --> 00:17:24,794\r\n";
+        auto structure = [&](const std::string& a) {
+            std::string out;
+            for (char ch : a) {
+                out.push_back(ch);
+                if (c.wide)
+                    out.push_back('\0');
+            }
+            return out;
+        };
+        EXPECT_EQ(readWholeFile(srt), c.mark + structure(ascii) + c.textBytes + structure("\r\n\r\n"));
+    }
+}

@@ -1,9 +1,11 @@
 #include "filetools/Merge.h"
 
 #include "core/FileIO.h"
+#include "opening/Loader.h"
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -114,4 +116,28 @@ TEST_F(Merge, NoTextIsCut)
     std::string second = std::string(5000, 'y');
     std::string out = merge(timeline, 1, Utf8, "1\r\n00:00:01,000 --> 00:00:02,000\r\n" + second + "\r\n", false);
     EXPECT_EQ(out, "1\r\n00:00:01,000 --> 00:00:03,000\r\na\r\n" + std::string(5000, 'x') + "\r\n" + second + "\r\n\r\n");
+}
+
+// Through the real loader, a timeline of pure ASCII keeps that fact, so the
+// merge writes in its second file's encoding rather than the locale's.
+TEST_F(Merge, AnAsciiTimelineFromTheLoaderFollowsItsGbkSecondFile)
+{
+    ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
+    writeFileAtomically(path("film.avi"), "not looked at");
+    writeFileAtomically(path("film.ws"), std::string(1000, '\0'));
+    writeFileAtomically(path("film.srt"), "1\r\n00:00:01,000 --> 00:00:03,000\r\nHello\r\n\r\n");
+    LoadRequest request;
+    request.VideoFileName = path("film.avi");
+    request.WavFileName = path("film.wav");
+    request.TimelineFileName = path("film.srt");
+    request.FrameRate = 25.0f;
+    ProjectState state;
+    ASSERT_TRUE(loadProject(request, state, {}).ok);
+
+    // "你好" in GBK
+    writeFileAtomically(path("second.srt"), "1\r\n00:00:01,000 --> 00:00:03,000\r\n\xC4\xE3\xBA\xC3\r\n\r\n");
+    saveBilingualSrt(toolTimelineOf(state), path("second.srt"), path("out.srt"), false);
+    EXPECT_EQ(readWholeFile(path("out.srt")),
+              "1\r\n00:00:01,000 --> 00:00:03,000\r\nHello\r\n\xC4\xE3\xBA\xC3\r\n\r\n");
+    std::setlocale(LC_CTYPE, "C");
 }

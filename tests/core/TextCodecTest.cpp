@@ -119,7 +119,8 @@ TEST(TextCodec, EveryTwoByteGbkCodeComesBackByteForByte)
             std::optional<std::u16string> text = decodeText(bytes, Gbk);
             ASSERT_TRUE(text) << std::hex << lead << trail;
             ASSERT_EQ(text->find(u'\uFFFD'), std::u16string::npos) << std::hex << lead << trail;
-            ASSERT_EQ(encodeText(*text, Gbk), bytes) << std::hex << lead << trail;
+            // beside 你好, which is no UTF-8, as in any real GBK file
+            ASSERT_EQ(encodeText(*text + u"你好", Gbk), bytes + NihaoGbk) << std::hex << lead << trail;
             ++checked;
         }
     }
@@ -151,9 +152,13 @@ TEST(TextCodec, ATextTheFileCannotHoldIsWrittenWithoutLoss)
     EXPECT_EQ(encodeText(u"caf\u00E9 你好", Western), "\xEF\xBB\xBF" "caf\xC3\xA9 " + NihaoUtf8);
     EXPECT_EQ(encodeText(u"caf\u00E9", Western), "caf\xE9");
     EXPECT_EQ(encodeText(u"\U0001F600", Gbk), "\x94\x39\xFC\x36");
-    // a lone surrogate is all that GB18030 and UTF-8 cannot hold
-    EXPECT_EQ(encodeText(u"a\xD800" "b", Gbk), "a?b");
-    EXPECT_EQ(encodeText(u"a\xDC00", Utf8), "a\xEF\xBF\xBD");
+    // bytes that would read back as something else: a Western text starting
+    // with "ÿþ", the UTF-16 mark; a GBK text that is also UTF-8 (浣犲ソ is 你好's UTF-8)
+    EXPECT_EQ(encodeText(u"ÿþ!", Western), "\xEF\xBB\xBF\xC3\xBF\xC3\xBE!");
+    EXPECT_EQ(encodeText(u"浣犲ソ", Gbk), "\xEF\xBB\xBF\xE6\xB5\xA3\xE7\x8A\xB2\xE3\x82\xBD");
+    // a lone surrogate, which no 8-bit encoding holds, is all that is lost
+    EXPECT_EQ(encodeText(u"a\xD800" "b", Gbk), "\xEF\xBB\xBF" "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(encodeText(u"a\xD800" "b", {TextEncoding::Utf16LE, true}), "\xFF\xFE" "a\0\x00\xD8" "b\0"s);
     EXPECT_EQ(encodeText(u"", Utf8Bom), "");
 }
 
