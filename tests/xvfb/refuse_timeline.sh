@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# A file named like the film's timeline that is no timeline (an ASS script
-# saved as film.srt) in a real X window: "指定" picks the film, " 下一步 >"
+# A file named like the film's timeline that is no SRT timeline (an ASS
+# script, then a WebVTT file with cue settings and a NOTE, saved as film.srt)
+# in a real X window: "指定" picks the film, " 下一步 >"
 # shows a message instead of the editor, Esc leaves the screen alone, and
 # after the program is closed by the screen's close box the file holds
 # exactly the bytes it held before. Run under xvfb-run; $1 = build folder.
@@ -12,63 +13,74 @@ work="$(mktemp -d /tmp/veltrana-xvfb-XXXXXX)"
 mkdir -p "$shots"
 
 ffmpeg -v error -y -f lavfi -i "testsrc2=size=320x180:rate=25" -frames:v 50 -c:v mpeg4 -q:v 4 "$work/film.avi"
-printf '[Script Info]\r\nTitle: film\r\n\r\n[Events]\r\nFormat: Layer, Start, End, Style, Text\r\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,你好\r\n' >"$work/film.srt"
-cp "$work/film.srt" "$work/before.srt"
-
-XDG_STATE_HOME="$work/state" "$build/veltrana" >"$work/program.log" 2>&1 &
-pid=$!
-trap 'kill $pid 2>/dev/null || true; cp "$work/program.log" "$build/refuse_timeline.log" 2>/dev/null || true; rm -rf "$work"' EXIT
+pid=""
+trap '[ -z "$pid" ] || kill $pid 2>/dev/null || true; cp "$work/program.log" "$build/refuse_timeline.log" 2>/dev/null || true; rm -rf "$work"' EXIT
 
 source tests/xvfb/lib/windows.bash
 
-win="$(wait_window '^Veltrana时间轴$')" || fail "the open-project screen did not appear"
-sleep 0.5
-xdotool mousemove --window "$win" 615 122 click 1
-dialog="$(wait_window '^指定$')" || fail "\"指定\" opened no dialog"
-sleep 0.5
-xdotool mousemove --window "$dialog" 60 60
-sleep 0.2
-xdotool type --delay 2 "$work/film.avi"
-sleep 0.3
-xdotool key Return
-for _ in $(seq 1 50); do
-  xdotool search --onlyvisible --name '^指定$' >/dev/null 2>&1 || break
-  sleep 0.2
-done
-sleep 1
+# $1: a name for the screenshot; film.srt holds the file to refuse
+refuse() {
+  cp "$work/film.srt" "$work/before.srt"
+  rm -rf "$work/state"
 
-# " 下一步 >": a message box (a second window of the program's name) comes up
-xdotool mousemove --window "$win" 615 428 click 1
-box=""
-for _ in $(seq 1 50); do
-  for w in $(xdotool search --onlyvisible --name '^Veltrana时间轴$' 2>/dev/null); do
-    [ "$w" != "$win" ] && { box="$w"; break 2; }
+  XDG_STATE_HOME="$work/state" "$build/veltrana" >"$work/program.log" 2>&1 &
+  pid=$!
+
+  win="$(wait_window '^Veltrana时间轴$')" || fail "the open-project screen did not appear"
+  sleep 0.5
+  xdotool mousemove --window "$win" 615 122 click 1
+  dialog="$(wait_window '^指定$')" || fail "\"指定\" opened no dialog"
+  sleep 0.5
+  xdotool mousemove --window "$dialog" 60 60
+  sleep 0.2
+  xdotool type --delay 2 "$work/film.avi"
+  sleep 0.3
+  xdotool key Return
+  for _ in $(seq 1 50); do
+    xdotool search --onlyvisible --name '^指定$' >/dev/null 2>&1 || break
+    sleep 0.2
   done
-  sleep 0.2
-done
-[ -n "$box" ] || fail "no message came up"
-eval "$(xdotool getwindowgeometry --shell "$box")"
-[ "$WIDTH" != 694 ] || fail "the window that came up is the size of the open-project screen, not a message"
-sleep 0.5
-import -window root "$shots/refused-timeline.png"
+  sleep 1
 
-# the message is dismissed, the screen stays; Esc leaves it where it is, and
-# its close box (the request a window manager sends) ends the program
-xdotool mousemove --window "$box" 10 10
-xdotool key Return
-sleep 0.5
-xdotool search --onlyvisible --name '^Veltrana时间轴$' | grep -qx "$win" || fail "the open-project screen did not stay"
-xdotool mousemove --window "$win" 300 30
-xdotool key Escape
-sleep 0.5
-xdotool search --onlyvisible --name '^Veltrana时间轴$' | grep -qx "$win" || fail "Esc closed the open-project screen"
-"$build/close_window" "$win" || fail "the screen does not take the close box's request"
-for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
-kill -0 $pid 2>/dev/null && fail "the program did not end when its screen was closed"
-status=0
-wait $pid || status=$?
-[ "$status" = 0 ] || fail "the program ended with status $status"
+  # " 下一步 >": a message box (a second window of the program's name) comes up
+  xdotool mousemove --window "$win" 615 428 click 1
+  box=""
+  for _ in $(seq 1 50); do
+    for w in $(xdotool search --onlyvisible --name '^Veltrana时间轴$' 2>/dev/null); do
+      [ "$w" != "$win" ] && { box="$w"; break 2; }
+    done
+    sleep 0.2
+  done
+  [ -n "$box" ] || fail "no message came up"
+  eval "$(xdotool getwindowgeometry --shell "$box")"
+  [ "$WIDTH" != 694 ] || fail "the window that came up is the size of the open-project screen, not a message"
+  sleep 0.5
+  import -window root "$shots/refused-timeline-$1.png"
 
-cmp -s "$work/film.srt" "$work/before.srt" || fail "film.srt changed"
-[ ! -e "$work/state/veltrana/backups" ] || [ -z "$(ls -A "$work/state/veltrana/backups")" ] || fail "a backup was made, so something was saved"
-echo "refused with a message, the screen stayed (Esc too), the close box ended the program (status 0), film.srt unchanged"
+  # the message is dismissed, the screen stays; Esc leaves it where it is, and
+  # its close box (the request a window manager sends) ends the program
+  xdotool mousemove --window "$box" 10 10
+  xdotool key Return
+  sleep 0.5
+  xdotool search --onlyvisible --name '^Veltrana时间轴$' | grep -qx "$win" || fail "the open-project screen did not stay"
+  xdotool mousemove --window "$win" 300 30
+  xdotool key Escape
+  sleep 0.5
+  xdotool search --onlyvisible --name '^Veltrana时间轴$' | grep -qx "$win" || fail "Esc closed the open-project screen"
+  "$build/close_window" "$win" || fail "the screen does not take the close box's request"
+  for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
+  kill -0 $pid 2>/dev/null && fail "the program did not end when its screen was closed"
+  status=0
+  wait $pid || status=$?
+  [ "$status" = 0 ] || fail "the program ended with status $status"
+
+  cmp -s "$work/film.srt" "$work/before.srt" || fail "film.srt changed"
+  [ ! -e "$work/state/veltrana/backups" ] || [ -z "$(ls -A "$work/state/veltrana/backups")" ] || fail "a backup was made, so something was saved"
+  pid=""
+  echo "$1: refused with a message, the screen stayed (Esc too), the close box ended the program (status 0), film.srt unchanged"
+}
+
+printf '[Script Info]\r\nTitle: film\r\n\r\n[Events]\r\nFormat: Layer, Start, End, Style, Text\r\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,你好\r\n' >"$work/film.srt"
+refuse ass
+printf '\xef\xbb\xbfWEBVTT\n\nNOTE made by hand\n\n1\n00:00:01.000 --> 00:00:02.000 align:start position:10%%\n你好\n' >"$work/film.srt"
+refuse webvtt
