@@ -5,6 +5,8 @@
 #pragma once
 
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 namespace vt {
 
@@ -12,5 +14,25 @@ class UserError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// UTF-8 text for a message: control characters (a CR, a tab, an escape left
+// in a file name or a line of a file) are shown as their visible pictures
+// (␍, ␉, ␛), so a message box shows one line, as it was.
+inline std::string printable(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (char c : utf8) {
+        auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            unsigned picture = b == 0x7F ? 0x21 : b;  // U+2400 + b, and U+2421 for DEL
+            out += "\xE2\x90";
+            out.push_back(static_cast<char>(0x80 + picture));
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
 
 }  // namespace vt

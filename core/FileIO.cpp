@@ -1,5 +1,7 @@
 #include "core/FileIO.h"
 
+#include "core/Errors.h"
+
 #include <cstdlib>
 
 #include <cerrno>
@@ -15,7 +17,7 @@ namespace {
 
 [[noreturn]] void fail(const std::string& what, const std::string& path, const std::string& why)
 {
-    throw FileError(what + " \"" + path + "\": " + why);
+    throw FileError(what + " \"" + printable(path) + "\": " + why);
 }
 
 [[noreturn]] void fail(const std::string& what, const std::string& path, int err)

@@ -521,22 +521,6 @@ std::u16string fromUtf8(std::string_view text)
     return out;
 }
 
-std::string printable(std::string_view utf8)
-{
-    std::string out;
-    out.reserve(utf8.size());
-    for (char c : utf8) {
-        auto b = static_cast<unsigned char>(c);
-        if (b < 0x20)
-            appendUtf8(out, 0x2400 + b);  // the control pictures: ␀ .. ␟
-        else if (b == 0x7F)
-            appendUtf8(out, 0x2421);  // ␡
-        else
-            out.push_back(c);
-    }
-    return out;
-}
-
 FileEncoding encodingOfCodeSet(std::string_view codeSet)
 {
     bool gb = codeSet.starts_with("GB") || codeSet.starts_with("gb") || codeSet == "EUC-CN";

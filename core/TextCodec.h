@@ -75,11 +75,6 @@ std::string encodeText(std::u16string_view text, FileEncoding encoding);
 std::string toUtf8(std::u16string_view text);
 std::u16string fromUtf8(std::string_view text);
 
-// UTF-8 text for a message: control characters (a CR, a tab, an escape left
-// in a file name or a line) are shown as their visible pictures (␍, ␉, ␛),
-// so a message box shows one line as it was.
-std::string printable(std::string_view utf8);
-
 // The encoding for a code-set name as nl_langinfo(CODESET) gives it: the GB
 // code sets are GBK, everything else is written as UTF-8.
 FileEncoding encodingOfCodeSet(std::string_view codeSet);

@@ -1,5 +1,7 @@
 #include "core/TextCodec.h"
 
+#include "core/Errors.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
