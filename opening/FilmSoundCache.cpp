@@ -89,7 +89,8 @@ std::optional<ByteArray> readFilmSoundCache(const std::string& cacheFile)
     if (bytes.size() < HeaderBytes || std::string_view(bytes).substr(0, Magic.size()) != Magic)
         return std::nullopt;
     const uint64_t length = le64(bytes.data() + 8);
-    if (length != bytes.size() - HeaderBytes)
+    // an empty summary would give a strip where no key works: no film's sound is that short
+    if (length == 0 || length != bytes.size() - HeaderBytes)
         return std::nullopt;
     ByteArray summary(bytes.begin() + HeaderBytes, bytes.end());
     if (checksum(summary.data(), summary.size()) != le64(bytes.data() + 16))

@@ -24,7 +24,7 @@ std::string filmSoundCacheFolder();
 // folder or the film cannot be looked at.
 std::string filmSoundCacheFile(const std::string& videoFileName);
 
-// The stored summary; nothing when the file is missing, unreadable, short,
+// The stored summary; nothing when the file is missing, unreadable, short, empty,
 // longer than its header says or damaged.
 std::optional<ByteArray> readFilmSoundCache(const std::string& cacheFile);
 
