@@ -15,12 +15,14 @@ namespace vt {
 
 namespace {
 
-[[noreturn]] void fail(const std::string& what, const std::string& path, const std::string& why)
+std::string quoted(const std::string& path) { return " \"" + printable(path) + "\""; }
+
+[[noreturn]] void fail(std::string_view what, const std::string& path, const std::string& why)
 {
-    throw FileError(what + " \"" + printable(path) + "\": " + why);
+    throw FileError(std::string(what) + quoted(path) + ": " + why);
 }
 
-[[noreturn]] void fail(const std::string& what, const std::string& path, int err)
+[[noreturn]] void fail(std::string_view what, const std::string& path, int err)
 {
     fail(what, path, std::string(std::strerror(err)));
 }
@@ -33,29 +35,68 @@ std::string folderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// A name the file system takes can be too long once ".XXXXXX" is added to
+// it; the temporary's name is then cut, at a character's start.
+std::string temporaryTemplate(const std::string& path)
+{
+    constexpr size_t LongestKept = 240;  // NAME_MAX 255 less the suffix, with room to spare
+    const size_t nameStart = path.find_last_of('/') + 1;  // 0 without a slash
+    std::string kept = path;
+    if (path.size() - nameStart > LongestKept) {
+        size_t end = nameStart + LongestKept;
+        while (end > nameStart && (static_cast<unsigned char>(path[end]) & 0xC0) == 0x80)
+            --end;
+        kept = path.substr(0, end);
+    }
+    return kept + ".XXXXXX";
+}
+
+// umask() can only be read by setting it, which would race with other
+// threads creating files; the kernel shows it here since Linux 4.7.
+mode_t currentUmask()
+{
+    std::string status;
+    try {
+        status = readWholeFile("/proc/self/status");
+    } catch (const FileError&) {
+        return 022;
+    }
+    auto at = status.find("\nUmask:");
+    if (at == std::string::npos)
+        return 022;
+    return static_cast<mode_t>(std::strtoul(status.c_str() + at + 7, nullptr, 8)) & 0777;
+}
+
 }  // namespace
 
 void writeFileAtomically(const std::string& path, std::string_view bytes)
 {
-    // keep the permissions of a file that is being replaced
-    mode_t mode = 0644;
+    // the temporary is made 0600 and gets its final mode only when it holds
+    // everything, so no one else can open it half written
+    mode_t mode = 0;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0)
         mode = st.st_mode & 07777;
+    else
+        mode = 0666 & ~currentUmask();
 
-    std::string tmpl = path + ".XXXXXX";
+    // beside the target: a rename never crosses file systems
+    std::string tmpl = temporaryTemplate(path);
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
     int fd = ::mkstemp(name.data());
-    if (fd < 0)
-        fail("无法创建文件", path, errno);
+    if (fd < 0) {
+        int err = errno;
+        throw FileError(std::string(MsgCannotSaveFile) + quoted(path) + std::string(MsgFolderBefore) +
+                        quoted(folderOf(path)) + " " + std::string(MsgFolderAfter) + ": " + std::strerror(err));
+    }
     std::string tmp(name.data());
 
-    auto abandon = [&](const char* what) {
+    auto abandon = [&] {
         int err = errno;
         ::close(fd);
         ::unlink(tmp.c_str());
-        fail(what, path, err);
+        fail(MsgCannotSaveFile, path, err);
     };
 
     size_t done = 0;
@@ -64,21 +105,22 @@ void writeFileAtomically(const std::string& path, std::string_view bytes)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            abandon("无法写入文件");
+            abandon();
         }
         done += static_cast<size_t>(n);
     }
+    // flushed before the rename: a crash then leaves the old file or the new, never an empty one
     if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
-        abandon("无法写入文件");
+        abandon();
     if (::close(fd) != 0) {
         int err = errno;
         ::unlink(tmp.c_str());
-        fail("无法写入文件", path, err);
+        fail(MsgCannotSaveFile, path, err);
     }
     if (::rename(tmp.c_str(), path.c_str()) != 0) {
         int err = errno;
         ::unlink(tmp.c_str());
-        fail("无法写入文件", path, err);
+        fail(MsgCannotSaveFile, path, err);
     }
     // make the rename itself durable
     int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY);
@@ -102,12 +144,12 @@ ReadOnlyFile::ReadOnlyFile(const std::string& path) : path_(path)
 {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0)
-        fail("无法打开文件", path, errno);
+        fail(MsgCannotOpenFile, path, errno);
     struct stat st {};
     if (::fstat(fd_, &st) != 0) {
         int err = errno;
         ::close(fd_);
-        fail("无法读取文件", path, err);
+        fail(MsgCannotReadFile, path, err);
     }
     size_ = static_cast<uint64_t>(st.st_size);
     // every reader here walks its file once, front to back
@@ -128,7 +170,7 @@ size_t ReadOnlyFile::readAt(uint64_t offset, void* buffer, size_t len) const
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            fail("无法读取文件", path_, errno);
+            fail(MsgCannotReadFile, path_, errno);
         }
         if (n == 0)
             break;
@@ -140,7 +182,7 @@ size_t ReadOnlyFile::readAt(uint64_t offset, void* buffer, size_t len) const
 void ReadOnlyFile::readExactly(uint64_t offset, void* buffer, size_t len) const
 {
     if (readAt(offset, buffer, len) < len)
-        fail("无法读取文件", path_, std::string("文件在读取过程中变短了"));
+        fail(MsgCannotReadFile, path_, std::string(MsgFileShrank));
 }
 
 std::string companionName(std::string_view path, std::string_view ending)

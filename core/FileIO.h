@@ -19,8 +19,20 @@ public:
     using UserError::UserError;
 };
 
+// How a failed save or read begins: the file's name (in quotes) and the
+// system's reason follow. A save that cannot make its temporary file names
+// the folder that refused it, never the temporary, which the user never saw.
+inline constexpr std::string_view MsgCannotSaveFile = "无法保存文件";
+inline constexpr std::string_view MsgFolderBefore = "：文件夹";
+inline constexpr std::string_view MsgFolderAfter = "里无法建立新文件";
+inline constexpr std::string_view MsgCannotOpenFile = "无法打开文件";
+inline constexpr std::string_view MsgCannotReadFile = "无法读取文件";
+inline constexpr std::string_view MsgFileShrank = "文件在读取过程中变短了";
+
 // Replaces the file at path with bytes; on any failure the old file stays
-// untouched, no temporary file is left behind, and FileError is thrown.
+// untouched, no temporary file is left behind, and FileError is thrown. A
+// replaced file keeps its permissions; a new one gets 0666 less the umask,
+// as any other program's new file would.
 void writeFileAtomically(const std::string& path, std::string_view bytes);
 
 // Reads the whole file; throws FileError when it cannot be opened or read.

@@ -1,7 +1,9 @@
 // Saving the timeline as an SRT file.
 #pragma once
 
+#include "core/FileIO.h"
 #include "core/ProjectState.h"
+#include "core/TimelineBackup.h"
 
 #include <cstdint>
 #include <string>
@@ -22,14 +24,43 @@ void appendTextLines(std::u16string& out, std::u16string_view text);
 
 std::u16string srtText(const TimelineArray& timeline, int32_t timelineCount, float frameRate);
 
+// The file was written by another program since this one read or saved it
+// (core/KnownContents.h), and the user kept that version: nothing was saved.
+class TimelineChangedOnDisk : public FileError {
+public:
+    using FileError::FileError;
+};
+
+// The question and the refusal, each in pieces around the file's name.
+inline constexpr std::string_view MsgChangedOnDiskTitle = "时间轴文件被改过";
+inline constexpr std::string_view MsgChangedOnDiskAsk = "时间轴文件 ";
+inline constexpr std::string_view MsgChangedOnDiskAskEnd =
+    " 在本程序读入或上次保存之后，被别的程序改过了。\r"
+    "选“是”：先把那个版本备份，再保存编辑窗里的时间轴。\r"
+    "选“否”：这次不保存，文件保持那个程序存的样子；编辑窗里的修改都还在。";
+inline constexpr std::string_view MsgChangedOnDiskNotSaved = "没有保存：时间轴文件在本程序之外被改过了：";
+// After a backup notice (core/TimelineBackup.h) when the save went through.
+inline constexpr std::string_view MsgSavedWithoutBackup = "时间轴照常保存了，只是这一次没有备份。";
+// Where another program's version goes when the backup folder cannot take
+// it: beside the timeline, <stem>.外部修改.<date-time><extension>.
+inline constexpr std::string_view OtherVersionInfix = ".外部修改.";
+inline constexpr std::string_view MsgOtherVersionBeside = "被替换的那个版本另存在时间轴旁边：";
+
 // Writes srtText in the given encoding over fileName through a temporary
 // file, so a failure leaves the old file as it was; then clears newTimeline.
-// The first save over an existing file in a run copies it to the backup
-// folder first (core/TimelineBackup.h); a save removes the timeline's
-// autosaved copy (core/TimelineRecovery.h).
-// On failure throws FileError (core/FileIO.h) with the system's text
-// and leaves newTimeline alone.
+// Before that:
+//  - a file another program has written since this run read or saved it is
+//    replaced only when the dialogue's confirmReplace says so, and then a
+//    copy of it is kept first (the backup folder, else beside it); else
+//    TimelineChangedOnDisk is thrown and nothing is written;
+//  - the first save over an existing file in a run copies it to the backup
+//    folder (core/TimelineBackup.h); a copy that cannot be made does not
+//    stop the save: the dialogue's notice is told, once.
+// A save remembers what it wrote (core/KnownContents.h) and removes the
+// timeline's autosaved copy (core/TimelineRecovery.h). On failure throws
+// FileError (core/FileIO.h) with the system's text and leaves newTimeline
+// alone.
 void proSaveSrt(const TimelineArray& timeline, int32_t timelineCount, float frameRate, const std::string& fileName,
-                FileEncoding encoding, bool& newTimeline);
+                FileEncoding encoding, bool& newTimeline, const SaveDialogue& dialogue = {});
 
 }  // namespace vt

@@ -23,13 +23,15 @@ namespace {
 std::mutex backedUpLock;
 std::set<std::string> backedUp;  // full paths already copied in this run
 
-// FNV-1a: two timelines of the same name in different folders keep apart.
-uint32_t pathHash(const std::string& path)
+// FNV-1a over 64 bits: two timelines of the same name in different folders
+// keep apart. Over 32 bits, among the many folders of a series, two paths
+// (even of the same bytes in another order) could share one name.
+uint64_t pathHash(const std::string& path)
 {
-    uint32_t h = 2166136261u;
+    uint64_t h = 14695981039346656037ull;
     for (unsigned char c : path) {
         h ^= c;
-        h *= 16777619u;
+        h *= 1099511628211ull;
     }
     return h;
 }
@@ -77,8 +79,8 @@ std::string fullPath(const std::string& path)
 std::string backupNamePrefix(const std::string& path)
 {
     std::string full = fullPath(path);
-    char hash[16];
-    std::snprintf(hash, sizeof hash, "%08x", pathHash(full));
+    char hash[24];
+    std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(pathHash(full)));
     return fs::path(full).stem().string() + "." + hash + ".";
 }
 
@@ -93,31 +95,67 @@ std::string backupFolder()
     return state.empty() ? state : state + "/backups";
 }
 
-void backUpBeforeFirstSave(const std::string& path)
+namespace {
+
+BackupOutcome notKept(const std::string& full, const std::string& tried, const std::string& why)
+{
+    return {false, std::string(MsgNoBackup) + printable(fs::path(full).filename().string()) +
+                       std::string(MsgNoBackupTried) + printable(tried) + "：" + why + std::string(MsgNoBackupEnd)};
+}
+
+// Copies the file at full into the backup folder; the caller holds backedUpLock.
+BackupOutcome copyToBackups(const std::string& full)
 {
     std::error_code ec;
+    if (!fileExists(full) || fs::file_size(full, ec) == 0 || ec)
+        return {};  // nothing the user had can be lost here
+    std::string folder = backupFolder();
+    if (folder.empty())
+        return notKept(full, "$XDG_STATE_HOME", "HOME 和 XDG_STATE_HOME 都没有设置");
+    try {
+        std::string bytes = readWholeFile(full);
+        fs::create_directories(folder, ec);
+        if (ec)
+            return notKept(full, folder, ec.message());
+        std::string prefix = backupNamePrefix(full);
+        fs::path copy = fs::path(folder) / (prefix + timestamp() + fs::path(full).extension().string());
+        writeFileAtomically(copy.string(), bytes);
+        pruneOldCopies(folder, prefix);
+    } catch (const FileError& error) {
+        return notKept(full, folder, error.what());
+    }
+    return {};
+}
+
+}  // namespace
+
+BackupOutcome backUpBeforeFirstSave(const std::string& path)
+{
     std::string full = fullPath(path);
     std::lock_guard lock(backedUpLock);
     if (backedUp.contains(full))
-        return;
-    if (!fileExists(path) || fs::file_size(path, ec) == 0 || ec) {
-        backedUp.insert(full);  // nothing the user had can be lost here
-        return;
-    }
-    std::string folder = backupFolder();
-    if (folder.empty())
-        return;
-
-    std::string bytes = readWholeFile(path);
-    fs::create_directories(folder, ec);
-    if (ec)
-        throw FileError("无法建立备份文件夹 \"" + folder + "\": " + ec.message());
-
-    std::string prefix = backupNamePrefix(full);
-    fs::path copy = fs::path(folder) / (prefix + timestamp() + fs::path(full).extension().string());
-    writeFileAtomically(copy.string(), bytes);
+        return {};
+    // a copy that cannot be made is reported once, not at every save of the run
     backedUp.insert(full);
-    pruneOldCopies(folder, prefix);
+    return copyToBackups(full);
+}
+
+BackupOutcome backUpNow(const std::string& path)
+{
+    std::string full = fullPath(path);
+    std::lock_guard lock(backedUpLock);
+    backedUp.insert(full);
+    return copyToBackups(full);
+}
+
+bool readyToOverwrite(const std::string& path, const SaveDialogue& dialogue)
+{
+    BackupOutcome copy = backUpBeforeFirstSave(path);
+    if (copy.kept)
+        return true;
+    std::string question = copy.notice + "\r" + std::string(MsgOverwriteAsk) +
+                           printable(fs::path(path).filename().string()) + std::string(MsgOverwriteAskEnd);
+    return dialogue.confirmReplace && dialogue.confirmReplace(question);
 }
 
 }  // namespace vt

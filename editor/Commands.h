@@ -199,6 +199,10 @@ struct EditOperations {
     std::function<void(bool)> setPreferPreviousLine;
     std::function<void()> undo;
     std::function<void()> redo;
+    // The editor's current line, read after an insertion or a deletion: the
+    // slot where it happened, which the history cannot always tell (a text
+    // put in front of the same text).
+    std::function<int32_t()> currentLine;
 };
 
 // Calls the operation the command names. PreferPreviousLine is set only for

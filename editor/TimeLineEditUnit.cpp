@@ -711,7 +711,13 @@ void TplayAndEdit::LabeltxtDblClick()
 
 void TplayAndEdit::Edit1KeyPress(int key)
 {
-    if (key != '\r' || !textEdit_)
+    if (key == '\r')
+        commitTypedText();
+}
+
+void TplayAndEdit::commitTypedText()
+{
+    if (!textEdit_)
         return;
     storeEditedText(Project.Timeline, CurrentLine, *textEdit_, Edit1->text().toStdU16String());
     TimelineHistory.record(timelineStateOf(Project));
@@ -760,7 +766,7 @@ void TplayAndEdit::ButtonNextClick()
 void TplayAndEdit::proSaveSrt()
 {
     vt::proSaveSrt(Project.Timeline, Project.TimelineCount, Project.FrameRate, Project.TimelineFileName,
-                   Project.TimelineEncoding, Project.NewTimeline);
+                   Project.TimelineEncoding, Project.NewTimeline, saveDialogue(this));
 }
 
 // ---------------------------------------------------------------------------
@@ -949,6 +955,7 @@ EditOperations TplayAndEdit::editOperations()
         stepTo(vt::procBackLine(Project.Timeline, Project.TimelineCount, playerPosition()));
     };
     ops.setPreferPreviousLine = [this](bool on) { WaveView.PreferPreviousLine = on; };
+    ops.currentLine = [this] { return CurrentLine; };
     // a timeline changed behind the history's back starts it over rather
     // than have old steps written over it
     ops.undo = [this] {

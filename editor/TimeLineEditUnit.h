@@ -132,6 +132,9 @@ public:
     void LabeltxtMouseMove();
     void LabeltxtDblClick();
     void Edit1KeyPress(int key);
+    // What Enter does in the text field, when it is open: the typed text
+    // goes into the line. The program ending on a signal keeps it so.
+    void commitTypedText();
     void ScrollBar1Scroll();
     void CheckBoxTimeClick();
     void CheckBoxTextClick();

@@ -51,9 +51,13 @@ int32_t extentOf(const TimelineArray& t)
 }
 
 // The stretch that differs between the column before (old) and after (now):
-// what the two have in common at the front and at the back stays out.
+// what the two have in common at the front and at the back stays out. Values
+// only put in or taken out (an insertion, a deletion) beside equal values
+// could stand at any of several slots with the same result; the one nearest
+// `near` is taken, else the last.
 template <typename Column>
-ColumnChange<typename Column::Value> columnChange(const TimelineArray& old, const TimelineArray& now)
+ColumnChange<typename Column::Value> columnChange(const TimelineArray& old, const TimelineArray& now,
+                                                  std::optional<int32_t> near)
 {
     ColumnChange<typename Column::Value> c;
     c.extentBefore = extentOf<Column>(old);
@@ -66,6 +70,15 @@ ColumnChange<typename Column::Value> columnChange(const TimelineArray& old, cons
     while (back < shorter - front
            && Column::same(old[size_t(c.extentBefore - 1 - back)], now[size_t(c.extentAfter - 1 - back)]))
         ++back;
+    if (near && c.extentBefore != c.extentAfter && front + back == shorter) {
+        int32_t backMost = back;
+        while (backMost < shorter
+               && Column::same(old[size_t(c.extentBefore - 1 - backMost)], now[size_t(c.extentAfter - 1 - backMost)]))
+            ++backMost;
+        const int32_t at = std::clamp(*near, shorter - backMost, front);
+        back += front - at;
+        front = at;
+    }
     c.at = front;
     for (int32_t i = front; i < c.extentBefore - back; ++i)
         c.before.push_back(Column::get(old[size_t(i)]));
@@ -188,6 +201,12 @@ size_t bytesOf(const std::vector<Value>& values)
     return n;
 }
 
+size_t bytesOfStep(const UndoStep& s)
+{
+    return sizeof(UndoStep) + bytesOf(s.times.before) + bytesOf(s.times.after) + bytesOf(s.texts.before)
+           + bytesOf(s.texts.after) + bytesOf(s.marksBefore) + bytesOf(s.marksAfter);
+}
+
 }  // namespace
 
 TimelineState UndoHistory::copyState()
@@ -199,6 +218,7 @@ void UndoHistory::reset(const TimelineState& state)
 {
     steps_.clear();
     done_ = 0;
+    bytes_ = 0;
     copy_.Timeline = state.Timeline;
     copy_.TimelineCount = state.TimelineCount;
     copy_.TextCount = state.TextCount;
@@ -212,11 +232,11 @@ void UndoHistory::follow(const TimelineState& state)
         reset(state);
 }
 
-bool UndoHistory::record(const TimelineState& state)
+bool UndoHistory::record(const TimelineState& state, std::optional<int32_t> near)
 {
     UndoStep step;
-    step.times = columnChange<TimesColumn>(copy_.Timeline, state.Timeline);
-    step.texts = columnChange<TextsColumn>(copy_.Timeline, state.Timeline);
+    step.times = columnChange<TimesColumn>(copy_.Timeline, state.Timeline, near);
+    step.texts = columnChange<TextsColumn>(copy_.Timeline, state.Timeline, near);
 
     const ByteArray& old = copy_.WaveMarks;
     const ByteArray& now = state.WaveMarks;
@@ -247,10 +267,15 @@ bool UndoHistory::record(const TimelineState& state)
     // carried out once before anyone undoes it
     TimelineState copy = copyState();
     apply(copy, step, false);
+    for (size_t i = done_; i < steps_.size(); ++i)
+        bytes_ -= bytesOfStep(steps_[i]);
     steps_.erase(steps_.begin() + ptrdiff_t(done_), steps_.end());
+    bytes_ += bytesOfStep(step);
     steps_.push_back(std::move(step));
-    if (steps_.size() > UndoDepth)
+    while (bytes_ > UndoBudgetBytes && steps_.size() > 1) {
+        bytes_ -= bytesOfStep(steps_.front());
         steps_.pop_front();
+    }
     done_ = steps_.size();
     if (onChange)
         onChange();
@@ -327,11 +352,8 @@ std::optional<StepPlace> UndoHistory::redo(TimelineState& state)
 size_t UndoHistory::stepBytes() const
 {
     size_t n = 0;
-    for (const UndoStep& s : steps_) {
-        n += sizeof(UndoStep);
-        n += bytesOf(s.times.before) + bytesOf(s.times.after) + bytesOf(s.texts.before) + bytesOf(s.texts.after);
-        n += bytesOf(s.marksBefore) + bytesOf(s.marksAfter);
-    }
+    for (const UndoStep& s : steps_)
+        n += bytesOfStep(s);
     return n;
 }
 
@@ -348,13 +370,18 @@ void runRecorded(const EditCommand& command, const EditOperations& ops, UndoHist
         runCommand(command, ops);
         return;
     }
+    auto near = [&]() -> std::optional<int32_t> {
+        if (command.op == EditOp::Move || !ops.currentLine)
+            return std::nullopt;
+        return ops.currentLine();
+    };
     try {
         runCommand(command, ops);
     } catch (...) {
-        history.record(state);
+        history.record(state, near());
         throw;
     }
-    history.record(state);
+    history.record(state, near());
 }
 
 }  // namespace vt

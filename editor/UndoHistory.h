@@ -22,8 +22,12 @@
 
 namespace vt {
 
-// The steps kept; the oldest goes when a new one would pass this.
-inline constexpr size_t UndoDepth = 1000;
+// Every step of a run is kept, whatever their number: a user who undoes
+// expects to get back to where the session began. Only when the steps hold
+// more than this (hundreds of thousands of ordinary edits, or hundreds of
+// frame-rate conversions of a long film) do the oldest go, so memory stays
+// bounded.
+inline constexpr size_t UndoBudgetBytes = size_t(256) << 20;
 
 // A run of equal WaveMarks bytes.
 struct MarkRun {
@@ -81,8 +85,10 @@ public:
 
     // Records what changed since the last record as one step, and drops the
     // steps that were undone. Returns false, recording nothing, when nothing
-    // changed.
-    bool record(const TimelineState& state);
+    // changed. `near` is the slot where a line went in or out, when the
+    // caller knows it: a line inserted in front of a line with the same text
+    // could as well have gone in behind it, and undo stands where it went.
+    bool record(const TimelineState& state, std::optional<int32_t> near = std::nullopt);
 
     bool canUndo() const { return done_ > 0; }
     bool canRedo() const { return done_ < steps_.size(); }
@@ -115,6 +121,7 @@ private:
 
     std::deque<UndoStep> steps_;
     size_t done_ = 0;   // steps_[0 .. done_) are done, the rest undone
+    size_t bytes_ = 0;  // what stepBytes() would count, kept as steps come and go
     Copy copy_;
 };
 

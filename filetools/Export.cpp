@@ -32,20 +32,27 @@ std::u16string plainSubtitleText(const std::vector<std::u16string>& spareTexts)
     return out;
 }
 
-void saveRetimedSrt(const ToolTimeline& timeline, const std::string& spareFileName, const std::string& outputFileName)
+bool saveRetimedSrt(const ToolTimeline& timeline, const std::string& spareFileName, const std::string& outputFileName,
+                    const SaveDialogue& dialogue)
 {
     SubtitleBlocks spare = readSubtitleBlocks(spareFileName);
     refuseTimelineAsOutput(outputFileName, timeline.FileName);
     std::u16string text = retimedSrtText(timeline.Timeline, timeline.TimelineCount, timeline.FrameRate, spare.texts);
+    if (!readyToOverwrite(outputFileName, dialogue))
+        return false;
     writeFileAtomically(outputFileName, encodeText(text, spare.encoding));
+    return true;
 }
 
-void saveSpareText(const std::string& spareFileName, const std::string& outputFileName,
-                   const std::string& timelineFileName)
+bool saveSpareText(const std::string& spareFileName, const std::string& outputFileName,
+                   const std::string& timelineFileName, const SaveDialogue& dialogue)
 {
     SubtitleBlocks spare = readSubtitleBlocks(spareFileName);
     refuseTimelineAsOutput(outputFileName, timelineFileName);
+    if (!readyToOverwrite(outputFileName, dialogue))
+        return false;
     writeFileAtomically(outputFileName, encodeText(plainSubtitleText(spare.texts), spare.encoding));
+    return true;
 }
 
 }  // namespace vt

@@ -1,6 +1,7 @@
 // The spare file's exports: re-timed with the timeline, and its texts alone.
 #pragma once
 
+#include "core/TimelineBackup.h"
 #include "filetools/SubtitleBlocks.h"
 
 #include <string>
@@ -22,14 +23,20 @@ std::u16string plainSubtitleText(const std::vector<std::u16string>& spareTexts);
 // "保存" of the re-timed SRT: reads spareFileName (readSubtitleBlocks, with
 // its refusals), refuses an output that is the timeline file, and writes
 // retimedSrtText over outputFileName atomically in the spare file's own
-// encoding (byte-order mark only if it had one). Throws UserError or
-// FileError; after any failure no file has changed.
-void saveRetimedSrt(const ToolTimeline& timeline, const std::string& spareFileName, const std::string& outputFileName);
+// encoding (byte-order mark only if it had one). An output the user had is
+// copied to the backups first, or, when it cannot be, replaced only if the
+// dialogue's confirmReplace says so (readyToOverwrite, core/TimelineBackup.h);
+// false when it was left alone. Throws UserError or FileError; after any
+// failure no file has changed.
+bool saveRetimedSrt(const ToolTimeline& timeline, const std::string& spareFileName, const std::string& outputFileName,
+                    const SaveDialogue& dialogue = {});
 
 // "保存" of the plain text: the same reading and refusals, plainSubtitleText
 // written in the spare file's encoding; a blank spare file gives an empty
-// output file.
-void saveSpareText(const std::string& spareFileName, const std::string& outputFileName,
-                   const std::string& timelineFileName);
+// output file. The output is filled in from the spare file's name, so it may
+// well be the user's own script: it is never replaced without a copy or a
+// question.
+bool saveSpareText(const std::string& spareFileName, const std::string& outputFileName,
+                   const std::string& timelineFileName, const SaveDialogue& dialogue = {});
 
 }  // namespace vt

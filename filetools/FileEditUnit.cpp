@@ -304,7 +304,7 @@ bool TFileEdit::saveTimeline()
 {
     try {
         proSaveSrt(Project.Timeline, Project.TimelineCount, Project.FrameRate, Project.TimelineFileName,
-                   Project.TimelineEncoding, Project.NewTimeline);
+                   Project.TimelineEncoding, Project.NewTimeline, saveDialogue(this));
         return true;
     } catch (const FileError& error) {
         showError(this, error);
@@ -424,7 +424,8 @@ void TFileEdit::Button4_1convertClick()
     try {
         outcome = convertFrameRate(toUtf8(ComboBox5FPS1->currentText()), toUtf8(ComboBox5FPS2->currentText()),
                                    Project.Timeline, Project.TimelineCount, Project.FrameRate,
-                                   Project.TimelineFileName, Project.TimelineEncoding, Project.NewTimeline);
+                                   Project.TimelineFileName, Project.TimelineEncoding, Project.NewTimeline,
+                                   saveDialogue(this));
     } catch (const UserError& error) {
         showError(this, error);
         return;
@@ -484,7 +485,7 @@ void TFileEdit::Button2_2saveClick()
         return;
     try {
         saveBilingualSrt(toolTimelineOf(Project), toUtf8(LabeledEdit2_1->text()), toUtf8(*output),
-                         CheckBoxOnTop->isChecked());
+                         CheckBoxOnTop->isChecked(), saveDialogue(this));
     } catch (const UserError& error) {
         showError(this, error);
     }
@@ -512,7 +513,7 @@ void TFileEdit::Button3_2saveSrtClick()
     if (!output)
         return;
     try {
-        saveRetimedSrt(toolTimelineOf(Project), toUtf8(LabeledEdit3_1->text()), toUtf8(*output));
+        saveRetimedSrt(toolTimelineOf(Project), toUtf8(LabeledEdit3_1->text()), toUtf8(*output), saveDialogue(this));
     } catch (const UserError& error) {
         showError(this, error);
     }
@@ -528,7 +529,7 @@ void TFileEdit::Button3_3saveTxtClick()
     if (!output)
         return;
     try {
-        saveSpareText(toUtf8(LabeledEdit3_1->text()), toUtf8(*output), Project.TimelineFileName);
+        saveSpareText(toUtf8(LabeledEdit3_1->text()), toUtf8(*output), Project.TimelineFileName, saveDialogue(this));
     } catch (const UserError& error) {
         showError(this, error);
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/ProjectState.h"
+#include "core/TimelineBackup.h"
 
 #include <cstdint>
 #include <string>
@@ -35,12 +36,14 @@ enum class ConversionOutcome : int8_t {
 // two numbers the boxes show ("25" and "25.000" are one rate), never on
 // times formatted two ways. Otherwise writes the timeline's frame numbers at
 // the new rate over timelineFileName (proSaveSrt: atomic, in the file's
-// encoding, newTimeline cleared) and only then sets frameRate to the new
+// encoding, newTimeline cleared, the dialogue asked and told as a save
+// asks and tells) and only then sets frameRate to the new
 // rate; a failed save throws FileError and leaves frameRate and the file as
 // they were. The screen refuses on "转换" only: while the new box is typed
 // in, readFrameRate failing just keeps the focus there.
 ConversionOutcome convertFrameRate(std::string_view shownRateText, std::string_view newRateText,
                                    const TimelineArray& timeline, int32_t timelineCount, float& frameRate,
-                                   const std::string& timelineFileName, FileEncoding encoding, bool& newTimeline);
+                                   const std::string& timelineFileName, FileEncoding encoding, bool& newTimeline,
+                                   const SaveDialogue& dialogue = {});
 
 }  // namespace vt

@@ -41,8 +41,8 @@ std::u16string bilingualSrtText(const TimelineArray& timeline, int32_t timelineC
     return out;
 }
 
-void saveBilingualSrt(const ToolTimeline& timeline, const std::string& secondFileName,
-                      const std::string& outputFileName, bool secondOnTop)
+bool saveBilingualSrt(const ToolTimeline& timeline, const std::string& secondFileName,
+                      const std::string& outputFileName, bool secondOnTop, const SaveDialogue& dialogue)
 {
     SubtitleBlocks second = readSubtitleBlocks(secondFileName);
     refuseTimelineAsOutput(outputFileName, timeline.FileName);
@@ -51,7 +51,10 @@ void saveBilingualSrt(const ToolTimeline& timeline, const std::string& secondFil
     FileEncoding encoding = timelineEncoding(timeline.Encoding, &second.encoding);
     std::u16string text =
         bilingualSrtText(timeline.Timeline, timeline.TimelineCount, timeline.FrameRate, second.texts, secondOnTop);
+    if (!readyToOverwrite(outputFileName, dialogue))
+        return false;
     writeFileAtomically(outputFileName, encodeText(text, encoding));
+    return true;
 }
 
 }  // namespace vt

@@ -2,6 +2,7 @@
 // second file's texts, entry by entry in order.
 #pragma once
 
+#include "core/TimelineBackup.h"
 #include "filetools/SubtitleBlocks.h"
 
 #include <string>
@@ -22,9 +23,11 @@ std::u16string bilingualSrtText(const TimelineArray& timeline, int32_t timelineC
 // refuses an output that is the timeline file, and writes bilingualSrtText
 // over outputFileName atomically, in the timeline's encoding (the second
 // file's when the timeline's is undecided, i.e. pure ASCII); an empty
-// timeline gives an empty file, without byte-order mark. Throws UserError
-// or FileError; after any failure no file has changed.
-void saveBilingualSrt(const ToolTimeline& timeline, const std::string& secondFileName,
-                      const std::string& outputFileName, bool secondOnTop);
+// timeline gives an empty file, without byte-order mark. An output the user
+// had is replaced only as readyToOverwrite (core/TimelineBackup.h) allows;
+// false when it was left alone. Throws UserError or FileError; after any
+// failure no file has changed.
+bool saveBilingualSrt(const ToolTimeline& timeline, const std::string& secondFileName,
+                      const std::string& outputFileName, bool secondOnTop, const SaveDialogue& dialogue = {});
 
 }  // namespace vt

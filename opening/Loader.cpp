@@ -2,6 +2,7 @@
 
 #include "core/Coverage.h"
 #include "core/FileIO.h"
+#include "core/KnownContents.h"
 #include "core/SrtReader.h"
 #include "core/TextCodec.h"
 #include "core/TimeStrings.h"
@@ -41,6 +42,7 @@ struct TimelineRead {
     FileEncoding encoding;    // to save the timeline in
     bool startsEmpty = false; // a new timeline: the SRT is rewritten to one empty line
     FileEncoding srtEncoding;
+    std::string srtBytes;     // as read: a save asks before replacing anything else
 };
 
 std::string baseName(const std::string& path)
@@ -58,8 +60,10 @@ TimelineRead readTimelineFiles(const LoadRequest& request)
 {
     TimelineRead read;
     TextFile srt;
-    if (fileExists(request.TimelineFileName))
-        srt = readTextFile(request.TimelineFileName);
+    if (fileExists(request.TimelineFileName)) {
+        read.srtBytes = readWholeFile(request.TimelineFileName);
+        srt = decodeTextFile(read.srtBytes);
+    }
     read.srtEncoding = srt.encoding;
     // by its name even when it is empty: a new timeline would be saved into it as SRT
     switch (foreignFormatOf(srt.lines, baseName(request.TimelineFileName))) {
@@ -107,23 +111,48 @@ struct SummaryRead {
     bool filmSoundPending = false;              // the placeholder, until the film's own sound is summarised
 };
 
+// Whether a ".ws" can be the summary of the WAV beside it. An empty one never
+// is: the editor would get a strip with nothing to stand on. Otherwise its
+// length must be the one the WAV's sound gives; a WAV the reader cannot
+// summarise gives nothing to compare with, and the ".ws" may be all there is.
+bool summaryFitsWav(const ByteArray& summary, const std::string& wavFileName)
+{
+    if (summary.empty())
+        return false;
+    std::optional<uint64_t> expected;
+    try {
+        expected = summaryBytesOfWav(wavFileName);
+    } catch (const FileError&) {
+        return true;
+    }
+    return !expected || *expected == summary.size();
+}
+
 SummaryRead obtainSummary(const LoadRequest& request, const std::string& wsFileName,
                           const LoadCallbacks& callbacks, LoadOutcome& outcome)
 {
     SummaryRead read;
+    const bool wavBeside = !isWaveSummaryName(request.WavFileName) && fileExists(request.WavFileName);
     if (fileExists(wsFileName)) {
-        read.summary = readWaveSummaryFile(wsFileName);
-        return read;
+        ByteArray stored = readWaveSummaryFile(wsFileName);
+        // a ".ws" of another sound, or one cut short, is rebuilt like a damaged cache
+        if (wavBeside ? summaryFitsWav(stored, request.WavFileName) : !stored.empty()) {
+            read.summary = std::move(stored);
+            return read;
+        }
     }
-    if (!isWaveSummaryName(request.WavFileName) && fileExists(request.WavFileName)) {
+    if (wavBeside) {
         outcome.summaryShown = true;
         if (callbacks.summaryStarted)
             callbacks.summaryStarted();
         WaveSummaryResult built = CreateWS(request.WavFileName, wsFileName, callbacks.progress);
         if (!built.built())
             read.refusal = {std::string(built.message()), std::string(MsgWavFailed)};
-        read.summary = std::move(built.summary);
-        return read;
+        // a WAV shorter than one 10 ms chunk has no waveform: the placeholder stands in
+        if (!built.built() || !built.summary.empty()) {
+            read.summary = std::move(built.summary);
+            return read;
+        }
     }
     if (!callbacks.videoLengthFrames)
         throw std::logic_error("no media player to measure the video's length");
@@ -212,8 +241,11 @@ LoadOutcome loadProject(const LoadRequest& request, ProjectState& state, const L
         ByteArray marks(summary.summary.size(), 0);
         rebuildWaveMarks(marks, slots, timelineCount, request.FrameRate);
         // last, so that a load that fails earlier leaves the file as it was
-        if (timeline.startsEmpty)
-            writeFileAtomically(request.TimelineFileName, encodeText(u"\r\n", timeline.srtEncoding));
+        if (timeline.startsEmpty) {
+            timeline.srtBytes = encodeText(u"\r\n", timeline.srtEncoding);
+            writeFileAtomically(request.TimelineFileName, timeline.srtBytes);
+        }
+        rememberContents(request.TimelineFileName, timeline.srtBytes);
 
         state.FrameRate = request.FrameRate;
         state.TextFromTxtFile = request.TextFromTxtFile;

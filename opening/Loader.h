@@ -2,7 +2,9 @@
 // chosen files, reads the timeline and its texts, obtains the waveform
 // summary, converts and tidies the time codes and builds the coverage marks.
 // The summary comes from the ".ws" file, else the WAV, else the film's own
-// sound as an earlier opening cached it, else the placeholder; with the
+// sound as an earlier opening cached it, else the placeholder. A ".ws" that
+// is empty, or whose length the WAV beside it cannot give, counts as none;
+// so does a WAV too short for one pair. With the
 // placeholder, FilmSoundPending tells the editor to summarise the film's
 // sound in the background (FilmSoundSummary.h).
 // The screen gathers the names and shows the messages; everything else is

@@ -10,6 +10,7 @@
 #include "opening/Recovery.h"
 #include "platform/BesideEventLoop.h"
 #include "platform/Dialogs.h"
+#include "platform/EndSignals.h"
 #include "platform/Look.h"
 #include "platform/MediaPlayer.h"
 #include "platform/Messages.h"
@@ -74,6 +75,14 @@ VideoLength measureVideo(MediaPlayer& player, const std::string& fileName)
     player.setTimeFormat(MediaPlayer::TimeFormat::Frames);
     length.frames = player.length();
     return length;
+}
+
+// The lock of the timeline that is the project's (editor and file tools),
+// held from its load until another timeline loads or the program ends.
+std::optional<TimelineLock>& projectLock()
+{
+    static std::optional<TimelineLock> lock;
+    return lock;
 }
 
 }  // namespace
@@ -169,6 +178,18 @@ TfileOpen::TfileOpen(QWidget* owner, MediaPlayer& player) : QDialog(owner), play
 
     FormCreate();
     centreOnScreen(*this);
+}
+
+TfileOpen::~TfileOpen()
+{
+    // QWidget deletes the children when this screen is already half gone, and
+    // the focused box, losing its focus then, would call its exit on what is
+    // left. It loses it here instead, so what was typed is still taken, and
+    // no control reaches a handler after.
+    if (QWidget* focused = focusWidget())
+        focused->clearFocus();
+    for (QObject* control : children())
+        disconnect(control, nullptr, this, nullptr);
 }
 
 QLineEdit* TfileOpen::labeledEdit(const QString& label, int left, int top, int width, int height, QLabel*& labelOut)
@@ -305,6 +326,9 @@ void TfileOpen::ButtonNewClick()
     auto chosen = runFileDialog(this, {FileDialogRequest::Kind::Save, QString(), OpenFileText::SrtFilter, {}});
     if (!chosen)
         return;
+    // the user's timeline of that name is kept in the backups before it is emptied
+    if (!readyToOverwrite(toUtf8(*chosen), saveDialogue(this)))
+        return;
     try {
         writeFileAtomically(toUtf8(*chosen), {});
     } catch (const FileError& error) {
@@ -390,6 +414,16 @@ void TfileOpen::ButtonNextClick()
     request.TextFromTxtFile = Project.TextFromTxtFile;
     request.OneLinePerSubtitle = Project.OneLinePerSubtitle;
 
+    // another window of the program edits this timeline: its autosaves and
+    // saves would be overwritten by this one's
+    std::optional<TimelineLock> claimed;
+    try {
+        claimed = claimTimeline(request.TimelineFileName, projectLock() ? &*projectLock() : nullptr);
+    } catch (const UserError& error) {
+        showError(this, error);
+        return;
+    }
+
     LoadCallbacks callbacks;
     callbacks.videoLengthFrames = [this, measured = measured_](const std::string& video) -> int32_t {
         if (measured && measured->fileName == video)
@@ -443,6 +477,8 @@ void TfileOpen::ButtonNextClick()
     Label4->hide();
     ProgressBar1->hide();
     ProgressBar1->setValue(0);
+    if (claimed)
+        projectLock() = std::move(claimed);
     offerRecovery();
     Project.NextPage = Page::Editor;
     accept();
@@ -458,7 +494,9 @@ void TfileOpen::offerRecovery()
         if (!offer)
             return;
         if (!askYesNo(this, fromUtf8(std::string(MsgRecoveryTitle)), fromUtf8(recoveryQuestion(*offer)))) {
-            declineRecovery(*offer);
+            // a signal closing the question is no answer: it is asked again at the next start
+            if (!endingBySignal())
+                declineRecovery(*offer);
             return;
         }
         TimelineHistory.reset(timelineStateOf(Project));

@@ -63,6 +63,7 @@ class TfileOpen : public QDialog {
 public:
     // player measures the videos the user picks; the main window owns it.
     TfileOpen(QWidget* owner, MediaPlayer& player);
+    ~TfileOpen() override;
 
     // The controls keep their design names.
     QLabel* Label1;

@@ -130,18 +130,29 @@ int32_t differingLines(const std::string& srtBytesA, const std::string& srtBytes
 
 std::optional<RecoveryOffer> recoveryOffer(const std::string& timelineFileName)
 {
-    const std::string path = recoveryFileName(timelineFileName);
-    if (path.empty() || !fileExists(path) || !fileExists(timelineFileName))
+    if (timelineFileName.empty() || !fileExists(timelineFileName))
+        return std::nullopt;
+    std::vector<std::string> places = recoveryPlaces(timelineFileName);
+    places.push_back(legacyRecoveryFileName(timelineFileName));
+    std::string path;
+    fs::file_time_type savedAt{};
+    for (const std::string& place : places) {
+        std::error_code ec;
+        const fs::file_time_type at = fs::last_write_time(place, ec);
+        if (!place.empty() && !ec && fs::is_regular_file(place, ec) && (path.empty() || at > savedAt)) {
+            path = place;
+            savedAt = at;
+        }
+    }
+    if (path.empty())
         return std::nullopt;
     std::error_code ec;
-    const fs::file_time_type savedAt = fs::last_write_time(path, ec);
     const fs::file_time_type timelineAt = fs::last_write_time(timelineFileName, ec);
-    if (ec || savedAt <= timelineAt)
-        return std::nullopt;
     RecoveryOffer offer{path, localTime(savedAt, "%Y-%m-%d %H:%M:%S"),
-                        differingLines(readWholeFile(path), readWholeFile(timelineFileName))};
+                        differingLines(readWholeFile(path), readWholeFile(timelineFileName)), !ec && savedAt <= timelineAt};
     if (offer.differingLines == 0) {
         fs::remove(path, ec);
+        fs::remove(untimedTextsFileName(path), ec);
         return std::nullopt;
     }
     return offer;
@@ -150,37 +161,48 @@ std::optional<RecoveryOffer> recoveryOffer(const std::string& timelineFileName)
 std::string recoveryQuestion(const RecoveryOffer& offer)
 {
     return std::string(MsgRecoverySavedAt) + offer.savedAt + std::string(MsgRecoveryLines)
-           + std::to_string(offer.differingLines) + std::string(MsgRecoveryAsk);
+           + std::to_string(offer.differingLines) + std::string(MsgRecoveryAsk)
+           + (offer.timelineNewer ? std::string(MsgRecoveryTimelineNewer) : std::string());
 }
 
 void restoreRecoveredTimeline(ProjectState& state, const RecoveryOffer& offer)
 {
     SrtRead read;
+    std::string bytes;
     try {
-        const std::string bytes = readWholeFile(offer.path);
+        bytes = readWholeFile(offer.path);
         std::optional<SrtRead> written = readWrittenBlocks(bytes);
         read = written ? std::move(*written) : readSrtBytes(bytes);
     } catch (const UserError&) {
         throw UserError(std::string(MsgRecoveryUnreadable) + fs::path(offer.path).filename().string());
     }
-    // Built as a load builds it; texts from a TXT file stay as they were loaded.
-    const bool textsInFile = !state.TextFromTxtFile;
-    std::vector<std::u16string> keptTexts;
-    if (!textsInFile)
-        for (const TimelineEntry& slot : state.Timeline)
-            keptTexts.push_back(slot.Text);
-    const std::vector<std::u16string>& texts = textsInFile ? read.texts : keptTexts;
-    const int64_t sizing = std::max({int64_t(read.timeLines), int64_t(read.times.size()),
-                                     textsInFile ? int64_t(texts.size()) : int64_t(state.Timeline.size()) - SpareSlots});
-    TimelineArray slots = buildTimeline(read.times, texts, sizing, state.FrameRate);
     const auto count = int32_t(read.times.size());
+    // Each time keeps the text it was written with; a TXT file read again
+    // would pair the times with other texts wherever a text was put in or
+    // taken out before the crash.
+    std::vector<std::u16string> texts = std::move(read.texts);
+    int32_t textCount = int32_t(texts.size());
+    if (state.TextFromTxtFile) {
+        texts.resize(size_t(count));
+        if (std::optional<UntimedTexts> untimed = readUntimedTexts(offer.path, bytes)) {
+            texts.insert(texts.end(), untimed->texts.begin(), untimed->texts.end());
+            textCount = untimed->textCount;
+        } else {
+            // a copy without texts of its own beyond the timed lines: the
+            // text file's, as loaded, follow them as a load would pair them
+            for (int32_t i = count; i < state.TextCount && size_t(i) < state.Timeline.size(); ++i)
+                texts.push_back(state.Timeline[size_t(i)].Text);
+            textCount = state.TextCount;
+        }
+    }
+    const int64_t sizing = std::max({int64_t(read.timeLines), int64_t(count), int64_t(texts.size())});
+    TimelineArray slots = buildTimeline(read.times, texts, sizing, state.FrameRate);
     ByteArray marks(state.WaveMarks.size(), 0);
     rebuildWaveMarks(marks, slots, count, state.FrameRate);
 
     state.Timeline = std::move(slots);
     state.TimelineCount = count;
-    if (textsInFile)
-        state.TextCount = int32_t(read.texts.size());
+    state.TextCount = textCount;
     state.WaveMarks = std::move(marks);
 }
 
@@ -194,7 +216,21 @@ std::string declineRecovery(const RecoveryOffer& offer)
     fs::rename(offer.path, aside, ec);
     if (ec)
         throw FileError("无法把自动保存的时间轴改名为 \"" + aside + "\": " + ec.message());
+    // the texts go with their copy; without them it still reads as the SRT it is
+    fs::rename(untimedTextsFileName(offer.path), untimedTextsFileName(aside), ec);
     return aside;
+}
+
+std::optional<TimelineLock> claimTimeline(const std::string& timelinePath, const TimelineLock* held)
+{
+    if (timelinePath.empty())
+        return std::nullopt;
+    if (held && held->state() == TimelineLock::State::Held && held->timeline() == timelineIdentity(timelinePath))
+        return std::nullopt;
+    TimelineLock lock(timelinePath);
+    if (lock.state() == TimelineLock::State::HeldElsewhere)
+        throw UserError(std::string(MsgTimelineOpenElsewhere) + printable(fs::path(timelinePath).filename().string()));
+    return lock;
 }
 
 }  // namespace vt

@@ -291,6 +291,18 @@ WaveSummaryResult summarizeWav(const std::string& wavFileName, const SummaryProg
     return result;
 }
 
+std::optional<uint64_t> summaryBytesOfWav(const std::string& wavFileName)
+{
+    ReadOnlyFile file(wavFileName);
+    PcmLayout layout;
+    if (readHeader(file, layout) != WavRefusal::None)
+        return std::nullopt;
+    const uint64_t chunkBytes = ChunkReader(layout).chunkBytes();
+    if (chunkBytes == 0)
+        return std::nullopt;
+    return 2 * (layout.dataLength / chunkBytes);
+}
+
 WaveSummaryResult CreateWS(const std::string& wavFileName, const std::string& wsFileName,
                            const SummaryProgress& progress)
 {

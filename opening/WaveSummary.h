@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -64,6 +65,12 @@ struct WaveSummaryResult {
 // hold no bytes.
 WaveSummaryResult summarizeWav(const std::string& wavFileName,
                                const SummaryProgress& progress = {});
+
+// How many bytes summarizeWav would give for this file, worked out from its
+// header alone: two per whole 10 ms chunk of the sound it holds. Nothing when
+// the file is refused or its chunk would hold no bytes. Throws FileError when
+// the file cannot be opened or read.
+std::optional<uint64_t> summaryBytesOfWav(const std::string& wavFileName);
 
 // summarizeWav, then (only when the summary was built) replaces the ".ws"
 // file with the summary bytes. The cache is written to a temporary name and

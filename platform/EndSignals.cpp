@@ -14,6 +14,7 @@ namespace vt {
 namespace {
 
 int signalPipe[2] = {-1, -1};
+bool endingNow = false;
 
 void onEndSignal(int signal)
 {
@@ -25,6 +26,16 @@ void onEndSignal(int signal)
 }
 
 }  // namespace
+
+void setEndingBySignal(bool ending)
+{
+    endingNow = ending;
+}
+
+bool endingBySignal()
+{
+    return endingNow;
+}
 
 void watchEndSignals(QObject* owner, std::function<void(int)> onSignal)
 {

@@ -17,4 +17,10 @@ namespace vt {
 // so a program stuck in its ending can still be stopped.
 void watchEndSignals(QObject* owner, std::function<void(int signal)> onSignal);
 
+// Set while the program ends on such a signal: a question it dismisses was
+// not answered by the user, and what hangs on the answer waits for the next
+// start.
+void setEndingBySignal(bool ending);
+bool endingBySignal();
+
 }  // namespace vt

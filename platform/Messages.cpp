@@ -1,7 +1,11 @@
 #include "platform/Messages.h"
 
+#include "platform/EndSignals.h"
+
 #include <QApplication>
 #include <QMessageBox>
+
+#include <cstdio>
 
 namespace vt {
 
@@ -60,6 +64,23 @@ void showMessage(QWidget* parent, const std::string& utf8Text)
 void showError(QWidget* parent, const UserError& error)
 {
     showMessage(parent, QString::fromUtf8(error.what()));
+}
+
+SaveDialogue saveDialogue(QWidget* parent)
+{
+    // While a signal ends the program no one may be there to answer: another
+    // program's version of a file is then kept (the edits are in the
+    // autosaved copy), and a notice goes to the terminal.
+    return {[parent](const std::string& question) {
+                return !endingBySignal() &&
+                       askYesNo(parent, QApplication::applicationName(), QString::fromStdString(question));
+            },
+            [parent](const std::string& notice) {
+                if (endingBySignal())
+                    std::fprintf(stderr, "veltrana: %s\n", notice.c_str());
+                else
+                    showMessage(parent, notice);
+            }};
 }
 
 }  // namespace vt

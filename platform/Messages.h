@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/Errors.h"
+#include "core/TimelineBackup.h"
 
 #include <QString>
 
@@ -30,5 +31,9 @@ bool askYesNo(QWidget* parent, const QString& title, const QString& text);
 // While set, questions go to the answerer instead of a message box.
 using QuestionAnswerer = std::function<bool(const QString& text)>;
 void setQuestionAnswerer(QuestionAnswerer answerer);
+
+// A save's or an overwrite's questions and notices (core/TimelineBackup.h)
+// as message boxes over parent, titled with the program's name.
+SaveDialogue saveDialogue(QWidget* parent);
 
 }  // namespace vt

@@ -7,12 +7,16 @@
 #include "editor/UndoHistory.h"
 #include "filetools/FileEditUnit.h"
 #include "opening/OpenFileUnit.h"
+#include "platform/EndSignals.h"
+#include "platform/Messages.h"
 #include "platform/PageScreen.h"
 
 #include <QApplication>
 #include <QDialog>
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 namespace vt {
@@ -29,6 +33,9 @@ TMainControl::TMainControl()
     MainControl = this;
     autosaveTimer_.setSingleShot(true);
     connect(&autosaveTimer_, &QTimer::timeout, this, [this] { autosaveNow(); });
+    autosaveClock_.start();
+    setEndingBySignal(false);
+    TimelineHistory.onChange = [this] { armAutosave(); };
 }
 
 TMainControl::~TMainControl()
@@ -53,25 +60,33 @@ void TMainControl::showPage(QDialog& screen)
 
 void TMainControl::armAutosave()
 {
-    // the first change since the last write starts the count; later ones ride along
-    if (autosaveTimer_.isActive() && autosaveFor_ == Project.TimelineFileName)
-        return;
-    autosaveFor_ = Project.TimelineFileName;
-    autosaveTimer_.start(autosaveDelaySeconds() * 1000);
+    const int64_t delayMs = int64_t(autosaveDelaySeconds()) * 1000;
+    const int64_t now = autosaveClock_.elapsed();
+    if (std::optional<int64_t> due = autosaveSchedule_.changed(Project.TimelineFileName, now, delayMs))
+        autosaveTimer_.start(int(std::max<int64_t>(*due - now, 0)));
 }
 
 void TMainControl::autosaveNow()
 {
     autosaveTimer_.stop();
+    const std::optional<std::string> file = autosaveSchedule_.take();
     // a load since the change names another file, whose timeline is not this one
-    if (autosaveFor_.empty() || autosaveFor_ != Project.TimelineFileName || !(Project.FrameRate > 0))
+    if (!file || file->empty() || *file != Project.TimelineFileName || !(Project.FrameRate > 0))
         return;
+    std::optional<UntimedTexts> untimed;
+    if (Project.TextFromTxtFile)
+        untimed = untimedTextsOf(Project.Timeline, Project.TimelineCount, Project.TextCount);
     try {
         autosaveTimeline(Project.Timeline, Project.TimelineCount, Project.FrameRate, Project.TimelineFileName,
-                         Project.TimelineEncoding);
+                         Project.TimelineEncoding, untimed ? &*untimed : nullptr);
+        autosaveFailureShown_ = false;
     } catch (const FileError& error) {
-        // not worth a box every half minute; the next change tries again
         std::fprintf(stderr, "veltrana: %s\n", error.what());
+        // once, not every half minute; and never a box the ending would wait on
+        if (autosaveFailureShown_ || ending_)
+            return;
+        autosaveFailureShown_ = true;
+        showError(shown_ ? static_cast<QWidget*>(shown_) : this, error);
     }
 }
 
@@ -80,6 +95,10 @@ void TMainControl::endBySignal()
     if (ending_)
         return;
     ending_ = true;
+    setEndingBySignal(true);
+    // the typed text is part of the work the autosave and the save keep
+    if (playAndEdit && playAndEdit->isVisible())
+        playAndEdit->commitTypedText();
     autosaveNow();
     Project.NextPage = Page::Quit;
     // a message, a question or a file dialog over the screen goes first
@@ -130,11 +149,13 @@ int TMainControl::FormCreate(const QString& startVideo)
             showPage(*playAndEdit);
             // its closing has saved: nothing is left to autosave
             autosaveTimer_.stop();
+            autosaveSchedule_.clear();
             break;
         case Page::FileTools:
             FileEdit = new TFileEdit(this);
             showPage(*FileEdit);
             autosaveTimer_.stop();
+            autosaveSchedule_.clear();
             break;
         default:
             // 0 (or anything unknown): the program ends; the timeline, the

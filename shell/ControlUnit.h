@@ -2,8 +2,10 @@
 // that shows one screen after another until a screen leaves NextPage at 0.
 #pragma once
 
+#include "core/TimelineRecovery.h"
 #include "platform/MediaPlayer.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
@@ -32,10 +34,12 @@ public:
     // Measures videos for the open-project screen.
     MediaPlayer& MediaPlayer1();
 
-    // A signal asked the program to end (SIGTERM, SIGHUP, SIGINT): unsaved
-    // changes go to the recovery file first, boxes and dialogs over the
-    // screen are dismissed, the screen closes as its close box closes it
-    // (the editor and the file tools save), and the page loop ends with 0.
+    // A signal asked the program to end (SIGTERM, SIGHUP, SIGINT): a text
+    // being typed in the editor is taken as Enter takes it, unsaved changes
+    // go to the recovery file, boxes and dialogs over the screen are
+    // dismissed (a question so closed is not answered), the screen closes as
+    // its close box closes it (the editor and the file tools save), and the
+    // page loop ends with 0.
     void endBySignal();
 
 private:
@@ -47,7 +51,9 @@ private:
 
     std::unique_ptr<MediaPlayer> player_;
     QTimer autosaveTimer_;
-    std::string autosaveFor_;   // the timeline file the armed autosave is for
+    QElapsedTimer autosaveClock_;
+    AutosaveSchedule autosaveSchedule_;
+    bool autosaveFailureShown_ = false;  // until an autosave succeeds again
     QDialog* shown_ = nullptr;  // the screen the page loop shows now
     bool ending_ = false;
 };

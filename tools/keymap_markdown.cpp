@@ -87,7 +87,7 @@ std::string commandText(EditOp op, int32_t inSteps, int32_t outSteps)
     case EditOp::Move: return moveText(inSteps, outSteps);
     case EditOp::Undo:
         return "撤销上一次修改（移动、拉伸、插入、删除、改字幕文字、文件工具里的整体平移），视频停在改回的那一行；"
-               "最多 " + std::to_string(UndoDepth) + " 步";
+               "这次运行里做过的每一步都能撤销";
     case EditOp::Redo: return "重做刚撤销的修改；撤销之后做了新的修改，就不能再重做";
     case EditOp::None: break;
     }

@@ -12,9 +12,12 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace vt;
 namespace fs = std::filesystem;
@@ -28,8 +31,10 @@ class SrtWriter : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() / ("veltrana-srtwriter-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
+        // a folder of each test's own: what one test saved is not another's file
+        std::string tmpl = (fs::temp_directory_path() / "veltrana-srtwriter-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+        dir = tmpl;
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -179,12 +184,117 @@ TEST_F(SrtWriter, FailedWriteLeavesTheOldFileAndNewTimeline)
 TEST_F(SrtWriter, SavingKeepsTheFilesPermissions)
 {
     TimelineArray timeline{{25, 75, u"A"}};
-    for (auto mode : {fs::perms(0600), fs::perms(0640), fs::perms(0664)}) {
-        writeFileAtomically(path("out.srt"), "old");
-        fs::permissions(path("out.srt"), mode);
+    struct Case {
+        mode_t umask;
+        int existing;  // -1: the file is new
+        int expected;
+    };
+    const Case cases[] = {
+        {022, -1, 0644}, {077, -1, 0600}, {002, -1, 0664},               // new: as any program's new file
+        {022, 0600, 0600}, {022, 0640, 0640}, {077, 0664, 0664}, {022, 0755, 0755},  // replaced: kept
+    };
+    const fs::path base = dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::oct << "umask " << c.umask << ", existing " << c.existing);
+        // each case's file is a user's file of its own, not the one the case before saved
+        dir = base / std::to_string(&c - cases);
+        fs::create_directories(dir);
+        if (c.existing >= 0) {
+            writeFileAtomically(path("out.srt"), "old");
+            fs::permissions(path("out.srt"), fs::perms(c.existing));
+        }
+        mode_t saved = ::umask(c.umask);
         save(timeline, 1);
-        EXPECT_EQ(fs::status(path("out.srt")).permissions(), mode) << std::oct << int(mode);
+        ::umask(saved);
+        EXPECT_EQ(fs::status(path("out.srt")).permissions(), fs::perms(c.expected));
     }
+    dir = base;
+}
+
+// The temporary goes beside the target: made anywhere else, the rename onto
+// another file system (a tmpfs, a USB stick) would fail, or leave it behind.
+TEST_F(SrtWriter, SaveOntoAnotherFileSystemWorksAndLeavesNoTemporary)
+{
+    std::vector<fs::path> folders{dir};
+    fs::path shm = fs::path("/dev/shm") / ("veltrana-srtwriter-" + std::to_string(::getpid()));
+    if (fs::is_directory("/dev/shm") && fs::create_directories(shm))
+        folders.push_back(shm);
+    auto strays = [] {
+        std::vector<std::string> found;
+        for (const fs::path& place : {fs::temp_directory_path(), fs::current_path()})
+            for (const auto& entry : fs::directory_iterator(place))
+                if (entry.path().filename().string().rfind("out.srt.", 0) == 0)
+                    found.push_back(entry.path().string());
+        return found;
+    };
+    for (const fs::path& folder : folders) {
+        SCOPED_TRACE(folder.string());
+        const std::string target = (folder / "out.srt").string();
+        for (const char* round : {"new", "over the old"}) {
+            ASSERT_NO_THROW(writeFileAtomically(target, round)) << round;
+            EXPECT_EQ(readWholeFile(target), round);
+            std::vector<std::string> names;
+            for (const auto& entry : fs::directory_iterator(folder))
+                names.push_back(entry.path().filename().string());
+            EXPECT_EQ(names, std::vector<std::string>{"out.srt"}) << round;
+            EXPECT_EQ(strays(), std::vector<std::string>{}) << round;
+        }
+    }
+    fs::remove_all(shm);
+}
+
+// A name that fits the file system may not fit it with the temporary's
+// suffix; the save must still go through.
+TEST_F(SrtWriter, LongestNamesAreSaved)
+{
+    std::string chinese;
+    for (int i = 0; i < 83; ++i)
+        chinese += "字";  // 249 bytes, 253 with ".srt"
+    for (const std::string& name : {std::string(251, 'a') + ".srt", chinese + ".srt"}) {
+        SCOPED_TRACE(name.size());
+        std::ofstream(path(name)) << "old";
+        ASSERT_NO_THROW(writeFileAtomically(path(name), "new"));
+        EXPECT_EQ(readWholeFile(path(name)), "new");
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "a temporary file was left";
+        fs::remove(path(name));
+    }
+}
+
+// The message names the file the user saves and, when no file can be made
+// there, its folder; never the temporary, a name the user never saw.
+TEST_F(SrtWriter, FailedSaveNamesTheFileAndItsFolder)
+{
+    writeFileAtomically(path("notafolder"), "x");
+    fs::create_directories(path("afolder.srt"));
+    auto quoted = [](const std::string& p) { return " \"" + p + "\""; };
+    auto folderRefused = [&](const std::string& target, const std::string& folder, int err) {
+        return std::string(MsgCannotSaveFile) + quoted(target) + std::string(MsgFolderBefore) + quoted(folder) + " " +
+               std::string(MsgFolderAfter) + ": " + std::strerror(err);
+    };
+    struct Case {
+        const char* what;
+        std::string target;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"a file where the folder should be", path("notafolder") + "/out.srt",
+         folderRefused(path("notafolder") + "/out.srt", path("notafolder"), ENOTDIR)},
+        {"no such folder", path("missing") + "/out.srt",
+         folderRefused(path("missing") + "/out.srt", path("missing"), ENOENT)},
+        {"a folder in the file's place", path("afolder.srt"),
+         std::string(MsgCannotSaveFile) + quoted(path("afolder.srt")) + ": " + std::strerror(EISDIR)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        try {
+            writeFileAtomically(c.target, "new");
+            ADD_FAILURE() << "no error";
+        } catch (const FileError& e) {
+            EXPECT_EQ(std::string(e.what()), c.expected);
+        }
+    }
+    EXPECT_EQ(readWholeFile(path("notafolder")), "x");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2) << "a temporary file was left";
 }
 
 TEST_F(SrtWriter, FailedRenameLeavesNoTemporaryFile)

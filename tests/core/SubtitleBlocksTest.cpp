@@ -28,7 +28,7 @@ protected:
         put("film.srt", "1\r\n00:00:01,000 --> 00:00:03,000\r\n你好\r\n\r\n");
         put("good.srt", "1\r\n00:00:01,000 --> 00:00:02,000\r\nhello\r\n\r\n");
         put("out.srt", "an earlier output");
-        put("picture.srt", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x02\x80\0\0\x01\x68\x08\x02\0\0\0", 33));
+        put("picture.srt", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x02\x80\0\0\x01\x68\x08\x02\0\0\0\x48\x50\xDD\x06", 33));
         put("script.srt", "[Script Info]\r\nTitle: film\r\n\r\n[Events]\r\n"
                           "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,你好\r\n");
         put("notes.srt", "你好\r\n\r\n世界\r\n");

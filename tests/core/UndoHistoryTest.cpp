@@ -95,3 +95,74 @@ TEST(UndoHistory, AThousandStepsOnTenThousandLinesStaySmall)
     EXPECT_EQ(history.undoableSteps(), 1000u);
     EXPECT_LT(history.stepBytes(), 1000u * 1000u);
 }
+
+// More than a thousand changes, then Ctrl+Z held down: every step comes back
+// and the timeline ends as it was loaded. A cap that dropped the oldest steps
+// would leave the first changes for good, with no word to the user.
+TEST(UndoHistory, EveryStepOfALongSessionIsUndone)
+{
+    LongTimeline t(100);
+    const TimelineArray loaded = t.timeline;
+    const ByteArray loadedMarks = t.marks;
+    UndoHistory history;
+    history.reset(t.state);
+    for (int i = 0; i < 1500; ++i) {
+        t.timeline[size_t(i % 100)].Text = u"第" + std::u16string(1, char16_t(u'A' + i % 26)) + u"次修改";
+        ASSERT_TRUE(history.record(t.state)) << "step " << i;
+    }
+    EXPECT_EQ(history.undoableSteps(), 1500u);
+    int undone = 0;
+    while (history.undo(t.state))
+        ++undone;
+    EXPECT_EQ(undone, 1500);
+    for (size_t i = 0; i < loaded.size(); ++i)
+        ASSERT_EQ(t.timeline[i].Text, loaded[i].Text) << "slot " << i;
+    EXPECT_EQ(t.marks, loadedMarks);
+}
+
+// Undoing an insertion puts the user where the inserted line stood: its slot,
+// and its in-point when it had a time code, also when the line it went in
+// front of has no text, or only the placeholder an earlier insertion left.
+TEST(UndoHistory, UndoingAnInsertionStandsOnTheInsertedLine)
+{
+    struct Case {
+        const char* what;
+        std::u16string textOfSecondLine;
+        EditColumns columns;
+        int32_t frame;  // where the undo puts the play position
+    };
+    const Case cases[] = {
+        {"time code and text in front of a line with no text", u"", {true, true}, 100},
+        {"time code only", u"", {true, false}, 100},
+        {"text only, on the line with no text", u"", {false, true}, 250},
+        {"time code and text in front of a placeholder", u"第2行", {true, true}, 100},
+        {"text only, on a placeholder", u"第2行", {false, true}, 250},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TimelineArray timeline{{0, 25, u"一"}, {250, 275, c.textOfSecondLine}, {500, 525, u"三"}};
+        timeline.resize(timeline.size() + 256, TimelineEntry{FreeSlotFrame, FreeSlotFrame, {}});
+        int32_t count = 3, texts = 3;
+        ByteArray marks(30 * 200, 0);
+        rebuildWaveMarks(marks, timeline, count, 25.0f);
+        TimelineState state{timeline, count, texts, marks, 25.0f};
+        UndoHistory history;
+        history.reset(state);
+
+        // as the editor does it: the play position at 4 s, between the first
+        // two lines, the second line current
+        int32_t currentLine = 1;
+        EditOperations ops;
+        ops.procIns = [&] { currentLine = procIns(state, currentLine, 100, c.columns, [] {}).CurrentLine; };
+        ops.currentLine = [&] { return currentLine; };
+        runRecorded(EditCommand{EditOp::Insert}, ops, history, state);
+        ASSERT_EQ(history.undoableSteps(), 1u);
+        const std::optional<StepPlace> place = history.undo(state);
+
+        ASSERT_TRUE(place);
+        EXPECT_EQ(place->slot, 1);
+        EXPECT_EQ(place->frame, c.frame);
+        EXPECT_EQ(count, 3);
+        EXPECT_EQ(timeline[1].Text, c.textOfSecondLine);
+    }
+}

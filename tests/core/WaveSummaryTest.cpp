@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 using namespace vt;
 namespace fs = std::filesystem;
@@ -253,6 +254,7 @@ TEST_F(WavHeader, DataSizeIsBoundedByTheFile)
     auto truncated = summarize(wav);
     ASSERT_TRUE(truncated.built());
     EXPECT_EQ(truncated.summary.size(), 6u);
+    EXPECT_EQ(summaryBytesOfWav((dir / "in.wav").string()), std::optional<uint64_t>(6));
 
     // streamed headers write 0 or 0xFFFFFFFF: the data runs to the end of the file
     std::string data = twoChunkStereo().bytes;
@@ -262,7 +264,13 @@ TEST_F(WavHeader, DataSizeIsBoundedByTheFile)
         auto r = summarize(streamed);
         ASSERT_TRUE(r.built()) << size;
         EXPECT_EQ(pairsOf(r.summary), TwoChunkPairs) << size;
+        EXPECT_EQ(summaryBytesOfWav((dir / "in.wav").string()), std::optional<uint64_t>(4)) << size;
     }
+    // nothing to compare a ".ws" with: not a WAV, not PCM, a chunk of no bytes
+    EXPECT_EQ(summaryBytesOfWav(write("in.wav", "not even a WAV")), std::nullopt);
+    EXPECT_EQ(summaryBytesOfWav(write("in.wav", riff(fmtChunk(2, 44100, 32, 3) + chunk("data", std::string(1764, '\0'))))),
+              std::nullopt);
+    EXPECT_EQ(summaryBytesOfWav(write("in.wav", canonicalWav(1, 99, 16, std::string(4000, '\0')))), std::nullopt);
 }
 
 TEST_F(WavHeader, ChunkOfNoBytesIsAnError)
@@ -403,6 +411,8 @@ TEST_F(WavSamples, SilentFilesOfEveryKindGiveZeros)
         ASSERT_TRUE(r.built()) << c.what;
         EXPECT_EQ(r.summary.size(), 2 * c.pairs) << c.what;
         EXPECT_TRUE(allZero(r.summary)) << c.what;
+        // worked out from the header alone, as the loader checks a ".ws" against its WAV
+        EXPECT_EQ(summaryBytesOfWav((dir / "in.wav").string()), std::optional<uint64_t>(2 * c.pairs)) << c.what;
     }
 }
 

@@ -11,7 +11,10 @@
 #include "editor/TimeLineEditUnit.h"
 #include "editor/WaveStrip.h"
 #include "opening/Loader.h"
+#include "core/TimelineRecovery.h"
+#include "platform/EndSignals.h"
 #include "platform/MediaPlayer.h"
+#include "platform/Messages.h"
 #include "platform/Timer.h"
 #include "shell/ControlUnit.h"
 #include "shell/HelpUnit.h"
@@ -600,6 +603,65 @@ TEST_F(EditorWindow, DoubleClickTypingAndEnterChangeTheText)
     press(editor, Qt::Key_Escape);
     pumpEvents(100);
     EXPECT_TRUE(editor.isVisible()) << "Esc closed the window";
+}
+
+// A signal ending the program while a text is being typed keeps the text as
+// Enter would, before the autosave: the recovery copy holds it, and so does
+// the save of the editor's closing.
+TEST_F(EditorWindow, ASignalWhileTypingKeepsTheTypedText)
+{
+    TplayAndEdit& editor = open();
+    ASSERT_LT(restOnLabel(editor), 100);
+    press(editor, Qt::Key_R);
+    ASSERT_EQ(settledFrame(editor), 100);
+    pumpEvents(200);
+    doubleClick(editor.Labeltxt);
+    ASSERT_TRUE(editor.Edit1->isVisible());
+    press(editor, Qt::Key_A, Qt::ControlModifier);
+    commitText(editor.Edit1, QStringLiteral("没按回车"));
+
+    playAndEdit = &editor;  // as the page loop shows it
+    main_.endBySignal();
+    playAndEdit = nullptr;
+    setEndingBySignal(false);
+    EXPECT_FALSE(editor.Edit1->isVisible());
+    std::vector<Line> expected = DemoLines;
+    expected[0].text = u"没按回车";
+    EXPECT_EQ(linesOf(Project), expected);
+    EXPECT_EQ(readAll(recoveryFileName(srt_.string())),
+              encodeText(srtText(Project.Timeline, Project.TimelineCount, Project.FrameRate), Gbk));
+    closeEditor();
+    expectFileHoldsTheTimeline("closed after the signal");
+}
+
+// An autosave that no place takes is shown to the user once, not at every
+// change: here the state folder is a file and the hidden copy's name beside
+// the timeline a folder.
+TEST_F(EditorWindow, AnAutosaveThatCannotBeWrittenIsShownOnce)
+{
+    const std::string state = std::getenv("XDG_STATE_HOME");
+    const fs::path blocked = srt_.parent_path() / "state-is-a-file";
+    std::ofstream(blocked) << "";
+    const fs::path besideCopy = srt_.parent_path() / ".film.srt.veltrana-autosave";
+    fs::create_directory(besideCopy);
+    ::setenv("XDG_STATE_HOME", blocked.c_str(), 1);
+    ::setenv("VELTRANA_AUTOSAVE_SECONDS", "1", 1);
+    std::vector<QString> shown;
+    setMessageSink([&](const QString& text) { shown.push_back(text); });
+
+    TplayAndEdit& editor = open();
+    ASSERT_LT(restOnLabel(editor), 100);
+    for (int change = 0; change < 3; ++change) {
+        press(editor, Qt::Key_E);
+        pumpEvents(1300);
+    }
+    setMessageSink(nullptr);
+    ::unsetenv("VELTRANA_AUTOSAVE_SECONDS");
+    ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+    fs::remove(besideCopy);
+    fs::remove(blocked);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].startsWith(QString::fromUtf8(MsgAutosaveFailed.data(), qsizetype(MsgAutosaveFailed.size()))));
 }
 
 // Ctrl+Z takes the last change back and puts the video on the line that came

@@ -66,7 +66,10 @@ class FileToolsScreen : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir_ = testclips::scratchDir("filetools");
+        // a folder of each visit's own: what one case saved is not the file the next one finds
+        static int visits = 0;
+        dir_ = testclips::scratchDir("filetools") / std::to_string(++visits);
+        fs::create_directories(dir_);
         srt_ = dir_ / "film.srt";
         writeAll(srt_, "as it was on disk\r\n");
         resetProjectState(Project);

@@ -1,4 +1,5 @@
 #include "core/ProjectState.h"
+#include "core/TimelineRecovery.h"
 #include "opening/Loader.h"
 #include "opening/OpenFileUnit.h"
 #include "platform/Dialogs.h"
@@ -18,6 +19,8 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include "tests/support/Questions.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -227,6 +230,37 @@ TEST_F(OpenFileScreen, ATypedVideoIsNotMeasured)
     EXPECT_EQ(Project.NextPage, 0);
 }
 
+// The box being typed in loses its focus as the screen goes; its exit runs
+// while the screen is whole (the sanitizer build catches a call on a screen
+// half destroyed) and takes the typed name as leaving the box would.
+TEST_F(OpenFileScreen, ANameTypedAsTheScreenGoesIsTaken)
+{
+    struct Case {
+        QLineEdit* TfileOpen::*box;
+        std::string ProjectState::*field;
+    };
+    const Case cases[] = {
+        {&TfileOpen::LabeledEdit1, &ProjectState::VideoFileName},
+        {&TfileOpen::LabeledEdit2, &ProjectState::WavFileName},
+        {&TfileOpen::LabeledEdit3, &ProjectState::TimelineFileName},
+        {&TfileOpen::LabeledEdit4, &ProjectState::SubtitleTextFileName},
+    };
+    for (const Case& c : cases) {
+        resetProjectState(Project);
+        Project.TextFromTxtFile = true;  // the text file's box takes input
+        auto screen = std::make_unique<TfileOpen>(&main_, main_.MediaPlayer1());
+        screen->show();
+        QApplication::setActiveWindow(screen.get());
+        QLineEdit* box = (*screen).*c.box;
+        box->setFocus();
+        QApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), box);
+        QTest::keyClicks(box, QStringLiteral("typed"));
+        screen.reset();
+        EXPECT_EQ(Project.*c.field, "typed");
+    }
+}
+
 TEST_F(OpenFileScreen, NewEmptiesOnlyTheConfirmedFile)
 {
     auto srt = dir_ / "new.srt";
@@ -284,6 +318,54 @@ TEST_F(OpenFileScreen, NextLoadsTheProjectWithTheProgressBarShowing)
     EXPECT_EQ(Project.Timeline[0].StartFrame, 5);  // 200 ms at 23.976 fps
     EXPECT_EQ(Project.Timeline[1].Text, u"第二行");
     EXPECT_EQ(Project.WaveSummary.size(), 400u);
+}
+
+// A signal ending the program while the recovery question is open is no
+// "否": the copy stays where it is, and the next start asks again.
+TEST_F(OpenFileScreen, ASignalDuringTheRecoveryQuestionAsksAgainNextStart)
+{
+    if (clip23_.empty())
+        GTEST_SKIP() << "ffmpeg is not installed";
+    const std::string srt = (dir_ / "film.srt").string();
+    const std::string copy = recoveryFileName(srt);
+    const std::string copyBytes = "1\r\n00:00:00,200 --> 00:00:00,900\r\n没保存的一行\r\n\r\n";
+    fs::create_directories(fs::path(copy).parent_path());
+    std::ofstream(copy, std::ios::binary) << copyBytes;
+    auto setAside = [&] {
+        std::vector<fs::path> found;
+        for (const auto& entry : fs::directory_iterator(fs::path(copy).parent_path()))
+            if (entry.path().string().starts_with(copy + ".declined-"))
+                found.push_back(entry.path());
+        return found;
+    };
+
+    int asked = 0;
+    auto loadAnswering = [&](TMainControl& program, bool signalFirst) {
+        setQuestionAnswerer([&, signalFirst](const QString&) {
+            ++asked;
+            if (signalFirst)
+                program.endBySignal();
+            return false;
+        });
+        TfileOpen screen(&program, program.MediaPlayer1());
+        answers = {QString::fromStdString(clip23_)};
+        screen.Button1->click();
+        screen.LabeledEdit3->setText(QString::fromStdString(srt));
+        screen.ButtonNext->click();
+        testquestions::failOnUnexpectedQuestions();
+    };
+    loadAnswering(main_, true);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(readAll(copy), copyBytes);
+    EXPECT_TRUE(setAside().empty());
+
+    TMainControl nextStart;
+    loadAnswering(nextStart, false);
+    EXPECT_EQ(asked, 2) << "the next start did not ask";
+    EXPECT_FALSE(fs::exists(copy));
+    ASSERT_EQ(setAside().size(), 1u) << "\"否\" did not keep the copy aside";
+    EXPECT_EQ(readAll(setAside().front()), copyBytes);
+    fs::remove(setAside().front());
 }
 
 // "指定" measures the video; the load takes that length and measures again

@@ -1,4 +1,5 @@
 #include "platform/Look.h"
+#include "tests/support/Questions.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -10,5 +11,6 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     vt::setUpApplication(app);
     ::testing::InitGoogleTest(&argc, argv);
+    vt::testquestions::failOnUnexpectedQuestions();
     return RUN_ALL_TESTS();
 }

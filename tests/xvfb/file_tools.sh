@@ -46,23 +46,6 @@ pid=$!
 trap 'kill $pid 2>/dev/null || true; cp "$work/program.log" "$build/file_tools.log" 2>/dev/null || true; rm -rf "$work"' EXIT
 
 source tests/xvfb/lib/windows.bash
-# a visible window of the program's other than the one given: its dialog
-wait_other_window() {  # window, tries of 0.2 s
-  for _ in $(seq 1 "${2:-50}"); do
-    for w in $(xdotool search --all --onlyvisible --pid "$pid" --name '.' 2>/dev/null); do
-      [ "$w" != "$1" ] && { echo "$w"; return 0; }
-    done
-    sleep 0.2
-  done
-  return 1
-}
-wait_gone() {  # window, tries of 0.2 s
-  for _ in $(seq 1 "${2:-50}"); do
-    xdotool search --all --onlyvisible --pid "$pid" --name '.' 2>/dev/null | grep -qx "$1" || return 0
-    sleep 0.2
-  done
-  return 1
-}
 
 sw=1280; sh=1024
 # the editor's client area, centred on the screen (there is no window

@@ -48,59 +48,7 @@ pid=$!
 trap 'kill $pid 2>/dev/null || true; cp "$work/program.log" "$build/project_road.log" 2>/dev/null || true; rm -rf "$work"' EXIT
 
 source tests/xvfb/lib/windows.bash
-# a visible window of the program's other than the one given: its dialog
-wait_other_window() {  # window, tries of 0.2 s
-  for _ in $(seq 1 "${2:-50}"); do
-    for w in $(xdotool search --all --onlyvisible --pid "$pid" --name '.' 2>/dev/null); do
-      [ "$w" != "$1" ] && { echo "$w"; return 0; }
-    done
-    sleep 0.2
-  done
-  return 1
-}
-wait_gone() {  # window, tries of 0.2 s
-  for _ in $(seq 1 "${2:-50}"); do
-    xdotool search --all --onlyvisible --pid "$pid" --name '.' 2>/dev/null | grep -qx "$1" || return 0
-    sleep 0.2
-  done
-  return 1
-}
-# the editor: a visible window of the program's name that is not 694 wide
-wait_editor() {
-  for _ in $(seq 1 150); do
-    for w in $(xdotool search --onlyvisible --name '^Veltrana时间轴' 2>/dev/null); do
-      eval "$(xdotool getwindowgeometry --shell "$w")"
-      [ "$WIDTH" != 694 ] && { echo "$w"; return 0; }
-    done
-    sleep 0.2
-  done
-  return 1
-}
-# types a path into the file dialog that came up over the window given
-answer_dialog() {  # window, path
-  local dialog
-  dialog="$(wait_other_window "$1")" || fail "no file dialog came up"
-  sleep 0.5
-  # without a window manager the keyboard follows the pointer: rest it on the dialog
-  xdotool mousemove --window "$dialog" 60 60
-  sleep 0.2
-  xdotool type --delay 2 "$2"
-  sleep 0.3
-  xdotool key Return
-  wait_gone "$dialog" || fail "the dialog for $2 did not close"
-  sleep 0.3
-}
 crop() { import -window root -crop "$1" +repage "$2"; }
-# a control of the editor's bottom row or step-size group is enabled by the
-# pointer's coming near it; then it takes the click
-press_revealed() {  # x, y
-  xdotool mousemove --window "$editor" $(($1 - 2)) "$2"
-  sleep 0.3
-  xdotool mousemove --window "$editor" "$1" "$2"
-  sleep 0.3
-  xdotool click 1
-  sleep 0.3
-}
 keys() {  # letters, pressed one by one; a waveform refresh runs between two
   for key in $(echo "$1" | grep -o .); do
     xdotool key "$key"

@@ -4,7 +4,7 @@
 # autosave (after a second: VELTRANA_AUTOSAVE_SECONDS) and kill -9. The next
 # start on the same film asks; "否" (Esc) moves the copy aside and the
 # editor opens on the file as it was. A copy older than the timeline file is
-# not offered, and the editor's closing removes it. A copy newer than the
+# offered too, and "否" keeps it aside as well. A copy newer than the
 # file is offered again; "是" (Enter) takes it, and SIGTERM ends the program
 # with status 0 and the timeline saved: byte for byte what predict_edits
 # works out for the same keys without a window, as was the copy itself.
@@ -99,16 +99,22 @@ cmp "$aside" "$work/autosaved.srt" || fail "the copy kept aside is not the autos
 expect_end "the editor's close box"
 [ "$(grep -c -- '-->' "$work/demo/film.srt")" = 20 ] || fail "after \"否\" the timeline does not hold its 20 lines"
 
-# ---- a copy older than the timeline file: not offered, gone with the next save
+# ---- a copy older than the timeline file (touched since): offered all the
+# same, never removed without an answer; "否" keeps it aside too
 cp "$work/autosaved.srt" "$recovery_dir/$(basename "$copy")"
 touch -d '1 hour ago' "$recovery_dir/$(basename "$copy")"
 open_film
+box="$(wait_window "$question")" || fail "a copy older than the timeline was not offered"
+xdotool mousemove --window "$box" 10 10
+xdotool key Escape
 editor="$(wait_window "$editor_name" 150)" || fail "the editor did not come up"
-xdotool search --onlyvisible --name "$question" >/dev/null 2>&1 && fail "a copy older than the timeline was offered"
 "$build/close_window" "$editor" || fail "the editor does not take the close box's request"
 expect_end "the editor's close box"
-[ -z "$(recovery_files)" ] || fail "the editor's closing left the old copy behind"
-[ -n "$(declined_files)" ] || fail "the copy set aside went"
+[ -z "$(recovery_files)" ] || fail "the declined old copy is still offered"
+[ "$(declined_files | wc -l)" = 2 ] || fail "the two copies set aside are not both kept"
+for aside in $(declined_files); do
+  cmp "$aside" "$work/autosaved.srt" || fail "a copy set aside is not the autosaved timeline"
+done
 
 # ---- "是", then SIGTERM: the recovered timeline saved
 cp "$work/autosaved.srt" "$recovery_dir/$(basename "$copy")"
@@ -126,4 +132,4 @@ cmp "$work/demo/film.srt" "$work/predicted.srt" || {
   fail "after \"是\" and SIGTERM the timeline is not the one the keys made (< predicted, > saved)"
 }
 [ -z "$(recovery_files)" ] || fail "the save on SIGTERM left the recovery file behind"
-echo "autosave after the keys, kill -9, \"否\" kept the copy aside, an older copy not offered and removed, \"是\" and SIGTERM saved the timeline the keys made (status 0)"
+echo "autosave after the keys, kill -9, \"否\" kept the copy aside, an older copy offered and kept aside, \"是\" and SIGTERM saved the timeline the keys made (status 0)"

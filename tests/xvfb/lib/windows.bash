@@ -14,3 +14,69 @@ wait_window() {
 
 # Ends the check with a reason and what the program printed.
 fail() { echo "$1"; cat "$work/program.log"; exit 1; }
+
+# The program's windows are found by its process id, $pid.
+# A visible window of the program's other than the one given (a dialog, a
+# message): its id, waiting up to $2 tries of 0.2 s.
+wait_other_window() {  # window, tries of 0.2 s
+  for _ in $(seq 1 "${2:-50}"); do
+    for w in $(xdotool search --all --onlyvisible --pid "$pid" --name '.' 2>/dev/null); do
+      [ "$w" != "$1" ] && { echo "$w"; return 0; }
+    done
+    sleep 0.2
+  done
+  return 1
+}
+
+# Waits until the window given is no longer shown.
+wait_gone() {  # window, tries of 0.2 s
+  for _ in $(seq 1 "${2:-50}"); do
+    xdotool search --all --onlyvisible --pid "$pid" --name '.' 2>/dev/null | grep -qx "$1" || return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# Types a path into the file dialog that came up over the window given and
+# presses Return; the dialog's id goes to $dialog (a question may come up
+# over it before it closes).
+type_into_dialog() {  # window, path
+  dialog="$(wait_other_window "$1")" || fail "no file dialog came up"
+  sleep 0.5
+  # without a window manager the keyboard follows the pointer: rest it on the dialog
+  xdotool mousemove --window "$dialog" 60 60
+  sleep 0.2
+  xdotool type --delay 2 "$2"
+  sleep 0.3
+  xdotool key Return
+}
+
+# The same, and the dialog closes.
+answer_dialog() {  # window, path
+  type_into_dialog "$1" "$2"
+  wait_gone "$dialog" || fail "the dialog for $2 did not close"
+  sleep 0.3
+}
+
+# A control of the editor's ($editor) bottom row or step-size group is
+# enabled by the pointer's coming near it; then it takes the click.
+press_revealed() {  # x, y
+  xdotool mousemove --window "$editor" $(($1 - 2)) "$2"
+  sleep 0.3
+  xdotool mousemove --window "$editor" "$1" "$2"
+  sleep 0.3
+  xdotool click 1
+}
+
+# The editor: a visible window of the program's name that is not 694 wide
+# (the open-project screen and the file tools are).
+wait_editor() {
+  for _ in $(seq 1 150); do
+    for w in $(xdotool search --onlyvisible --name '^Veltrana时间轴' 2>/dev/null); do
+      eval "$(xdotool getwindowgeometry --shell "$w")"
+      [ "$WIDTH" != 694 ] && { echo "$w"; return 0; }
+    done
+    sleep 0.2
+  done
+  return 1
+}
