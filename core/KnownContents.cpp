@@ -31,8 +31,14 @@ Fingerprint fingerprintOf(std::string_view bytes)
     return {bytes.size(), h};
 }
 
+Fingerprint fingerprintOf(std::u16string_view text)
+{
+    return fingerprintOf(std::string_view(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t)));
+}
+
 std::mutex knownLock;
-std::map<std::string, Fingerprint> known;  // by full path
+std::map<std::string, Fingerprint> known;      // by full path: the file's bytes
+std::map<std::string, Fingerprint> savedText;  // by full path: the timeline as saved
 
 std::string fullPath(const std::string& path)
 {
@@ -47,6 +53,20 @@ void rememberContents(const std::string& path, std::string_view bytes)
 {
     std::lock_guard lock(knownLock);
     known[fullPath(path)] = fingerprintOf(bytes);
+}
+
+void rememberSavedText(const std::string& path, std::u16string_view srtText)
+{
+    std::lock_guard lock(knownLock);
+    savedText[fullPath(path)] = fingerprintOf(srtText);
+}
+
+bool matchesSavedText(const std::string& path, std::u16string_view srtText)
+{
+    Fingerprint now = fingerprintOf(srtText);
+    std::lock_guard lock(knownLock);
+    auto it = savedText.find(fullPath(path));
+    return it != savedText.end() && it->second == now;
 }
 
 bool changedSinceRemembered(const std::string& path)

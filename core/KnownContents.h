@@ -16,4 +16,12 @@ void rememberContents(const std::string& path, std::string_view bytes);
 // loses nothing) or cannot be read (the save will say why).
 bool changedSinceRemembered(const std::string& path);
 
+// The timeline as a save writes it (srtText), when it was loaded from or
+// saved to path: a window shows whether the timeline in memory still is
+// that one.
+void rememberSavedText(const std::string& path, std::u16string_view srtText);
+
+// True when srtText is the text last remembered for path; false when none is.
+bool matchesSavedText(const std::string& path, std::u16string_view srtText);
+
 }  // namespace vt

@@ -93,7 +93,8 @@ void keepOtherVersion(const std::string& fileName, const SaveDialogue& dialogue)
 void proSaveSrt(const TimelineArray& timeline, int32_t timelineCount, float frameRate, const std::string& fileName,
                 FileEncoding encoding, bool& newTimeline, const SaveDialogue& dialogue)
 {
-    std::string bytes = encodeText(srtText(timeline, timelineCount, frameRate), encoding);
+    std::u16string text = srtText(timeline, timelineCount, frameRate);
+    std::string bytes = encodeText(text, encoding);
     if (changedSinceRemembered(fileName)) {
         std::string question = std::string(MsgChangedOnDiskAsk) + nameOf(fileName) + std::string(MsgChangedOnDiskAskEnd);
         if (!dialogue.confirmReplace || !dialogue.confirmReplace(question))
@@ -104,8 +105,17 @@ void proSaveSrt(const TimelineArray& timeline, int32_t timelineCount, float fram
     }
     writeFileAtomically(fileName, bytes);
     rememberContents(fileName, bytes);
+    rememberSavedText(fileName, text);
     removeRecoveryFile(fileName);
     newTimeline = false;
+}
+
+bool timelineUnsaved(const ProjectState& project)
+{
+    if (project.TimelineFileName.empty() || !(project.FrameRate > 0))
+        return false;
+    return !matchesSavedText(project.TimelineFileName,
+                             srtText(project.Timeline, project.TimelineCount, project.FrameRate));
 }
 
 }  // namespace vt

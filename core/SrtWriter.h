@@ -63,4 +63,9 @@ inline constexpr std::string_view MsgOtherVersionBeside = "被替换的那个版
 void proSaveSrt(const TimelineArray& timeline, int32_t timelineCount, float frameRate, const std::string& fileName,
                 FileEncoding encoding, bool& newTimeline, const SaveDialogue& dialogue = {});
 
+// Whether the project's timeline differs from what its file held when it
+// was loaded or last saved, both as a save writes them: a change undone is
+// no change. False with no project.
+bool timelineUnsaved(const ProjectState& project);
+
 }  // namespace vt

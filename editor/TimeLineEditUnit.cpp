@@ -27,6 +27,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QTime>
+#include <QTimer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -170,6 +172,12 @@ void TplayAndEdit::createTimeAndSubtitleRows()
     LabelTimeIn = fixedLabel(EditorText::TimeIn, this, system13, 97, 16);
     LabelArrow = fixedLabel(EditorText::Arrow, this, song13, 25, 16);
     LabelTimeOut = fixedLabel(EditorText::TimeOut, this, system13, 97, 16);
+    LabelSaved = fixedLabel(EditorText::Saved + QStringLiteral("00:00:00"), this, system13, 110, 16);
+    LabelSaved->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    LabelSaved->hide();
+    savedSignTimer_ = new QTimer(this);
+    savedSignTimer_->setSingleShot(true);
+    connect(savedSignTimer_, &QTimer::timeout, LabelSaved, &QLabel::hide);
 
     Labeltxt = fixedLabel(EditorText::Subtitle, this, labeltxtFont(InsideLineFont), EditorClientWidth - 2, 24);
     Labeltxt->setAutoFillBackground(true);
@@ -267,8 +275,10 @@ void TplayAndEdit::connectHandlers()
 
     keyPreview_ = new KeyPreview(*this, [this](int qtKey) {
         const KeyModifiers held = keyModifiersOf(qtKey);
-        if (held.ctrl && HistoryKeyDown(qtKeyToVirtualKey(qtKey), held.shift))
+        if (held.ctrl && HistoryKeyDown(qtKeyToVirtualKey(qtKey), held.shift)) {
+            showUnsaved();
             return;
+        }
         FormKeyDown(qtKeyToVirtualKey(qtKey));
     });
     // moves without a button reach the window wherever a control does not
@@ -308,7 +318,11 @@ void TplayAndEdit::FormCreate()
 
 void TplayAndEdit::FormShow()
 {
-    setWindowTitle(EditorText::CaptionPrefix + QString::fromStdString(Project.TimelineFileName));
+    // "[*]": Qt's place for the desktop's mark of unsaved changes, shown only while they are
+    setWindowTitle(EditorText::CaptionPrefix + QString::fromStdString(Project.TimelineFileName) +
+                   QStringLiteral("[*]"));
+    showUnsaved();
+    LabelSaved->hide();
     // only the page loop's tests show the editor with no project loaded
     live_ = Project.FrameRate > 0 && !Project.TimelineFileName.empty();
     if (live_)
@@ -426,6 +440,7 @@ void TplayAndEdit::FormResize()
     LabelTimeIn->move(arrowLeft - LabelTimeIn->width(), y1);
     LabelArrow->move(arrowLeft, y1);
     LabelTimeOut->move((cw + LabelArrow->width()) / 2, y1);
+    LabelSaved->move(cw - 8 - LabelSaved->width(), y1);
 
     const int y2 = ch - 220;
     Labeltxt->setGeometry(1, y2, cw - 2, Labeltxt->height());
@@ -721,6 +736,7 @@ void TplayAndEdit::commitTypedText()
         return;
     storeEditedText(Project.Timeline, CurrentLine, *textEdit_, Edit1->text().toStdU16String());
     TimelineHistory.record(timelineStateOf(Project));
+    showUnsaved();
     textEdit_.reset();
     Edit1->hide();
     setFocus();
@@ -846,6 +862,7 @@ void TplayAndEdit::runEditCommand(const EditCommand& command)
     } catch (const FileError& error) {
         showError(this, error);
     }
+    showUnsaved();
 }
 
 QWidget* TplayAndEdit::revealedControl(RevealedControl control) const
@@ -922,11 +939,20 @@ bool TplayAndEdit::saveTimeline()
 {
     try {
         proSaveSrt();
+        showUnsaved();
+        LabelSaved->setText(EditorText::Saved + QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
+        LabelSaved->show();
+        savedSignTimer_->start(EditorText::SavedShownMs);
         return true;
     } catch (const FileError& error) {
         showError(this, error);
         return false;
     }
+}
+
+void TplayAndEdit::showUnsaved()
+{
+    setWindowModified(timelineUnsaved(Project));
 }
 
 // ---------------------------------------------------------------------------

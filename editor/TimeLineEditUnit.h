@@ -23,6 +23,7 @@
 class QCheckBox;
 class QGroupBox;
 class QLabel;
+class QTimer;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -63,6 +64,10 @@ inline const QString Help = QStringLiteral("使用说明");
 inline const QString Save = QStringLiteral("保存");
 inline const QString Back = QStringLiteral("< 上一步  ");
 inline const QString Next = QStringLiteral("  下一步 >");
+// Shown for a few seconds at the right end of the time row after a save,
+// followed by the time: "已保存 15:32:10".
+inline const QString Saved = QStringLiteral("已保存 ");
+inline constexpr int SavedShownMs = 4000;
 // The step-size items are the captions of stepSizeItems() (Commands.h).
 }  // namespace EditorText
 
@@ -89,6 +94,7 @@ public:
     QLabel* LabelTimeIn;
     QLabel* LabelArrow;
     QLabel* LabelTimeOut;
+    QLabel* LabelSaved;  // the sign that a save went through, in the time row's free right end
     QLabel* Labeltxt;
     QLineEdit* Edit1;
     WaveStrip* PaintBoxWav;
@@ -190,6 +196,8 @@ private:
     void showLabelStyle(const LabelFont& style);
     void showColumns(EditColumns columns);
     bool saveTimeline();
+    // The title's "*" while the timeline differs from its file.
+    void showUnsaved();
 
     EditOperations editOperations();
     void stepTo(std::optional<int32_t> frame);
@@ -209,6 +217,7 @@ private:
     LabelFont labelStyle_ = InsideLineFont;
     // a project is open in the window: timers run, handlers act
     bool live_ = false;
+    QTimer* savedSignTimer_ = nullptr;  // hides LabelSaved
     bool restored_ = false;
     bool closing_ = false;
     int wheelDelta_ = 0;

@@ -264,7 +264,9 @@ void TFileEdit::showEvent(QShowEvent* event)
 
 void TFileEdit::FormShow()
 {
-    setWindowTitle(FileEditText::CaptionPrefix + fromUtf8(Project.TimelineFileName));
+    // "[*]": Qt's place for the desktop's mark of unsaved changes, shown only while they are
+    setWindowTitle(FileEditText::CaptionPrefix + fromUtf8(Project.TimelineFileName) + QStringLiteral("[*]"));
+    setWindowModified(timelineUnsaved(Project));
     // closing the file tools by their frame ends the program
     Project.NextPage = Page::Quit;
     // only the page loop's tests show the screen with no project loaded
@@ -305,6 +307,7 @@ bool TFileEdit::saveTimeline()
     try {
         proSaveSrt(Project.Timeline, Project.TimelineCount, Project.FrameRate, Project.TimelineFileName,
                    Project.TimelineEncoding, Project.NewTimeline, saveDialogue(this));
+        setWindowModified(false);
         return true;
     } catch (const FileError& error) {
         showError(this, error);
@@ -376,6 +379,7 @@ void TFileEdit::Button4moveClick()
     }
     // one step of the editor's history: Ctrl+Z there takes the shift back
     TimelineHistory.record(timelineStateOf(Project));
+    setWindowModified(timelineUnsaved(Project));
     LabeledEdit4_1->setText(FileEditText::NoShift);
     LabeledEdit4_2->setText(FileEditText::NoShift);
 }

@@ -4,6 +4,7 @@
 #include "core/FileIO.h"
 #include "core/KnownContents.h"
 #include "core/SrtReader.h"
+#include "core/SrtWriter.h"
 #include "core/TextCodec.h"
 #include "core/TimeStrings.h"
 #include "opening/FilmSoundCache.h"
@@ -246,6 +247,7 @@ LoadOutcome loadProject(const LoadRequest& request, ProjectState& state, const L
             writeFileAtomically(request.TimelineFileName, timeline.srtBytes);
         }
         rememberContents(request.TimelineFileName, timeline.srtBytes);
+        rememberSavedText(request.TimelineFileName, srtText(slots, timelineCount, request.FrameRate));
 
         state.FrameRate = request.FrameRate;
         state.TextFromTxtFile = request.TextFromTxtFile;

@@ -26,6 +26,7 @@
 #include <QRadioButton>
 
 #include <algorithm>
+#include <filesystem>
 
 
 namespace vt {
@@ -322,8 +323,12 @@ void TfileOpen::Button4Click()
 
 void TfileOpen::ButtonNewClick()
 {
-    // the dialog has already asked before naming an existing file
-    auto chosen = runFileDialog(this, {FileDialogRequest::Kind::Save, QString(), OpenFileText::SrtFilter, {}});
+    // the dialog has already asked before naming an existing file; it starts
+    // on the film's name with ".srt" beside the film, what nearly everyone types
+    FileDialogRequest request{FileDialogRequest::Kind::Save, QString(), OpenFileText::SrtFilter, {}};
+    if (!LabeledEdit1->text().isEmpty())
+        request.proposed = fromUtf8(std::filesystem::path(toUtf8(LabeledEdit1->text())).replace_extension(".srt").string());
+    auto chosen = runFileDialog(this, request);
     if (!chosen)
         return;
     // the user's timeline of that name is kept in the backups before it is emptied

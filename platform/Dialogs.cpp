@@ -43,6 +43,11 @@ std::optional<QString> askPerson(QWidget* parent, const FileDialogRequest& reque
     // the list shows the descriptions alone, as they are written; the
     // patterns stay behind them (and "波形文件 *.wav" is not doubled)
     dialog.setOption(QFileDialog::HideNameFilterDetails);
+    if (!request.proposed.isEmpty()) {
+        const QFileInfo proposed(request.proposed);
+        dialog.setDirectory(proposed.absolutePath());
+        dialog.selectFile(proposed.fileName());
+    }
     if (request.kind == FileDialogRequest::Kind::Save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);

@@ -682,11 +682,14 @@ TEST_F(EditorWindow, CtrlZTakesAChangeBackOntoItsLineAndCtrlYDoesItAgain)
     press(editor, Qt::Key_R);
     ASSERT_EQ(settledFrame(editor), 150);
 
+    EXPECT_TRUE(editor.isWindowModified()) << "no mark of unsaved changes in the title";
     press(editor, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(linesOf(Project), DemoLines);
     EXPECT_EQ(settledFrame(editor), 100) << "the video is not on the line that came back";
+    EXPECT_FALSE(editor.isWindowModified()) << "undone back to the file, yet marked unsaved";
     press(editor, Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(linesOf(Project), moved);
+    EXPECT_TRUE(editor.isWindowModified());
     EXPECT_EQ(settledFrame(editor), 108);
     press(editor, Qt::Key_Z, Qt::ControlModifier);
     press(editor, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
@@ -729,6 +732,7 @@ TEST_F(EditorWindow, EveryWayOutSavesTheFileInItsOwnEncoding)
         press(editor, Qt::Key_E);  // 100..129
         ASSERT_EQ(lineAt(Project, 0), (Line{100, 129, u"第一行"}));
 
+        EXPECT_TRUE(editor.isWindowModified()) << "no mark of unsaved changes in the title";
         pointTo(&editor, besideButtons(editor));
         QPushButton* button = c.way == Way::Save   ? editor.ButtonSave
                               : c.way == Way::Back ? editor.ButtonBack
@@ -748,6 +752,13 @@ TEST_F(EditorWindow, EveryWayOutSavesTheFileInItsOwnEncoding)
         expectFileHoldsTheTimeline(c.how);
         if (!c.staysOpen)
             EXPECT_EQ(Project.PlayPosition, 100) << "the position where the editor closed";
+        if (c.staysOpen) {
+            // "保存" says it saved, in the time row's free end, and the mark goes
+            EXPECT_FALSE(editor.isWindowModified());
+            EXPECT_TRUE(editor.LabelSaved->isVisible());
+            EXPECT_TRUE(editor.LabelSaved->text().startsWith(EditorText::Saved)) << editor.LabelSaved->text().toStdString();
+            EXPECT_TRUE(editor.windowTitle().startsWith(EditorText::CaptionPrefix + QString::fromStdString(srt_.string())));
+        }
     }
 }
 

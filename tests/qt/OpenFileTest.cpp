@@ -1,4 +1,5 @@
 #include "core/ProjectState.h"
+#include "core/TimelineBackup.h"
 #include "core/TimelineRecovery.h"
 #include "opening/Loader.h"
 #include "opening/OpenFileUnit.h"
@@ -266,9 +267,14 @@ TEST_F(OpenFileScreen, NewEmptiesOnlyTheConfirmedFile)
     auto srt = dir_ / "new.srt";
     std::ofstream(srt) << "1\r\n00:00:01,000 --> 00:00:02,000\r\nold\r\n\r\n";
     TfileOpen screen(&main_, main_.MediaPlayer1());
-    screen.ButtonNew->click();  // cancelled: nothing happens
+    screen.ButtonNew->click();  // cancelled: nothing happens, and with no film nothing is proposed
+    EXPECT_TRUE(requests.back().proposed.isEmpty());
     EXPECT_FALSE(Project.NewTimeline);
     EXPECT_FALSE(readAll(srt).empty());
+    // the dialog starts on the film's name with ".srt", beside the film
+    screen.LabeledEdit1->setText(QString::fromStdString((dir_ / "片 名.mp4").string()));
+    screen.ButtonNew->click();
+    EXPECT_EQ(requests.back().proposed.toStdString(), (dir_ / "片 名.srt").string());
     answers = {QString::fromStdString(srt.string())};
     screen.ButtonNew->click();
     EXPECT_EQ(requests.back().kind, FileDialogRequest::Kind::Save);
@@ -276,6 +282,11 @@ TEST_F(OpenFileScreen, NewEmptiesOnlyTheConfirmedFile)
     EXPECT_EQ(screen.LabeledEdit3->text().toStdString(), srt.string());
     EXPECT_TRUE(fs::exists(srt));
     EXPECT_EQ(fs::file_size(srt), 0u);
+    // the old timeline went to the backups first
+    bool kept = false;
+    for (const auto& entry : fs::directory_iterator(backupFolder()))
+        kept = kept || readAll(entry.path()) == "1\r\n00:00:01,000 --> 00:00:02,000\r\nold\r\n\r\n";
+    EXPECT_TRUE(kept);
 }
 
 TEST_F(OpenFileScreen, NextLoadsTheProjectWithTheProgressBarShowing)
