@@ -1,4 +1,4 @@
-#include "opening/FilmSoundCache.h"
+#include "analysis/FilmSoundCache.h"
 
 #include "core/FileIO.h"
 

@@ -1,9 +1,9 @@
-#include "opening/FilmSoundSummary.h"
+#include "analysis/FilmSoundSummary.h"
 
 #include "core/Coverage.h"
 #include "core/FileIO.h"
-#include "opening/FilmSoundCache.h"
-#include "opening/WaveSummary.h"
+#include "analysis/FilmSoundCache.h"
+#include "analysis/WaveSummary.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "opening/WaveSummary.h"
+#include "analysis/WaveSummary.h"
 
 #include "core/FileIO.h"
 

@@ -113,11 +113,11 @@ if [ "$level" = -10 ]; then
   exit 0
 fi
 awk -v seconds="$seconds" 'NR == 1 { first = $1 }
-  NR > 1 && $1 != last { changes++; if ($1 == last - 1) down++; else { other++; odd = odd " " last "->" $1 } }
+  NR > 1 && $1 != last { changes++; if ($1 > last) up++; if ($1 == last - 1) down++; else { other++; odd = odd " " last "->" $1 } }
   { last = $1 }
   END {
     printf "over %.1f s at level -3 (H.264, key frame every 250, B-frames): %d pictures filmed\n", seconds, NR
     printf "  frames shown from %d to %d; %d changes, %d of them one frame down (target at least %d)\n", first, last, changes, down, seconds * 10
     if (other) printf "  %d other changes:%s\n", other, odd
-    printf "down=%d other=%d\n", down, other
+    printf "down=%d other=%d up=%d first=%d last=%d\n", down, other, up, first, last
   }' "$work/numbers.txt"

@@ -8,7 +8,7 @@
 // The film is generated once (a few minutes of ffmpeg) into
 // $VT_BENCH_DIR/vt-film-sound-bench (default: the system's temporary folder)
 // and kept there for the next run.
-#include "opening/FilmSoundSummary.h"
+#include "analysis/FilmSoundSummary.h"
 #include "platform/FilmSound.h"
 
 #include <benchmark/benchmark.h>

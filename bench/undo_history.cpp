@@ -7,7 +7,7 @@
 #include "core/Coverage.h"
 #include "editor/CurrentLine.h"
 #include "editor/EditOps.h"
-#include "editor/UndoHistory.h"
+#include "core/UndoHistory.h"
 
 #include <benchmark/benchmark.h>
 

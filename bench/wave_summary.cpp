@@ -4,7 +4,7 @@
 // The WAV is generated into $VT_BENCH_DIR (default: the system's temporary
 // folder) at start and deleted at the end. After the runs the program prints
 // the ratio of the medians and the peak resident memory of the process.
-#include "opening/WaveSummary.h"
+#include "analysis/WaveSummary.h"
 
 #include <benchmark/benchmark.h>
 

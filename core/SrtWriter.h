@@ -3,6 +3,7 @@
 
 #include "core/FileIO.h"
 #include "core/ProjectState.h"
+#include "core/SrtText.h"
 #include "core/TimelineBackup.h"
 
 #include <cstdint>
@@ -10,19 +11,6 @@
 #include <string_view>
 
 namespace vt {
-
-// The SRT text of slots 0 .. timelineCount - 1: per slot its number, the
-// 29-character time line, its text split at every "^p" and an empty line;
-// CR LF after every line. No slots give an empty text. Nothing is cut: a
-// save writes every character of every text.
-// The pieces of an SRT block, CR LF after every line, shared by every
-// writer of SRT text (the timeline, the merge, the exports): the number line
-// and the 29-character time line at frameRate; a text's lines, split at
-// every "^p" (an empty text is one empty line).
-void appendBlockHead(std::u16string& out, int32_t number, const TimelineEntry& line, float frameRate);
-void appendTextLines(std::u16string& out, std::u16string_view text);
-
-std::u16string srtText(const TimelineArray& timeline, int32_t timelineCount, float frameRate);
 
 // The file was written by another program since this one read or saved it
 // (core/KnownContents.h), and the user kept that version: nothing was saved.

@@ -1,7 +1,7 @@
 #include "core/TimelineRecovery.h"
 
 #include "core/FileIO.h"
-#include "core/SrtWriter.h"
+#include "core/SrtText.h"
 #include "core/TextCodec.h"
 #include "core/TimelineBackup.h"
 

@@ -1,4 +1,4 @@
-#include "editor/UndoHistory.h"
+#include "core/UndoHistory.h"
 
 #include <algorithm>
 #include <cstring>
@@ -355,33 +355,6 @@ size_t UndoHistory::stepBytes() const
     for (const UndoStep& s : steps_)
         n += bytesOfStep(s);
     return n;
-}
-
-void runRecorded(const EditCommand& command, const EditOperations& ops, UndoHistory& history,
-                 const TimelineState& state)
-{
-    switch (command.op) {
-    case EditOp::Move:
-    case EditOp::Insert:
-    case EditOp::Delete:
-        break;
-    default:
-        // the others leave the timeline alone, or are the history itself
-        runCommand(command, ops);
-        return;
-    }
-    auto near = [&]() -> std::optional<int32_t> {
-        if (command.op == EditOp::Move || !ops.currentLine)
-            return std::nullopt;
-        return ops.currentLine();
-    };
-    try {
-        runCommand(command, ops);
-    } catch (...) {
-        history.record(state, near());
-        throw;
-    }
-    history.record(state, near());
 }
 
 }  // namespace vt

@@ -8,8 +8,7 @@
 // recorded, against which the next change is measured.
 #pragma once
 
-#include "editor/Commands.h"
-#include "editor/EditOps.h"
+#include "core/TimelineState.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -124,11 +123,6 @@ private:
     size_t bytes_ = 0;  // what stepBytes() would count, kept as steps come and go
     Copy copy_;
 };
-
-// Carries the command out (runCommand) and records what it changed as one
-// step; also when the command throws after changing something.
-void runRecorded(const EditCommand& command, const EditOperations& ops, UndoHistory& history,
-                 const TimelineState& state);
 
 // The project's history, for as long as the program runs: the editor and the
 // file tools record into it, the editor undoes from it.

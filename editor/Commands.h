@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/ProjectState.h"
+#include "core/UndoHistory.h"
 #include "editor/EditorEffect.h"
 #include "editor/EditorState.h"
 
@@ -209,5 +210,10 @@ struct EditOperations {
 // the one move and cleared afterwards, also when the move throws. None and
 // PlayPause call nothing.
 void runCommand(const EditCommand& command, const EditOperations& ops);
+
+// Carries the command out (runCommand) and records what it changed as one
+// step of the history; also when the command throws after changing something.
+void runRecorded(const EditCommand& command, const EditOperations& ops, UndoHistory& history,
+                 const TimelineState& state);
 
 }  // namespace vt

@@ -89,12 +89,6 @@ std::optional<PlannedLine> planInsertedLine(const TimelineState& s, int32_t play
 
 }  // namespace
 
-TimelineState timelineStateOf(ProjectState& project)
-{
-    return TimelineState{project.Timeline, project.TimelineCount, project.TextCount, project.WaveMarks,
-                         project.FrameRate};
-}
-
 std::u16string placeholderText(int32_t slot)
 {
     std::u16string text(PlaceholderTextBefore);
@@ -118,7 +112,8 @@ int32_t moveTimeLine(TimelineState& s, const WaveViewState& view, int32_t playPo
     const int64_t high = isLast ? int64_t(mediaLength) : int64_t(s.Timeline[size_t(a + 1)].StartFrame) - 1;
     const int64_t minimum = MinimumLineFrames;
 
-    // Steps 4 to 8 of a move against the given upper limits.
+    // The move against the given upper limits: shifted, stopped against the
+    // neighbours keeping its length, or stretched and cut back to fit.
     auto moved = [&](int64_t shiftHigh, int64_t fitHigh) {
         int64_t in = int64_t(line.StartFrame) + moveTimeIn;
         int64_t out = int64_t(line.EndFrame) + moveTimeOut;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/ProjectState.h"
+#include "core/TimelineState.h"
 #include "editor/CurrentLine.h"
 #include "editor/EditorState.h"
 
@@ -15,20 +16,6 @@
 #include <string_view>
 
 namespace vt {
-
-// The pieces of the project an edit changes. The window builds it from the
-// project with timelineStateOf; tests build it over a state of their own.
-// The operations refuse counts outside the array (std::invalid_argument)
-// before changing anything.
-struct TimelineState {
-    TimelineArray& Timeline;
-    int32_t& TimelineCount;
-    int32_t& TextCount;
-    ByteArray& WaveMarks;   // as long as WaveSummary
-    float FrameRate;
-};
-
-TimelineState timelineStateOf(ProjectState& project);
 
 // The placeholder text a new line gets: 第N行, N counted from 1.
 inline constexpr std::u16string_view PlaceholderTextBefore = u"第";

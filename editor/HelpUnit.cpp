@@ -1,4 +1,4 @@
-#include "shell/HelpUnit.h"
+#include "editor/HelpUnit.h"
 
 #include "platform/Look.h"
 

@@ -6,10 +6,10 @@
 #include "core/SrtWriter.h"
 #include "editor/CurrentLine.h"
 #include "editor/PlayControl.h"
-#include "editor/UndoHistory.h"
+#include "core/UndoHistory.h"
 #include "editor/WaveStrip.h"
-#include "opening/FilmSoundCache.h"
-#include "opening/FilmSoundSummary.h"
+#include "analysis/FilmSoundCache.h"
+#include "analysis/FilmSoundSummary.h"
 #include "platform/FilmSound.h"
 #include "platform/KeyTranslation.h"
 #include "platform/Look.h"
@@ -18,7 +18,7 @@
 #include "platform/Timer.h"
 #include "platform/TrackBar.h"
 #include "platform/WindowInput.h"
-#include "shell/HelpUnit.h"
+#include "editor/HelpUnit.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -265,7 +265,7 @@ void TplayAndEdit::connectHandlers()
     // every notification: arrows, page clicks, the thumb dragged and let go
     connect(ScrollBar1, &QScrollBar::actionTriggered, this, [this] { ScrollBar1Scroll(); });
     connect(ScrollBar1, &QScrollBar::sliderReleased, this, [this] { ScrollBar1Scroll(); });
-    // like the design's OnClick, also when the state is set from code
+    // toggled, not clicked: a tick set from code (a key, a visit restored) acts as a click does
     connect(CheckBoxTime, &QCheckBox::toggled, this, [this] { CheckBoxTimeClick(); });
     connect(CheckBoxText, &QCheckBox::toggled, this, [this] { CheckBoxTextClick(); });
     connect(ButtonHelp, &QPushButton::clicked, this, [this] { ButtonHelpClick(); });
@@ -295,16 +295,12 @@ void TplayAndEdit::connectHandlers()
 
 int TplayAndEdit::RadioGroup1ItemIndex() const
 {
-    for (size_t i = 0; i < RadioGroup1Items.size(); ++i)
-        if (RadioGroup1Items[i]->isChecked())
-            return int(i);
-    return -1;
+    return checkedIndex(RadioGroup1Items);
 }
 
 void TplayAndEdit::setRadioGroup1ItemIndex(int index)
 {
-    if (index >= 0 && index < int(RadioGroup1Items.size()))
-        RadioGroup1Items[size_t(index)]->setChecked(true);
+    checkIndex(RadioGroup1Items, index);
 }
 
 // ---------------------------------------------------------------------------
@@ -937,17 +933,13 @@ void TplayAndEdit::showColumns(EditColumns c)
 
 bool TplayAndEdit::saveTimeline()
 {
-    try {
-        proSaveSrt();
-        showUnsaved();
-        LabelSaved->setText(EditorText::Saved + QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
-        LabelSaved->show();
-        savedSignTimer_->start(EditorText::SavedShownMs);
-        return true;
-    } catch (const FileError& error) {
-        showError(this, error);
+    if (!saveProjectTimeline(this, Project))
         return false;
-    }
+    showUnsaved();
+    LabelSaved->setText(EditorText::Saved + QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
+    LabelSaved->show();
+    savedSignTimer_->start(EditorText::SavedShownMs);
+    return true;
 }
 
 void TplayAndEdit::showUnsaved()

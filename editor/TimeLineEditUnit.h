@@ -8,7 +8,7 @@
 #include "editor/EditOps.h"
 #include "editor/EditorEffect.h"
 #include "editor/EditorState.h"
-#include "editor/UndoHistory.h"
+#include "core/UndoHistory.h"
 #include "editor/WaveView.h"
 
 #include <QDialog>
@@ -90,16 +90,16 @@ public:
     MediaPlayer& MediaPlayer1();
     TrackBar* TrackBar1;       // speed gauge, never enabled
     QScrollBar* ScrollBar1;    // progress bar
-    QLabel* LabelTime;
-    QLabel* LabelTimeIn;
+    QLabel* LabelTime;  // the play position
+    QLabel* LabelTimeIn;  // the current line's in-point
     QLabel* LabelArrow;
-    QLabel* LabelTimeOut;
+    QLabel* LabelTimeOut;  // the current line's out-point
     QLabel* LabelSaved;  // the sign that a save went through, in the time row's free right end
-    QLabel* Labeltxt;
-    QLineEdit* Edit1;
-    WaveStrip* PaintBoxWav;
+    QLabel* Labeltxt;  // the current line's text; a double click edits it in Edit1
+    QLineEdit* Edit1;  // the text being typed, over Labeltxt
+    WaveStrip* PaintBoxWav;  // the waveform strip with the lines as spans
     SummaryProgressBar* PaintBoxWavProgress;  // the film's own sound being summarised
-    QGroupBox* RadioGroup1;
+    QGroupBox* RadioGroup1;  // "步长": the step size of the keys and the wheel
     std::array<QRadioButton*, 4> RadioGroup1Items;  // "微", "小", "中", "大"
     QSlider* TrackBar2;        // waveform scale, -10 (top) .. 10
     QLabel* LabelEditStyle;
@@ -149,8 +149,8 @@ public:
     void ButtonBackClick();
     void ButtonNextClick();
 
-    // Writes the timeline to the project's timeline file; throws FileError
-    // when it cannot. The file tools save through the last editor too.
+    // Writes the timeline to the project's timeline file, asking and telling
+    // through this window (saveDialogue); throws FileError when it cannot.
     void proSaveSrt();
 
 protected:

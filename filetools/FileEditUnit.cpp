@@ -6,8 +6,8 @@
 #include "core/ProjectState.h"
 #include "core/SrtWriter.h"
 #include "core/TimeStrings.h"
-#include "editor/EditOps.h"
-#include "editor/UndoHistory.h"
+#include "core/TimelineState.h"
+#include "core/UndoHistory.h"
 #include "filetools/Export.h"
 #include "filetools/FrameRateConversion.h"
 #include "filetools/Merge.h"
@@ -16,6 +16,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Look.h"
 #include "platform/Messages.h"
+#include "platform/QtText.h"
 #include "platform/PageScreen.h"
 
 #include <QButtonGroup>
@@ -38,16 +39,6 @@
 namespace vt {
 
 namespace {
-
-std::string toUtf8(const QString& s)
-{
-    return s.toStdString();
-}
-
-QString fromUtf8(std::string_view s)
-{
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
 
 // The focus goes back once the move that took it away is over.
 void focusBack(QWidget* control)
@@ -240,16 +231,12 @@ void TFileEdit::connectHandlers()
 
 int TFileEdit::RadioGroup1ItemIndex() const
 {
-    for (size_t i = 0; i < RadioGroup1Items.size(); ++i)
-        if (RadioGroup1Items[i]->isChecked())
-            return int(i);
-    return -1;
+    return checkedIndex(RadioGroup1Items);
 }
 
 void TFileEdit::setRadioGroup1ItemIndex(int index)
 {
-    if (index >= 0 && index < int(RadioGroup1Items.size()))
-        RadioGroup1Items[size_t(index)]->setChecked(true);
+    checkIndex(RadioGroup1Items, index);
 }
 
 // ---------------------------------------------------------------------------
@@ -304,15 +291,10 @@ bool TFileEdit::FormClose()
 
 bool TFileEdit::saveTimeline()
 {
-    try {
-        proSaveSrt(Project.Timeline, Project.TimelineCount, Project.FrameRate, Project.TimelineFileName,
-                   Project.TimelineEncoding, Project.NewTimeline, saveDialogue(this));
-        setWindowModified(false);
-        return true;
-    } catch (const FileError& error) {
-        showError(this, error);
+    if (!saveProjectTimeline(this, Project))
         return false;
-    }
+    setWindowModified(false);
+    return true;
 }
 
 void TFileEdit::ButtonPreviousClick()

@@ -106,34 +106,34 @@ public:
     QLabel* LabeledEdit4_2Label;
     QGroupBox* RadioGroup1;  // "范围"
     std::array<QRadioButton*, 2> RadioGroup1Items;  // "全部", "后续"
-    QPushButton* Button4move;
+    QPushButton* Button4move;  // "移动": the shift
 
     // tab 2, the frame-rate conversion
     QLabel* NoteConversion;
-    QComboBox* ComboBox5FPS1;
-    QComboBox* ComboBox5FPS2;
-    QLineEdit* LabeledEdit5_3;
+    QComboBox* ComboBox5FPS1;  // the timeline's rate now
+    QComboBox* ComboBox5FPS2;  // the new rate
+    QLineEdit* LabeledEdit5_3;  // the reference point (the play position) at the rate now
     QLabel* LabeledEdit5_3Label;
-    QLineEdit* LabeledEdit5_4;
+    QLineEdit* LabeledEdit5_4;  // where the reference point moves to at the new rate
     QLabel* LabeledEdit5_4Label;
-    QLineEdit* LabeledEdit5_1;
+    QLineEdit* LabeledEdit5_1;  // the film's length at the rate now
     QLabel* LabeledEdit5_1Label;
-    QLineEdit* LabeledEdit5_2;
+    QLineEdit* LabeledEdit5_2;  // the film's length at the new rate
     QLabel* LabeledEdit5_2Label;
-    QPushButton* Button4_1convert;
+    QPushButton* Button4_1convert;  // "转换": saves the timeline at the new rate
 
     // tab 3, the bilingual merge
     QLabel* NoteMerge;
-    QLineEdit* LabeledEdit2_1;
+    QLineEdit* LabeledEdit2_1;  // the merge's second file
     QLabel* LabeledEdit2_1Label;
-    QPushButton* Button2_1open;
-    QCheckBox* CheckBoxOnTop;
-    QLineEdit* LabeledEdit2_2;
+    QPushButton* Button2_1open;  // "指定" the second file
+    QCheckBox* CheckBoxOnTop;  // "置顶": the second text above the timeline's own
+    QLineEdit* LabeledEdit2_2;  // the bilingual output
     QLabel* LabeledEdit2_2Label;
-    QPushButton* Button2_2save;
+    QPushButton* Button2_2save;  // "另存为" the bilingual file
 
     // tab 4, the exports
-    QLineEdit* LabeledEdit3_1;
+    QLineEdit* LabeledEdit3_1;  // the exports' spare file
     QLabel* LabeledEdit3_1Label;
     QPushButton* Button3_1open;
     QLineEdit* LabeledEdit3_2;

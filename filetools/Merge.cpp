@@ -1,7 +1,7 @@
 #include "filetools/Merge.h"
 
 #include "core/FileIO.h"
-#include "core/SrtWriter.h"
+#include "core/SrtText.h"
 #include "core/TextCodec.h"
 
 #include <algorithm>

@@ -5,7 +5,7 @@
 // bounded by the input's own length, since the data length is clipped to the
 // file.
 #include "core/FileIO.h"
-#include "opening/WaveSummary.h"
+#include "analysis/WaveSummary.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "shell/BeginShowUnit.h"
+#include "opening/BeginShowUnit.h"
 
 #include "platform/Look.h"
 

@@ -7,8 +7,8 @@
 #include "core/SrtWriter.h"
 #include "core/TextCodec.h"
 #include "core/TimeStrings.h"
-#include "opening/FilmSoundCache.h"
-#include "opening/WaveSummary.h"
+#include "analysis/FilmSoundCache.h"
+#include "analysis/WaveSummary.h"
 
 #include <algorithm>
 #include <cmath>

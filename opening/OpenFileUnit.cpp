@@ -4,8 +4,8 @@
 #include "core/FileIO.h"
 #include "core/FrameRateText.h"
 #include "core/ProjectState.h"
-#include "editor/EditOps.h"
-#include "editor/UndoHistory.h"
+#include "core/TimelineState.h"
+#include "core/UndoHistory.h"
 #include "opening/Loader.h"
 #include "opening/Recovery.h"
 #include "platform/BesideEventLoop.h"
@@ -14,8 +14,9 @@
 #include "platform/Look.h"
 #include "platform/MediaPlayer.h"
 #include "platform/Messages.h"
+#include "platform/QtText.h"
 #include "platform/PageScreen.h"
-#include "shell/BeginShowUnit.h"
+#include "opening/BeginShowUnit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -39,16 +40,6 @@ QString frameRateBoxText(float frameRate)
 }
 
 namespace {
-
-QString fromUtf8(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
-
-std::string toUtf8(const QString& s)
-{
-    return s.toStdString();
-}
 
 bool exists(const QString& path)
 {

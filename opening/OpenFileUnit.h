@@ -66,28 +66,28 @@ public:
     ~TfileOpen() override;
 
     // The controls keep their design names.
-    QLabel* Label1;
-    QLineEdit* LabeledEdit1;
+    QLabel* Label1;  // the heading "指定文件："
+    QLineEdit* LabeledEdit1;  // the video file
     QLabel* LabeledEdit1Label;
-    QPushButton* Button1;
-    QComboBox* ComboBox1;
-    QLabel* Label4;
+    QPushButton* Button1;  // "指定" the video; fills the WAV and SRT boxes and the rate
+    QComboBox* ComboBox1;  // the frame rate measured or chosen
+    QLabel* Label4;  // the rate box's caption
     QProgressBar* ProgressBar1;
-    QLineEdit* LabeledEdit2;
+    QLineEdit* LabeledEdit2;  // the WAV (or .ws) file
     QLabel* LabeledEdit2Label;
-    QPushButton* Button2;
-    QCheckBox* CheckBox1;
-    QPushButton* Button4;
-    QLineEdit* LabeledEdit3;
+    QPushButton* Button2;  // "指定" the WAV
+    QCheckBox* CheckBox1;  // "含字幕 或者 不指定字幕": texts in the SRT (ticked) or from the text file
+    QPushButton* Button4;  // "打开" an existing SRT timeline
+    QLineEdit* LabeledEdit3;  // the SRT timeline file
     QLabel* LabeledEdit3Label;
-    QPushButton* ButtonNew;
-    QRadioButton* RadioButton1;
-    QRadioButton* RadioButton2;
-    QLineEdit* LabeledEdit4;
+    QPushButton* ButtonNew;  // "新建": a new, empty timeline file
+    QRadioButton* RadioButton1;  // "一行一幕": one text per line of the text file
+    QRadioButton* RadioButton2;  // "空行分幕": texts separated by blank lines
+    QLineEdit* LabeledEdit4;  // the subtitle text file (TXT)
     QLabel* LabeledEdit4Label;
-    QPushButton* Button5;
-    QPushButton* Button3;
-    QPushButton* ButtonNext;
+    QPushButton* Button5;  // "指定" the text file
+    QPushButton* Button3;  // "初次使用请看": the notice
+    QPushButton* ButtonNext;  // " 下一步 >": loads the project and shows the editor
 
     void Button1Click();
     // What "指定" does with the video the user chose, also for the one named

@@ -1,5 +1,7 @@
 #include "platform/FilmSound.h"
 
+#include "platform/FfmpegInput.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -50,39 +52,24 @@ public:
         av_channel_layout_uninit(&outLayout_);
         av_frame_free(&frame_);
         av_packet_free(&packet_);
-        avcodec_free_context(&decoder_);
-        avformat_close_input(&file_);
     }
 
     // False when the file offers no sound this source can decode.
     bool open(const std::string& path)
     {
-        file_ = avformat_alloc_context();
-        if (!file_)
+        auto firstAudio = [](const AVFormatContext& f) {
+            for (unsigned i = 0; i < f.nb_streams; ++i)
+                if (f.streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+                    return int(i);
+            return -1;
+        };
+        auto timeBase = [](AVCodecContext& c, const AVStream& s) { c.pkt_timebase = s.time_base; };
+        if (!input_.open(path, cancel_, firstAudio, timeBase))
             return false;
-        file_->interrupt_callback = {&FfmpegSound::interrupted, this};
-        if (avformat_open_input(&file_, path.c_str(), nullptr, nullptr) < 0)
-            return false;  // freed by FFmpeg on failure
-        if (avformat_find_stream_info(file_, nullptr) < 0)
-            return false;
-        for (unsigned i = 0; i < file_->nb_streams; ++i) {
-            if (stream_ < 0 && file_->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
-                stream_ = int(i);
-            else
-                file_->streams[i]->discard = AVDISCARD_ALL;  // the picture is not read at all
-        }
-        if (stream_ < 0)
-            return false;
-        const AVStream* stream = file_->streams[stream_];
-        const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
-        if (!codec)
-            return false;
-        decoder_ = avcodec_alloc_context3(codec);
-        if (!decoder_ || avcodec_parameters_to_context(decoder_, stream->codecpar) < 0)
-            return false;
-        decoder_->pkt_timebase = stream->time_base;
-        if (avcodec_open2(decoder_, codec, nullptr) < 0)
-            return false;
+        file_ = input_.format();
+        decoder_ = input_.decoder();
+        stream_ = input_.streamIndex();
+        const AVStream* stream = input_.stream();
         const int channels = decoder_->ch_layout.nb_channels;
         if (channels <= 0 || decoder_->sample_rate <= 0)
             return false;
@@ -126,11 +113,6 @@ public:
     }
 
 private:
-    static int interrupted(void* self)
-    {
-        return static_cast<FfmpegSound*>(self)->cancel_.load(std::memory_order_relaxed) ? 1 : 0;
-    }
-
     // One packet of the sound stream into the decoder, or the end of the
     // input once the file has none left.
     void feedDecoder()
@@ -225,6 +207,7 @@ private:
     }
 
     const std::atomic<bool>& cancel_;
+    FfmpegInput input_;
     AVFormatContext* file_ = nullptr;
     AVCodecContext* decoder_ = nullptr;
     SwrContext* swr_ = nullptr;

@@ -1,5 +1,7 @@
 #include "platform/FrameCache.h"
 
+#include "platform/FfmpegInput.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -74,6 +76,7 @@ bool fullRange(const AVFrame& f)
 }  // namespace
 
 struct FrameCache::Decoder {
+    FfmpegInput input;
     AVFormatContext* format = nullptr;
     AVCodecContext* codec = nullptr;
     AVPacket* packet = nullptr;
@@ -103,46 +106,30 @@ struct FrameCache::Decoder {
         sws_freeContext(sws);
         av_frame_free(&frame);
         av_packet_free(&packet);
-        avcodec_free_context(&codec);
-        avformat_close_input(&format);
     }
 
-    bool open(const std::string& path, std::atomic<bool>* stop)
+    bool open(const std::string& path, const std::atomic<bool>& stop)
     {
-        format = avformat_alloc_context();
-        if (!format)
-            return false;
-        format->interrupt_callback.callback = [](void* flag) { return static_cast<std::atomic<bool>*>(flag)->load() ? 1 : 0; };
-        format->interrupt_callback.opaque = stop;
-        if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0)
-            return false;  // avformat_open_input frees the context on failure
-        if (avformat_find_stream_info(format, nullptr) < 0)
-            return false;
-        stream = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-        if (stream < 0)
-            return false;
-        AVStream* st = format->streams[stream];
-        for (unsigned i = 0; i < format->nb_streams; ++i)
-            if (int(i) != stream)
-                format->streams[i]->discard = AVDISCARD_ALL;
-        const AVCodec* decoder = avcodec_find_decoder(st->codecpar->codec_id);
-        if (!decoder)
-            return false;
-        codec = avcodec_alloc_context3(decoder);
-        if (!codec || avcodec_parameters_to_context(codec, st->codecpar) < 0)
-            return false;
+        auto bestVideo = [](const AVFormatContext& f) {
+            return av_find_best_stream(const_cast<AVFormatContext*>(&f), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+        };
+        auto threads = [](AVCodecContext& c, const AVStream&) {
 #if defined(__SANITIZE_THREAD__)
-        // libavcodec's frame threads hand pictures over through atomics that
-        // ThreadSanitizer cannot see in a library built without it
-        codec->thread_count = 1;
+            // libavcodec's frame threads hand pictures over through atomics that
+            // ThreadSanitizer cannot see in a library built without it
+            c.thread_count = 1;
 #else
-        codec->thread_count = 0;  // as many as libavcodec finds worth it: a frame thread more than cores
+            c.thread_count = 0;  // as many as libavcodec finds worth it: a frame thread more than cores
 #endif
-        if (avcodec_open2(codec, decoder, nullptr) < 0)
+        };
+        if (!input.open(path, stop, bestVideo, threads))
             return false;
+        format = input.format();
+        codec = input.decoder();
+        stream = input.streamIndex();
         packet = av_packet_alloc();
         frame = av_frame_alloc();
-        timeBase = av_q2d(st->time_base);
+        timeBase = av_q2d(input.stream()->time_base);
         // the player counts time from the file's start, as libavformat names it
         start = format->start_time == AV_NOPTS_VALUE ? 0.0 : double(format->start_time) / AV_TIME_BASE;
         return packet && frame && timeBase > 0.0;
@@ -170,6 +157,97 @@ struct FrameCache::Decoder {
         keyPts = keyDts = AV_NOPTS_VALUE;
         seekedFor = target;
         return true;
+    }
+
+    enum class Read { Fed, Ended, Stopped, Broken };
+
+    // One packet of the stream into the decoder; past the last one, the
+    // decoder is told the input ended, and the next read finds it Ended.
+    Read readPacket(const std::atomic<bool>& stop)
+    {
+        if (flushed)
+            return stop ? Read::Stopped : Read::Ended;
+        int rc = av_read_frame(format, packet);
+        if (rc >= 0) {
+            bool take = packet->stream_index == stream;
+            if (take && awaitingKey) {
+                take = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+                if (take) {
+                    keyPts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+                    keyDts = packet->dts != AV_NOPTS_VALUE ? packet->dts : keyPts;
+                    awaitingKey = false;
+                }
+            }
+            if (take)
+                rc = avcodec_send_packet(codec, packet);
+            av_packet_unref(packet);
+            if (take && rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA)
+                return Read::Broken;
+            return Read::Fed;
+        }
+        if (rc == AVERROR_EXIT || stop)
+            return Read::Stopped;
+        avcodec_send_packet(codec, nullptr);
+        flushed = true;
+        return Read::Fed;
+    }
+
+    // The frame number a time stamp names; false when it lies off the grid.
+    bool frameNumber(int64_t ts, double fps, int32_t& n) const
+    {
+        const double exact = (double(ts) * timeBase - start) * fps;
+        const double rounded = std::floor(exact + 0.5);
+        if (std::fabs(exact - rounded) > OffGrid || rounded > INT32_MAX || rounded < INT32_MIN)
+            return false;
+        n = static_cast<int32_t>(rounded);
+        return true;
+    }
+
+    // The frame just received shrunk to width x height, the film fitted
+    // inside with black bars; null when swscale cannot convert it.
+    std::shared_ptr<FramePicture> scale(int32_t n, int width, int height, const Film& film)
+    {
+        auto pic = std::make_shared<FramePicture>();
+        pic->frame = n;
+        pic->width = width;
+        pic->height = height;
+        pic->stride = width * 4;
+        pic->pixels.resize(size_t(pic->stride) * size_t(height));
+        std::fill(reinterpret_cast<uint32_t*>(pic->pixels.data()),
+                  reinterpret_cast<uint32_t*>(pic->pixels.data()) + size_t(width) * size_t(height), 0xff000000u);
+        // the film fitted inside, as the player places it
+        double shape = film.displayWidth > 0 && film.displayHeight > 0
+                           ? double(film.displayWidth) / film.displayHeight
+                           : double(frame->width) / std::max(1, frame->height);
+        int iw = width;
+        int ih = int(std::lround(width / shape));
+        if (ih > height) {
+            ih = height;
+            iw = std::max(1, int(std::lround(height * shape)));
+        }
+        ih = std::max(1, ih);
+        const int x = (width - iw) / 2;
+        const int y = (height - ih) / 2;
+        // area averaging: the filter for shrinking a film to the
+        // picture band, and cheaper there than bilinear
+        SwsContext* next = sws_getCachedContext(sws, frame->width, frame->height,
+                                                static_cast<AVPixelFormat>(frame->format), iw, ih, AV_PIX_FMT_BGRA,
+                                                SWS_AREA, nullptr, nullptr, nullptr);
+        if (!next)
+            return nullptr;
+        const int space = swsColorspace(*frame);
+        const bool full = fullRange(*frame);
+        if (next != sws || space != swsSpace || full != swsFull) {
+            sws_setColorspaceDetails(next, sws_getCoefficients(space), full ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT),
+                                     1, 0, 1 << 16, 1 << 16);
+            swsSpace = space;
+            swsFull = full;
+        }
+        sws = next;
+        uint8_t* dst[4] = {pic->pixels.data() + size_t(y) * pic->stride + size_t(x) * 4, nullptr, nullptr, nullptr};
+        int dstStride[4] = {pic->stride, 0, 0, 0};
+        sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride);
+        return pic;
     }
 };
 
@@ -397,12 +475,11 @@ void FrameCache::run(Worker& worker)
         if (stop_)
             return;
     }
-    if (!d.open(film_.path, &stopFlag_)) {
+    if (!d.open(film_.path, stopFlag_)) {
         if (!stopFlag_)
             giveUp();
         return;
     }
-    const double fps = film_.fps;
 
     std::unique_lock lock(mutex_);
     while (!stop_) {
@@ -416,213 +493,172 @@ void FrameCache::run(Worker& worker)
             wake_.wait(lock);
             continue;
         }
-        // the user waits for the wish, whether the decoder seeks for it or goes on to it
-        worker.urgentPass = !worker.behind && plan.target == want_;
-        if (plan.seek) {
-            worker.decodedUpTo = -1;
-            // where the group starts is known once its key frame is decoded
-            worker.jobFrom = std::max(0, plan.target - longestGroup_);
-        } else if (worker.decodedUpTo >= 0) {
-            worker.jobFrom = worker.decodedUpTo + 1;
-        }
-        worker.jobTo = plan.target;
+        startPassLocked(plan, worker);
         lock.unlock();
-        if (plan.seek && !d.seekTo(plan.target, fps)) {
+        if (plan.seek && !d.seekTo(plan.target, film_.fps)) {
             giveUp();
             return;
         }
 
         // one packet, then plan again: a new wish is heard within a frame's decoding
         bool ended = false;
-        int rc = d.flushed ? AVERROR_EOF : av_read_frame(d.format, d.packet);
-        if (rc >= 0) {
-            bool take = d.packet->stream_index == d.stream;
-            if (take && d.awaitingKey) {
-                take = (d.packet->flags & AV_PKT_FLAG_KEY) != 0;
-                if (take) {
-                    d.keyPts = d.packet->pts != AV_NOPTS_VALUE ? d.packet->pts : d.packet->dts;
-                    d.keyDts = d.packet->dts != AV_NOPTS_VALUE ? d.packet->dts : d.keyPts;
-                    d.awaitingKey = false;
-                }
-            }
-            if (take)
-                rc = avcodec_send_packet(d.codec, d.packet);
-            av_packet_unref(d.packet);
-            if (take && rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA) {
-                giveUp();
-                return;
-            }
-        } else if (rc == AVERROR_EXIT || stopFlag_) {
-            return;
-        } else if (!d.flushed) {
-            avcodec_send_packet(d.codec, nullptr);
-            d.flushed = true;
-        } else {
-            ended = true;
+        switch (d.readPacket(stopFlag_)) {
+        case Decoder::Read::Fed: break;
+        case Decoder::Read::Ended: ended = true; break;
+        case Decoder::Read::Stopped: return;
+        case Decoder::Read::Broken: giveUp(); return;
         }
-
         bool news = false;
-        while (!ended) {
-            rc = avcodec_receive_frame(d.codec, d.frame);
-            if (rc == AVERROR(EAGAIN))
-                break;
-            if (rc == AVERROR_EOF) {
-                ended = true;
-                break;
-            }
-            if (rc < 0) {
-                giveUp();
-                return;
-            }
-            const int64_t ts = d.frame->best_effort_timestamp;
-            if (ts == AV_NOPTS_VALUE) {
-                giveUp();
-                return;
-            }
-            if (d.keyPts != AV_NOPTS_VALUE && ts < d.keyPts) {
-                av_frame_unref(d.frame);
-                continue;
-            }
-            const double exact = (double(ts) * d.timeBase - d.start) * fps;
-            const double rounded = std::floor(exact + 0.5);
-            if (std::fabs(exact - rounded) > OffGrid || rounded > INT32_MAX || rounded < INT32_MIN) {
-                giveUp();
-                return;
-            }
-            const auto n = static_cast<int32_t>(rounded);
-            const bool key = d.frame->key_frame != 0;
-
-            lock.lock();
-            if (d.fresh) {
-                d.fresh = false;
-                if (n > d.seekedFor && !d.fromStart) {
-                    // landed on a key frame after the one wanted (its decoding
-                    // time lies before the frame's showing time): the key before it
-                    d.reseekFor = d.seekedFor;
-                    d.reseekTs = d.keyDts - 1;
-                    worker.decodedUpTo = -1;
-                    d.seekedFor = -1;
-                    lock.unlock();
-                    av_frame_unref(d.frame);
-                    break;
-                }
-                if (n > d.seekedFor)
-                    firstFrame_ = std::max(firstFrame_, n);
-                worker.jobFrom = n;
-                wake_.notify_all();
-                d.reseekFor = -1;
-                news = news || want_ < firstFrame_;
-            } else if (n != worker.decodedUpTo + 1) {
-                // frames missing or doubled: not a constant-rate film
-                lock.unlock();
-                av_frame_unref(d.frame);
-                giveUp();
-                return;
-            }
-            worker.decodedUpTo = n;
-            d.seekedFor = -1;
-            if (key) {
-                if (d.lastKey >= 0 && n > d.lastKey)
-                    longestGroup_ = std::max(longestGroup_, n - d.lastKey + 25);
-                d.lastKey = n;
-            }
-            // kept when it still lies where the user is going
-            int32_t keepFrom = 0;
-            int32_t keepTo = -1;
-            keepRangeLocked(keepFrom, keepTo);
-            // Until the frame wished for is there, only the few next to it are
-            // scaled: the step waits for decoding alone, as long as mpv's seek,
-            // and the rest of the group is made again behind it while the user looks.
-            // Jumps back (the fast levels) land on the frames below soon enough
-            // that making them twice would cost more than scaling them now.
-            // A pass that was going back over the group anyway keeps all it
-            // makes, or a user catching up with it would leave holes behind.
-            // Nobody waits for a frame wished for while standing.
-            if (worker.urgentPass && waitedForLocked() && !pictures_.count(want_))
-                keepFrom = std::max(keepFrom, want_ - UrgentBefore);
-            const bool keep = n >= keepFrom && n <= keepTo && !pictures_.count(n);
-            const int width = width_;
-            const int height = height_;
-            const int generation = generation_;
-            lock.unlock();
-
-            if (keep) {
-                auto pic = std::make_shared<FramePicture>();
-                pic->frame = n;
-                pic->width = width;
-                pic->height = height;
-                pic->stride = width * 4;
-                pic->pixels.resize(size_t(pic->stride) * size_t(height));
-                std::fill(reinterpret_cast<uint32_t*>(pic->pixels.data()),
-                          reinterpret_cast<uint32_t*>(pic->pixels.data()) + size_t(width) * size_t(height), 0xff000000u);
-                // the film fitted inside, as the player places it
-                double shape = film_.displayWidth > 0 && film_.displayHeight > 0
-                                   ? double(film_.displayWidth) / film_.displayHeight
-                                   : double(d.frame->width) / std::max(1, d.frame->height);
-                int iw = width;
-                int ih = int(std::lround(width / shape));
-                if (ih > height) {
-                    ih = height;
-                    iw = std::max(1, int(std::lround(height * shape)));
-                }
-                ih = std::max(1, ih);
-                const int x = (width - iw) / 2;
-                const int y = (height - ih) / 2;
-                // area averaging: the filter for shrinking a film to the
-                // picture band, and cheaper there than bilinear
-                SwsContext* sws = sws_getCachedContext(d.sws, d.frame->width, d.frame->height,
-                                                       static_cast<AVPixelFormat>(d.frame->format), iw, ih,
-                                                       AV_PIX_FMT_BGRA, SWS_AREA, nullptr, nullptr, nullptr);
-                if (!sws) {
-                    av_frame_unref(d.frame);
-                    giveUp();
-                    return;
-                }
-                const int space = swsColorspace(*d.frame);
-                const bool full = fullRange(*d.frame);
-                if (sws != d.sws || space != d.swsSpace || full != d.swsFull) {
-                    sws_setColorspaceDetails(sws, sws_getCoefficients(space), full ? 1 : 0,
-                                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-                    d.swsSpace = space;
-                    d.swsFull = full;
-                }
-                d.sws = sws;
-                uint8_t* dst[4] = {pic->pixels.data() + size_t(y) * pic->stride + size_t(x) * 4, nullptr, nullptr, nullptr};
-                int dstStride[4] = {pic->stride, 0, 0, 0};
-                sws_scale(sws, d.frame->data, d.frame->linesize, 0, d.frame->height, dst, dstStride);
-
-                lock.lock();
-                if (generation == generation_) {
-                    pictures_[n] = std::move(pic);
-                    evictLocked();
-                    if (n == want_) {
-                        news = true;
-                        wake_.notify_all();  // the one behind may go on
-                    }
-                }
-                lock.unlock();
-            }
-            av_frame_unref(d.frame);
+        if (!ended && !receiveFrames(worker, ended, news)) {
+            giveUp();
+            return;
         }
 
         lock.lock();
-        if (ended) {
-            // the decoder has given every frame it has: whatever lies beyond
-            // what it reached cannot be made; a new seek starts it again
-            if (worker.decodedUpTo >= 0 && worker.decodedUpTo + 1 < endFrame_)
-                endFrame_ = worker.decodedUpTo + 1;
-            else if (worker.decodedUpTo < 0 && d.seekedFor >= 0)
-                endFrame_ = std::min(endFrame_, std::max(firstFrame_, d.seekedFor));
-            news = news || want_ >= endFrame_;
-            worker.decodedUpTo = -1;
-            d.seekedFor = -1;
-        }
+        if (ended)
+            news = reachedEndLocked(worker) || news;
         if (news) {
             lock.unlock();
             notify_();
             lock.lock();
         }
     }
+}
+
+void FrameCache::startPassLocked(const Plan& plan, Worker& worker)
+{
+    // the user waits for the wish, whether the decoder seeks for it or goes on to it
+    worker.urgentPass = !worker.behind && plan.target == want_;
+    if (plan.seek) {
+        worker.decodedUpTo = -1;
+        // where the group starts is known once its key frame is decoded
+        worker.jobFrom = std::max(0, plan.target - longestGroup_);
+    } else if (worker.decodedUpTo >= 0) {
+        worker.jobFrom = worker.decodedUpTo + 1;
+    }
+    worker.jobTo = plan.target;
+}
+
+bool FrameCache::receiveFrames(Worker& worker, bool& ended, bool& news)
+{
+    Decoder& d = *worker.decoder;
+    for (;;) {
+        const int rc = avcodec_receive_frame(d.codec, d.frame);
+        if (rc == AVERROR(EAGAIN))
+            return true;
+        if (rc == AVERROR_EOF) {
+            ended = true;
+            return true;
+        }
+        if (rc < 0)
+            return false;
+        // the next frame is received into the same AVFrame, whichever way this one leaves
+        struct Unref {
+            AVFrame* frame;
+            ~Unref() { av_frame_unref(frame); }
+        } unref{d.frame};
+        const int64_t ts = d.frame->best_effort_timestamp;
+        if (ts == AV_NOPTS_VALUE)
+            return false;
+        if (d.keyPts != AV_NOPTS_VALUE && ts < d.keyPts)
+            continue;
+        int32_t n = 0;
+        if (!d.frameNumber(ts, film_.fps, n))
+            return false;
+
+        std::unique_lock lock(mutex_);
+        switch (placeLocked(worker, n, d.frame->key_frame != 0, news)) {
+        case Placed::InOrder: break;
+        case Placed::Reseek: return true;
+        case Placed::OutOfOrder: return false;
+        }
+        if (!keepsLocked(worker, n))
+            continue;
+        const int width = width_;
+        const int height = height_;
+        const int generation = generation_;
+        lock.unlock();
+
+        FramePicturePtr picture = d.scale(n, width, height, film_);
+        if (!picture)
+            return false;
+        lock.lock();
+        if (generation == generation_) {
+            pictures_[n] = std::move(picture);
+            evictLocked();
+            if (n == want_) {
+                news = true;
+                wake_.notify_all();  // the one behind may go on
+            }
+        }
+    }
+}
+
+FrameCache::Placed FrameCache::placeLocked(Worker& worker, int32_t n, bool key, bool& news)
+{
+    Decoder& d = *worker.decoder;
+    if (d.fresh) {
+        d.fresh = false;
+        if (n > d.seekedFor && !d.fromStart) {
+            // landed on a key frame after the one wanted (its decoding
+            // time lies before the frame's showing time): the key before it
+            d.reseekFor = d.seekedFor;
+            d.reseekTs = d.keyDts - 1;
+            worker.decodedUpTo = -1;
+            d.seekedFor = -1;
+            return Placed::Reseek;
+        }
+        if (n > d.seekedFor)
+            firstFrame_ = std::max(firstFrame_, n);
+        worker.jobFrom = n;
+        wake_.notify_all();
+        d.reseekFor = -1;
+        news = news || want_ < firstFrame_;
+    } else if (n != worker.decodedUpTo + 1) {
+        // frames missing or doubled: not a constant-rate film
+        return Placed::OutOfOrder;
+    }
+    worker.decodedUpTo = n;
+    d.seekedFor = -1;
+    if (key) {
+        if (d.lastKey >= 0 && n > d.lastKey)
+            longestGroup_ = std::max(longestGroup_, n - d.lastKey + 25);
+        d.lastKey = n;
+    }
+    return Placed::InOrder;
+}
+
+bool FrameCache::keepsLocked(const Worker& worker, int32_t n) const
+{
+    // kept when it still lies where the user is going
+    int32_t keepFrom = 0;
+    int32_t keepTo = -1;
+    keepRangeLocked(keepFrom, keepTo);
+    // Until the frame wished for is there, only the few next to it are
+    // scaled: the step waits for decoding alone, as long as mpv's seek,
+    // and the rest of the group is made again behind it while the user looks.
+    // Jumps back (the fast levels) land on the frames below soon enough
+    // that making them twice would cost more than scaling them now.
+    // A pass that was going back over the group anyway keeps all it
+    // makes, or a user catching up with it would leave holes behind.
+    // Nobody waits for a frame wished for while standing.
+    if (worker.urgentPass && waitedForLocked() && !pictures_.count(want_))
+        keepFrom = std::max(keepFrom, want_ - UrgentBefore);
+    return n >= keepFrom && n <= keepTo && !pictures_.count(n);
+}
+
+bool FrameCache::reachedEndLocked(Worker& worker)
+{
+    // the decoder has given every frame it has: whatever lies beyond
+    // what it reached cannot be made; a new seek starts it again
+    Decoder& d = *worker.decoder;
+    if (worker.decodedUpTo >= 0 && worker.decodedUpTo + 1 < endFrame_)
+        endFrame_ = worker.decodedUpTo + 1;
+    else if (worker.decodedUpTo < 0 && d.seekedFor >= 0)
+        endFrame_ = std::min(endFrame_, std::max(firstFrame_, d.seekedFor));
+    worker.decodedUpTo = -1;
+    d.seekedFor = -1;
+    return want_ >= endFrame_;
 }
 
 }  // namespace vt

@@ -123,7 +123,19 @@ private:
         int height = 0;
     };
 
+    // Where a decoded frame falls: the next one, a seek that landed too late
+    // (the key frame before is sought again), or frames missing or doubled.
+    enum class Placed { InOrder, Reseek, OutOfOrder };
+
     void run(Worker& worker);
+    void startPassLocked(const Plan& plan, Worker& worker);
+    // The frames the decoder has ready after a packet, filed and those kept
+    // scaled; false when the film must be given up.
+    bool receiveFrames(Worker& worker, bool& ended, bool& news);
+    Placed placeLocked(Worker& worker, int32_t frame, bool key, bool& news);
+    bool keepsLocked(const Worker& worker, int32_t frame) const;
+    // After the decoder's last frame; true when the wish lies past it.
+    bool reachedEndLocked(Worker& worker);
     bool planLocked(Plan& plan, const Worker& worker) const;
     bool waitedForLocked() const;
     size_t capacityLocked() const;

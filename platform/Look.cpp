@@ -1,5 +1,7 @@
 #include "platform/Look.h"
 
+#include <QRadioButton>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -213,6 +215,20 @@ void keepInsideFrame(QGroupBox& group)
         return;
     for (QWidget* control : controls)
         control->move(control->x(), control->y() + down);
+}
+
+int checkedIndex(std::span<QRadioButton* const> items)
+{
+    for (size_t i = 0; i < items.size(); ++i)
+        if (items[i]->isChecked())
+            return int(i);
+    return -1;
+}
+
+void checkIndex(std::span<QRadioButton* const> items, int index)
+{
+    if (index >= 0 && index < int(items.size()))
+        items[size_t(index)]->setChecked(true);
 }
 
 }  // namespace vt

@@ -7,12 +7,16 @@
 #include <QFont>
 #include <QString>
 
+#include <span>
+
 class QAbstractButton;
 class QApplication;
 class QGroupBox;
 class QIcon;
 class QTabWidget;
 class QWidget;
+
+class QRadioButton;
 
 namespace vt {
 
@@ -72,5 +76,10 @@ QRect groupBoxContents(const QGroupBox& group);
 // above the frame would draw the line through them. Call it once the
 // controls are in place.
 void keepInsideFrame(QGroupBox& group);
+
+// A radio group's items by their place: the checked one's (-1 for none), and
+// checking one (a place outside the group does nothing).
+int checkedIndex(std::span<QRadioButton* const> items);
+void checkIndex(std::span<QRadioButton* const> items, int index);
 
 }  // namespace vt

@@ -2,6 +2,9 @@
 
 #include "platform/EndSignals.h"
 
+#include "core/FileIO.h"
+#include "core/SrtWriter.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -81,6 +84,18 @@ SaveDialogue saveDialogue(QWidget* parent)
                 else
                     showMessage(parent, notice);
             }};
+}
+
+bool saveProjectTimeline(QWidget* window, ProjectState& project)
+{
+    try {
+        proSaveSrt(project.Timeline, project.TimelineCount, project.FrameRate, project.TimelineFileName,
+                   project.TimelineEncoding, project.NewTimeline, saveDialogue(window));
+        return true;
+    } catch (const FileError& error) {
+        showError(window, error);
+        return false;
+    }
 }
 
 }  // namespace vt

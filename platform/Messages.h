@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/Errors.h"
+#include "core/ProjectState.h"
 #include "core/TimelineBackup.h"
 
 #include <QString>
@@ -35,5 +36,10 @@ void setQuestionAnswerer(QuestionAnswerer answerer);
 // A save's or an overwrite's questions and notices (core/TimelineBackup.h)
 // as message boxes over parent, titled with the program's name.
 SaveDialogue saveDialogue(QWidget* parent);
+
+// The project's timeline saved as every screen saves it (proSaveSrt), asking
+// and telling through window's boxes; a failure is shown there too. True
+// when it was saved.
+bool saveProjectTimeline(QWidget* window, ProjectState& project);
 
 }  // namespace vt

@@ -1,7 +1,8 @@
 // The media player on libmpv: client API for control and sound, and for a
-// film the frame cache cannot read, the software render API for the picture
-// (a "bgr0" buffer wrapped as a QImage and painted by a child widget that
-// lets the mouse through to the display window).
+// film the frame cache cannot read, the software render API for the picture.
+// Three rooms: the client handle (MpvClient), the picture drawn in software
+// (SoftwarePicture), and here the hand-over between mpv and the frame cache,
+// whose states are PictureHandover's.
 //
 // mpv seeks exactly by decoding from the key frame before the target, a third
 // of a second for every step back on an H.264 film with ten seconds between
@@ -14,77 +15,26 @@
 // on through the cached pictures until mpv takes over at the same frame.
 #include "platform/FrameCache.h"
 #include "platform/MediaPlayer.h"
-
-#include <mpv/client.h>
-#include <mpv/render.h>
+#include "platform/MpvClient.h"
+#include "platform/PictureHandover.h"
+#include "platform/SoftwarePicture.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QImage>
-#include <QPainter>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
-#include <clocale>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 
 namespace vt {
 
 namespace {
 
-class VideoSurface final : public QWidget {
-public:
-    explicit VideoSurface(QWidget* parent) : QWidget(parent)
-    {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setAttribute(Qt::WA_NoSystemBackground);
-    }
-
-    QImage frame;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        if (frame.isNull() || frame.size() != size())
-            painter.fillRect(rect(), Qt::black);
-        if (!frame.isNull())
-            painter.drawImage(QPoint(0, 0), frame);
-    }
-};
-
-// mpv's buffers must be 64-byte aligned, rows included.
-struct FrameBuffer {
-    int width = 0;
-    int height = 0;
-    size_t stride = 0;
-    void* pixels = nullptr;
-
-    ~FrameBuffer() { std::free(pixels); }
-
-    bool resize(int w, int h)
-    {
-        if (w == width && h == height && pixels)
-            return false;
-        std::free(pixels);
-        width = w;
-        height = h;
-        stride = (static_cast<size_t>(w) * 4 + 63) / 64 * 64;
-        pixels = std::aligned_alloc(64, std::max<size_t>(64, stride * static_cast<size_t>(h)));
-        std::memset(pixels, 0, stride * static_cast<size_t>(h));
-        return true;
-    }
-};
-
 class MpvPlayer final : public QObject, public MediaPlayer {
 public:
     explicit MpvPlayer(bool withAudio);
-    ~MpvPlayer() override;
 
     void setFileName(const std::string& path) override { fileName_ = path; }
     void open() override;
@@ -138,11 +88,14 @@ private:
     void wantWhileStanding();
     void catchUpWhileStanding();
     void drawFromCache();
-    void stopDrawingFromCache();
     void setVideoDecoding(bool on);
 
-    mpv_handle* mpv_ = nullptr;
-    mpv_render_context* render_ = nullptr;
+    // Released in the opposite order: the cache's thread, then the render
+    // context, then the handle both hang on.
+    MpvClient mpv_;
+    SoftwarePicture picture_;
+    std::unique_ptr<FrameCache> cache_;
+
     std::string fileName_;
     TimeFormat format_ = TimeFormat::Frames;
     bool open_ = false;
@@ -165,29 +118,22 @@ private:
     bool paused_ = true;
 
     QPointer<QWidget> window_;
-    QPointer<VideoSurface> surface_;
     QRect displayRect_;
     bool displayRectSet_ = false;
     // the picture's own size (pixel aspect applied), read when the file opens
     QSize videoSize_;
-    FrameBuffer buffer_;
     // a step asked for a new picture that has not been drawn yet
     bool awaitingPicture_ = false;
 
-    // Who draws the picture of frame_: mpv, or the frame cache while the user
-    // goes back (mpv then stands paused at mpvFrame_, out of step).
-    enum class Source { Mpv, Cache };
-    Source shown_ = Source::Mpv;
+    // Who draws the picture of frame_, and where mpv stands meanwhile: while
+    // the cache shows a frame of a film mpv draws, mpv stands paused at
+    // mpvFrame_, out of step.
+    PictureHandover handover_;
     int32_t mpvFrame_ = 0;
-    std::unique_ptr<FrameCache> cache_;
     FrameCache::Heading heading_ = FrameCache::Heading::Standing;
-    // "play" while the picture comes from the cache: frames go on at the
-    // film's pace from cachePlayFrom_; mpv, sent to handoff_, takes over there
-    bool cachePlaying_ = false;
-    double cachePlayFrom_ = 0.0;  // the frame, with its fraction, at the clock's start
-    QElapsedTimer cachePlayClock_;
+    // play on the cache's pictures: frames go on at the film's pace
+    PlayClock playClock_;
     QTimer cachePlayTimer_;
-    int32_t handoff_ = -1;
     // since the last step back: the levels that jump back play for at most
     // half a second between jumps, and sending mpv ahead on each would only
     // take the processor from the cache
@@ -199,11 +145,6 @@ private:
     // bumped by every step and play: a wish made while standing still is
     // dropped once the user has moved on
     int standSerial_ = 0;
-    // The cache draws every picture, play included, and mpv, its video
-    // switched off, plays the sound alone: the film is decoded once, and the
-    // frames just played are at hand for a turn back. Off for a film the cache
-    // gives up on; mpv then shows the picture as well.
-    bool cacheDraws_ = false;
 };
 
 constexpr int StandingWishMs = 100;
@@ -217,97 +158,27 @@ constexpr int CatchUpMs = 250;
 // Play waits this long at most for mpv to start the sound where the picture stands.
 constexpr qint64 SoundWaitMs = 500;
 
-// A step back shorter ago than this keeps mpv out of it (the jumping levels
-// come back every 200-500 ms).
+// A step back shorter ago than this keeps mpv out of it (the jumps come
+// back every 200-500 ms).
 constexpr qint64 HandoffQuietMs = 550;
 
 enum ObservedProperty : uint64_t { TimePos = 1, EofReached, Seeking, Paused };
 
 MpvPlayer::MpvPlayer(bool withAudio)
+    : mpv_(withAudio),
+      // mpv calls these from its own threads: only post a call to the GUI thread
+      picture_(mpv_.handle(),
+               [this] { QMetaObject::invokeMethod(this, [this] { onRenderUpdate(); }, Qt::QueuedConnection); })
 {
-    // mpv refuses to start unless numbers are formatted the C way
-    std::setlocale(LC_NUMERIC, "C");
-
-    mpv_ = mpv_create();
-    if (!mpv_)
-        throw MediaError("无法创建媒体播放器");
-    auto set = [this](const char* name, const char* value) { mpv_set_option_string(mpv_, name, value); };
-    set("config", "no");
-    set("terminal", "no");
-    set("msg-level", "all=no");
-    set("input-default-bindings", "no");
-    set("input-vo-keyboard", "no");
-    set("osc", "no");
-    set("load-scripts", "no");
-    set("ytdl", "no");
-    set("idle", "yes");
-    set("pause", "yes");
-    set("keep-open", "always");
-    set("vo", "libmpv");
-    set("hwdec", "no");
-    set("hr-seek", "yes");
-    set("hr-seek-framedrop", "no");
-    set("audio-display", "no");
-    set("audio-fallback-to-null", "yes");
-    set("load-unsafe-playlists", "no");
-    // the timeline being edited lies beside the film: mpv would show the
-    // copy on disk, with its old times, over the picture
-    set("sub-auto", "no");
-    set("sid", "no");
-    if (!withAudio)
-        set("ao", "null");
-    if (mpv_initialize(mpv_) < 0) {
-        mpv_terminate_destroy(mpv_);
-        mpv_ = nullptr;
-        throw MediaError("无法初始化媒体播放器");
-    }
     cachePlayTimer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&cachePlayTimer_, &QTimer::timeout, this, [this] { cachePlayTick(); });
     sinceStepBack_.start();
 
-    mpv_observe_property(mpv_, TimePos, "time-pos", MPV_FORMAT_DOUBLE);
-    mpv_observe_property(mpv_, EofReached, "eof-reached", MPV_FORMAT_FLAG);
-    mpv_observe_property(mpv_, Seeking, "seeking", MPV_FORMAT_FLAG);
-    mpv_observe_property(mpv_, Paused, "pause", MPV_FORMAT_FLAG);
-
-    // the render context must exist before a file is loaded
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    if (mpv_render_context_create(&render_, mpv_, params) < 0) {
-        mpv_terminate_destroy(mpv_);
-        mpv_ = nullptr;
-        throw MediaError("无法创建视频输出");
-    }
-
-    // mpv calls these from its own threads: only post a call to the GUI thread
-    mpv_set_wakeup_callback(
-        mpv_, [](void* self) {
-            QMetaObject::invokeMethod(static_cast<MpvPlayer*>(self), [p = static_cast<MpvPlayer*>(self)] { p->drainEvents(); },
-                                      Qt::QueuedConnection);
-        },
-        this);
-    mpv_render_context_set_update_callback(
-        render_, [](void* self) {
-            QMetaObject::invokeMethod(static_cast<MpvPlayer*>(self), [p = static_cast<MpvPlayer*>(self)] { p->onRenderUpdate(); },
-                                      Qt::QueuedConnection);
-        },
-        this);
-}
-
-MpvPlayer::~MpvPlayer()
-{
-    cache_.reset();
-    if (render_) {
-        mpv_render_context_set_update_callback(render_, nullptr, nullptr);
-        mpv_render_context_free(render_);
-    }
-    if (mpv_) {
-        mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
-        mpv_terminate_destroy(mpv_);
-    }
-    delete surface_.data();
+    mpv_.observe(TimePos, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_.observe(EofReached, "eof-reached", MPV_FORMAT_FLAG);
+    mpv_.observe(Seeking, "seeking", MPV_FORMAT_FLAG);
+    mpv_.observe(Paused, "pause", MPV_FORMAT_FLAG);
+    mpv_.onWakeup([this] { QMetaObject::invokeMethod(this, [this] { drainEvents(); }, Qt::QueuedConnection); });
 }
 
 void MpvPlayer::requireOpen(const char* what) const
@@ -322,11 +193,11 @@ bool MpvPlayer::waitForEvent(mpv_event_id wanted, int timeoutMs, std::string* er
     waited.start();
     while (waited.elapsed() < timeoutMs) {
         double left = (timeoutMs - waited.elapsed()) / 1000.0;
-        mpv_event* event = mpv_wait_event(mpv_, std::max(0.0, left));
-        if (event->event_id == MPV_EVENT_NONE)
+        const mpv_event& event = mpv_.waitEvent(std::max(0.0, left));
+        if (event.event_id == MPV_EVENT_NONE)
             continue;
-        if (event->event_id == MPV_EVENT_END_FILE) {
-            auto* end = static_cast<mpv_event_end_file*>(event->data);
+        if (event.event_id == MPV_EVENT_END_FILE) {
+            auto* end = static_cast<mpv_event_end_file*>(event.data);
             if (wanted == MPV_EVENT_END_FILE)
                 return true;
             if (end->reason == MPV_END_FILE_REASON_ERROR) {
@@ -336,9 +207,9 @@ bool MpvPlayer::waitForEvent(mpv_event_id wanted, int timeoutMs, std::string* er
             }
             continue;
         }
-        if (event->event_id == wanted)
+        if (event.event_id == wanted)
             return true;
-        handleEvent(*event);
+        handleEvent(event);
     }
     if (error)
         *error = "等待超时";
@@ -356,7 +227,7 @@ void MpvPlayer::open()
     state_ = State::Stopped;
     frame_ = 0;
     mpvFrame_ = 0;
-    shown_ = Source::Mpv;
+    handover_.reset();
     timePos_ = 0.0;
     eofReached_ = false;
     seekInFlight_ = false;
@@ -364,35 +235,32 @@ void MpvPlayer::open()
     // the track choice outlives the file it was made for
     setVideoDecoding(true);
     const char* cmd[] = {"loadfile", fileName_.c_str(), "replace", nullptr};
-    if (int rc = mpv_command(mpv_, cmd); rc < 0)
+    if (int rc = mpv_.command(cmd); rc < 0)
         throw MediaError(std::string("无法打开 ") + fileName_ + ": " + mpv_error_string(rc));
 
+    const char* stopCmd[] = {"stop", nullptr};
     std::string error;
     if (!waitForEvent(MPV_EVENT_FILE_LOADED, 15000, &error)) {
-        const char* stopCmd[] = {"stop", nullptr};
-        mpv_command(mpv_, stopCmd);
+        mpv_.command(stopCmd);
         throw MediaError("无法打开 " + fileName_ + ": " + error);
     }
 
     double duration = 0.0;
-    mpv_get_property(mpv_, "duration", MPV_FORMAT_DOUBLE, &duration);
-    char* vid = mpv_get_property_string(mpv_, "vid");
-    hasVideo_ = vid && std::string(vid) != "no";
-    mpv_free(vid);
-    char* aid = mpv_get_property_string(mpv_, "aid");
-    hasAudio_ = aid && std::string(aid) != "no";
-    mpv_free(aid);
+    mpv_.getDouble("duration", duration);
+    const std::string vid = mpv_.getString("vid");
+    hasVideo_ = !vid.empty() && vid != "no";
+    const std::string aid = mpv_.getString("aid");
+    hasAudio_ = !aid.empty() && aid != "no";
     double fps = 0.0;
-    if (hasVideo_ && mpv_get_property(mpv_, "container-fps", MPV_FORMAT_DOUBLE, &fps) < 0)
-        mpv_get_property(mpv_, "estimated-vf-fps", MPV_FORMAT_DOUBLE, &fps);
+    if (hasVideo_ && !mpv_.getDouble("container-fps", fps))
+        mpv_.getDouble("estimated-vf-fps", fps);
     int64_t count = 0;
-    if (hasVideo_ && mpv_get_property(mpv_, "estimated-frame-count", MPV_FORMAT_INT64, &count) < 0)
+    if (hasVideo_ && !mpv_.getInt64("estimated-frame-count", count))
         count = static_cast<int64_t>(std::llround(duration * fps));
 
     if (!(duration > 0.0) || (hasVideo_ && (!(fps > 0.0) || count <= 0))) {
         // a still picture or something mpv took for a playlist: not a film
-        const char* stopCmd[] = {"stop", nullptr};
-        mpv_command(mpv_, stopCmd);
+        mpv_.command(stopCmd);
         waitForEvent(MPV_EVENT_END_FILE, 2000, nullptr);
         throw MediaError("无法打开 " + fileName_ + ": 不是可播放的媒体文件");
     }
@@ -402,7 +270,7 @@ void MpvPlayer::open()
     videoSize_ = hasVideo_ ? readVideoSize() : QSize();
     open_ = true;
     // until a rectangle is set, the picture stands at its own size in the corner
-    if (surface_ && !displayRectSet_ && videoSize_.isValid())
+    if (picture_.hasSurface() && !displayRectSet_ && videoSize_.isValid())
         resizeSurface(QRect(QPoint(0, 0), videoSize_));
     startCache();
 }
@@ -411,51 +279,42 @@ void MpvPlayer::startCache()
 {
     cache_.reset();
     // a player that only measures shows nothing and steps nowhere
-    if (!hasVideo_ || !surface_)
+    if (!hasVideo_ || !picture_.hasSurface())
         return;
     FrameCache::Film film{fileName_, fps_, frameCount_, videoSize_.width(), videoSize_.height()};
     cache_ = std::make_unique<FrameCache>(film, [this] {
         QMetaObject::invokeMethod(this, [this] { onCacheNews(); }, Qt::QueuedConnection);
     });
-    cache_->setPictureSize(surface_->width(), surface_->height());
+    const QSize size = picture_.size();
+    cache_->setPictureSize(size.width(), size.height());
     if (open_ && state_ != State::Playing)
         drawFromCache();
 }
 
 void MpvPlayer::setVideoDecoding(bool on)
 {
-    mpv_set_property_string(mpv_, "vid", on ? "auto" : "no");
+    mpv_.setString("vid", on ? "auto" : "no");
 }
 
 void MpvPlayer::drawFromCache()
 {
-    cacheDraws_ = true;
+    handover_.drawAllFromCache();
     setVideoDecoding(false);
-    shown_ = Source::Cache;
     awaitingPicture_ = true;
-    handoff_ = -1;
     cache_->want(frame_, FrameCache::Heading::Standing);
-}
-
-// A cache that gave up leaves the picture to mpv again.
-void MpvPlayer::stopDrawingFromCache()
-{
-    if (!cacheDraws_)
-        return;
-    cacheDraws_ = false;
-    setVideoDecoding(true);
 }
 
 void MpvPlayer::resizeSurface(const QRect& rect)
 {
-    if (!surface_)
+    if (!picture_.hasSurface())
         return;
-    const QSize before = surface_->size();
-    surface_->setGeometry(rect);
-    if (cache_ && surface_->size() != before) {
-        cache_->setPictureSize(surface_->width(), surface_->height());
+    const QSize before = picture_.size();
+    picture_.setGeometry(rect);
+    const QSize size = picture_.size();
+    if (cache_ && size != before) {
+        cache_->setPictureSize(size.width(), size.height());
         // the picture shown was made for the old size
-        if (shown_ == Source::Cache && open_) {
+        if (handover_.cacheShows() && open_) {
             awaitingPicture_ = true;
             cache_->want(frame_, heading_);
         }
@@ -467,9 +326,9 @@ QSize MpvPlayer::readVideoSize() const
     int64_t w = 0;
     int64_t h = 0;
     double par = 1.0;
-    mpv_get_property(mpv_, "current-tracks/video/demux-w", MPV_FORMAT_INT64, &w);
-    mpv_get_property(mpv_, "current-tracks/video/demux-h", MPV_FORMAT_INT64, &h);
-    if (mpv_get_property(mpv_, "current-tracks/video/demux-par", MPV_FORMAT_DOUBLE, &par) < 0 || !(par > 0.0))
+    mpv_.getInt64("current-tracks/video/demux-w", w);
+    mpv_.getInt64("current-tracks/video/demux-h", h);
+    if (!mpv_.getDouble("current-tracks/video/demux-par", par) || !(par > 0.0))
         par = 1.0;
     if (w <= 0 || h <= 0)
         return {};
@@ -483,10 +342,9 @@ void MpvPlayer::close()
     open_ = false;
     stopCachePlay();
     cache_.reset();
-    cacheDraws_ = false;
-    shown_ = Source::Mpv;
+    handover_.reset();
     const char* cmd[] = {"stop", nullptr};
-    mpv_command(mpv_, cmd);
+    mpv_.command(cmd);
     waitForEvent(MPV_EVENT_END_FILE, 2000, nullptr);
     state_ = State::Stopped;
     frame_ = 0;
@@ -494,10 +352,7 @@ void MpvPlayer::close()
     fps_ = 0.0;
     hasVideo_ = false;
     videoSize_ = QSize();
-    if (surface_) {
-        surface_->frame = QImage();
-        surface_->update();
-    }
+    picture_.clear();
 }
 
 int64_t MpvPlayer::inUnit(int64_t frames) const
@@ -529,7 +384,7 @@ int32_t MpvPlayer::currentFrame() const
     // frame asked for is where playback goes on from. A step taken from the
     // old place would be lost whenever seeks take longer than the steps
     // come (long key-frame distances).
-    if (state_ == State::Playing && shown_ == Source::Mpv && !seekInFlight_)
+    if (state_ == State::Playing && !handover_.cacheShows() && !seekInFlight_)
         return playbackFrame();
     return frame_;
 }
@@ -545,8 +400,7 @@ int64_t MpvPlayer::position() const
 
 void MpvPlayer::setPause(bool paused)
 {
-    int flag = paused ? 1 : 0;
-    mpv_set_property_async(mpv_, 0, "pause", MPV_FORMAT_FLAG, &flag);
+    mpv_.setFlagAsync("pause", paused);
 }
 
 // Stops whatever plays; frame_ is then the frame shown.
@@ -554,9 +408,9 @@ void MpvPlayer::haltPlaying()
 {
     if (state_ != State::Playing)
         return;
-    if (cachePlaying_) {
+    if (handover_.cachePlays()) {
         stopCachePlay();
-        if (cacheDraws_)
+        if (handover_.cacheDrawsAll())
             setPause(true);
     } else {
         frame_ = currentFrame();
@@ -573,7 +427,7 @@ void MpvPlayer::play()
     state_ = State::Playing;
     standingWish_ = -1;
     ++standSerial_;
-    if (shown_ == Source::Cache && hasVideo_) {
+    if (handover_.cacheShows() && hasVideo_) {
         startCachePlay();
         // mpv, sent here while the user looked, takes over at once
         cachePlayTick();
@@ -609,7 +463,7 @@ void MpvPlayer::seekExact(int32_t frame)
     if (frame == 0)
         target = "0";
     const char* cmd[] = {"seek", target.c_str(), "absolute+exact", nullptr};
-    mpv_command_async(mpv_, 0, cmd);
+    mpv_.commandAsync(cmd);
     seekInFlight_ = true;
     mpvFrame_ = frame;
     seekClock_.start();
@@ -623,12 +477,12 @@ void MpvPlayer::step(int32_t frames)
     const bool wasPlaying = state_ == State::Playing;
     haltPlaying();
     state_ = State::Stopped;
-    handoff_ = -1;
+    handover_.forgetHandoff();
     standingWish_ = -1;
     ++standSerial_;
     const int32_t from = frame_;
     const auto target = static_cast<int32_t>(std::clamp<int64_t>(int64_t(from) + frames, 0, lastFrame()));
-    if (target == from && !wasPlaying && (shown_ == Source::Cache || !eofReached_))
+    if (target == from && !wasPlaying && (handover_.cacheShows() || !eofReached_))
         return;
     if (target < from) {
         heading_ = FrameCache::Heading::Backward;
@@ -639,7 +493,7 @@ void MpvPlayer::step(int32_t frames)
 
     // mpv steps from the frame it shows, which a pause just asked for may
     // not have reached yet
-    const bool inStep = shown_ == Source::Mpv && !seekInFlight_ && !eofReached_ && playbackFrame() == from;
+    const bool inStep = !handover_.cacheShows() && !seekInFlight_ && !eofReached_ && playbackFrame() == from;
     const bool frameStep = target == from + 1 && !wasPlaying && inStep;
 
     if (cacheServes()) {
@@ -647,6 +501,7 @@ void MpvPlayer::step(int32_t frames)
         const bool jumping = wasPlaying && target < from - 1;
         if (FramePicturePtr picture = cache_->picture(target)) {
             frame_ = target;
+            handover_.showFromCache();
             showCached(picture);
             cache_->want(target, heading_, jumping);
             if (!wasPlaying)
@@ -659,27 +514,27 @@ void MpvPlayer::step(int32_t frames)
         // there. So does a seek while nothing plays (a click on the waveform):
         // the cache reaches the frame as soon as mpv would and keeps the ones
         // before it, for the step back that so often comes next.
-        if ((target < from || shown_ == Source::Cache || (!wasPlaying && !frameStep)) && !cache_->cannotMake(target)) {
+        if ((target < from || handover_.cacheShows() || (!wasPlaying && !frameStep)) && !cache_->cannotMake(target)) {
             frame_ = target;
-            shown_ = Source::Cache;
+            handover_.showFromCache();
             awaitingPicture_ = true;
             cache_->want(target, heading_, jumping);
             return;
         }
     }
 
-    stopDrawingFromCache();
+    if (handover_.backToMpv())
+        setVideoDecoding(true);
     if (frameStep) {
         // stepping one frame forward is cheap: no seek, no decoding from a key frame
         const char* cmd[] = {"frame-step", nullptr};
-        mpv_command_async(mpv_, 0, cmd);
+        mpv_.commandAsync(cmd);
         mpvFrame_ = target;
     } else {
         seekExact(target);
     }
     if (cache_)
         cache_->rest();
-    shown_ = Source::Mpv;
     frame_ = target;
     eofReached_ = false;
     awaitingPicture_ = true;
@@ -687,27 +542,19 @@ void MpvPlayer::step(int32_t frames)
 
 void MpvPlayer::showCached(const FramePicturePtr& picture)
 {
-    shown_ = Source::Cache;
     awaitingPicture_ = false;
-    if (!surface_)
-        return;
-    // the image shares the cache's pixels and keeps them alive while shown
-    auto* keep = new FramePicturePtr(picture);
-    surface_->frame = QImage(picture->pixels.data(), picture->width, picture->height, picture->stride,
-                             QImage::Format_RGB32, [](void* p) { delete static_cast<FramePicturePtr*>(p); }, keep);
-    surface_->update();
+    picture_.showCached(picture);
 }
 
 void MpvPlayer::onCacheNews()
 {
-    if (!cache_ || !open_ || shown_ != Source::Cache)
+    if (!cache_ || !open_ || !handover_.cacheShows())
         return;
     if (awaitingPicture_) {
         if (FramePicturePtr picture = cache_->picture(frame_)) {
             showCached(picture);
-            if (cachePlaying_) {
-                cachePlayFrom_ = frame_;
-                cachePlayClock_.restart();
+            if (handover_.cachePlays()) {
+                playClock_.setAt(frame_);
             } else if (state_ != State::Playing) {
                 catchUpWhileStanding();
             }
@@ -723,8 +570,8 @@ void MpvPlayer::mpvFromCache()
 {
     const bool playing = state_ == State::Playing;
     stopCachePlay();
-    stopDrawingFromCache();
-    shown_ = Source::Mpv;
+    if (handover_.backToMpv())
+        setVideoDecoding(true);
     seekExact(frame_);
     eofReached_ = false;
     awaitingPicture_ = true;
@@ -745,7 +592,8 @@ void MpvPlayer::wantWhileStanding()
         return;
     standingWish_ = frame_;
     QTimer::singleShot(StandingWishMs, this, [this, frame = frame_] {
-        if (cache_ && open_ && shown_ == Source::Mpv && state_ != State::Playing && frame_ == frame && !awaitingPicture_)
+        if (cache_ && open_ && !handover_.cacheShows() && state_ != State::Playing && frame_ == frame &&
+            !awaitingPicture_)
             cache_->want(frame, FrameCache::Heading::Standing);
     });
 }
@@ -757,7 +605,7 @@ void MpvPlayer::catchUpWhileStanding()
 {
     const int serial = ++standSerial_;
     auto still = [this, serial] {
-        return serial == standSerial_ && cache_ && open_ && shown_ == Source::Cache && state_ != State::Playing &&
+        return serial == standSerial_ && cache_ && open_ && handover_.cacheShows() && state_ != State::Playing &&
                !awaitingPicture_;
     };
     QTimer::singleShot(StandingWishMs, this, [this, still] {
@@ -765,13 +613,13 @@ void MpvPlayer::catchUpWhileStanding()
             cache_->want(frame_, FrameCache::Heading::Standing);
     });
     // mpv playing the sound alone finds its place at once when play starts
-    if (cacheDraws_)
+    if (handover_.cacheDrawsAll())
         return;
     QTimer::singleShot(CatchUpMs, this, [this, still] {
-        if (!still() || cacheDraws_)
+        if (!still() || handover_.cacheDrawsAll())
             return;
-        const bool there = mpvFrame_ == frame_ && (handoff_ == frame_ || !seekInFlight_);
-        handoff_ = frame_;
+        const bool there = mpvFrame_ == frame_ && (handover_.handoff() == frame_ || !seekInFlight_);
+        handover_.mpvSentTo(frame_);
         if (!there) {
             seekExact(frame_);
             eofReached_ = false;
@@ -781,10 +629,9 @@ void MpvPlayer::catchUpWhileStanding()
 
 void MpvPlayer::startCachePlay()
 {
-    cachePlaying_ = true;
-    cachePlayFrom_ = frame_;
-    cachePlayClock_.start();
-    if (cacheDraws_) {
+    handover_.startPlay();
+    playClock_.setAt(frame_);
+    if (handover_.cacheDrawsAll()) {
         // going back in jumps, the play between keeps the frames behind coming
         if (sinceStepBack_.elapsed() >= HandoffQuietMs)
             heading_ = FrameCache::Heading::Forward;
@@ -800,23 +647,23 @@ void MpvPlayer::startCachePlay()
 
 void MpvPlayer::stopCachePlay()
 {
-    cachePlaying_ = false;
+    handover_.haltPlay();
     cachePlayTimer_.stop();
 }
 
 void MpvPlayer::cachePlayTick()
 {
-    if (!cachePlaying_ || !cache_ || awaitingPicture_)
+    if (!handover_.cachePlays() || !cache_ || awaitingPicture_)
         return;
-    if (cacheDraws_) {
+    if (handover_.cacheDrawsAll()) {
         playCachedPictures();
         return;
     }
     // mpv stands on the frame shown and is paused: it plays on from here with its sound
-    if (handoff_ == frame_ && !seekInFlight_) {
-        stopCachePlay();
-        shown_ = Source::Mpv;
-        handoff_ = -1;
+    const int32_t handoff = handover_.handoff();
+    if (handoff == frame_ && !seekInFlight_) {
+        cachePlayTimer_.stop();
+        handover_.mpvTakesOver();
         timePos_ = frame_ / fps_;
         cache_->rest();
         setPause(false);
@@ -827,16 +674,16 @@ void MpvPlayer::cachePlayTick()
         showCached(latest);
         cache_->want(frame_, heading_);
     }
-    const bool stuck = frame_ < due && !cache_->picture(frame_ + 1) && (handoff_ < 0 || frame_ < handoff_);
-    if ((handoff_ < frame_ && sinceStepBack_.elapsed() >= HandoffQuietMs) || (stuck && handoff_ < frame_) ||
-        (frame_ >= lastFrame() && handoff_ < 0))
+    const bool stuck = frame_ < due && !cache_->picture(frame_ + 1) && (handoff < 0 || frame_ < handoff);
+    if ((handoff < frame_ && sinceStepBack_.elapsed() >= HandoffQuietMs) || (stuck && handoff < frame_) ||
+        (frame_ >= lastFrame() && handoff < 0))
         sendMpvAhead();
 }
 
 // Where the play clock stands, in frames with their fraction.
 double MpvPlayer::clockFrame() const
 {
-    return cachePlayFrom_ + cachePlayClock_.nsecsElapsed() * 1e-9 * fps_;
+    return playClock_.frameAt(fps_);
 }
 
 // The frame the play clock has reached.
@@ -850,8 +697,9 @@ int32_t MpvPlayer::dueFrame() const
 FramePicturePtr MpvPlayer::advanceToDue()
 {
     const int32_t due = dueFrame();
+    const int32_t handoff = handover_.handoff();
     FramePicturePtr latest;
-    while (frame_ < due && (handoff_ < 0 || frame_ < handoff_)) {
+    while (frame_ < due && (handoff < 0 || frame_ < handoff)) {
         FramePicturePtr next = cache_->picture(frame_ + 1);
         if (!next)
             break;
@@ -875,8 +723,7 @@ void MpvPlayer::playCachedPictures()
         // no sound comes (past the end of a sound track shorter than the
         // picture): the picture goes on by the clock alone
         seekInFlight_ = false;
-        cachePlayFrom_ = frame_;
-        cachePlayClock_.restart();
+        playClock_.setAt(frame_);
     }
     if (FramePicturePtr latest = advanceToDue())
         showCached(latest);
@@ -890,20 +737,18 @@ void MpvPlayer::sendMpvAhead()
     const auto lead = static_cast<int32_t>(std::ceil(seekSeconds_ * fps_)) + 2;
     while (target < frame_ + lead && target < lastFrame() && cache_->picture(target + 1))
         ++target;
-    handoff_ = target;
+    handover_.mpvSentTo(target);
     seekExact(target);
     eofReached_ = false;
 }
 
 void MpvPlayer::drainEvents()
 {
-    if (!mpv_)
-        return;
     for (;;) {
-        mpv_event* event = mpv_wait_event(mpv_, 0);
-        if (event->event_id == MPV_EVENT_NONE)
+        const mpv_event& event = mpv_.waitEvent(0);
+        if (event.event_id == MPV_EVENT_NONE)
             break;
-        handleEvent(*event);
+        handleEvent(event);
     }
 }
 
@@ -922,24 +767,22 @@ void MpvPlayer::handleEvent(const mpv_event& event)
             paused_ = *static_cast<int*>(prop->data) != 0;
         // The length is mpv's estimate from the duration, which a sound track
         // ending first cuts short: at the end the picture names the real last frame.
-        if (eofReached_ && hasVideo_ && fps_ > 0.0 && !cacheDraws_) {
+        if (eofReached_ && hasVideo_ && fps_ > 0.0 && !handover_.cacheDrawsAll()) {
             const double last = std::floor(timePos_ * fps_ + 0.5);
             if (last > lastFrame() && last < INT32_MAX)
                 frameCount_ = static_cast<int32_t>(last) + 1;
         }
         // the picture's clock follows the sound heard
-        if (event.reply_userdata == TimePos && cacheDraws_ && cachePlaying_ && !seekInFlight_ && !eofReached_ &&
-            !paused_ && fps_ > 0.0) {
+        if (event.reply_userdata == TimePos && handover_.drawer() == PictureHandover::Drawer::CacheAllPlay &&
+            !seekInFlight_ && !eofReached_ && !paused_ && fps_ > 0.0) {
             const double heard = timePos_ * fps_;
-            if (std::fabs(heard - clockFrame()) > 0.5) {
-                cachePlayFrom_ = heard;
-                cachePlayClock_.restart();
-            }
+            if (std::fabs(heard - clockFrame()) > 0.5)
+                playClock_.setAt(heard);
         }
         // A pause takes hold a frame or so after it was asked for: once mpv
         // stands still of its own accord, the position is the frame it shows
         // (a line set there must start on the picture the user sees).
-        if (shown_ == Source::Mpv && state_ != State::Playing && paused_ && !seeking_ && !seekInFlight_ &&
+        if (!handover_.cacheShows() && state_ != State::Playing && paused_ && !seeking_ && !seekInFlight_ &&
             !awaitingPicture_ && hasVideo_) {
             frame_ = playbackFrame();
             mpvFrame_ = frame_;
@@ -953,14 +796,12 @@ void MpvPlayer::handleEvent(const mpv_event& event)
         // where the seek went, not where it came from
         if (seekInFlight_ && fps_ > 0.0) {
             timePos_ = mpvFrame_ / fps_;
-            if (!cacheDraws_)
+            if (!handover_.cacheDrawsAll())
                 seekSeconds_ = 0.7 * seekSeconds_ + 0.3 * (seekClock_.nsecsElapsed() * 1e-9);
         }
         // the sound is there: the pictures start with it
-        if (seekInFlight_ && cacheDraws_ && cachePlaying_) {
-            cachePlayFrom_ = frame_;
-            cachePlayClock_.restart();
-        }
+        if (seekInFlight_ && handover_.drawer() == PictureHandover::Drawer::CacheAllPlay)
+            playClock_.setAt(frame_);
         seekInFlight_ = false;
         break;
     default:
@@ -970,64 +811,33 @@ void MpvPlayer::handleEvent(const mpv_event& event)
 
 void MpvPlayer::onRenderUpdate()
 {
-    if (!render_)
-        return;
-    uint64_t flags = mpv_render_context_update(render_);
-    if (flags & MPV_RENDER_UPDATE_FRAME)
+    if (picture_.frameReady())
         renderFrame();
 }
 
 void MpvPlayer::renderFrame()
 {
     // with its video switched off mpv has nothing to draw
-    if (cacheDraws_)
+    if (handover_.cacheDrawsAll())
         return;
-    QSize size = surface_ ? surface_->size() : QSize(64, 36);
-    if (size.width() <= 0 || size.height() <= 0)
-        return;
-    // the picture shown may be the buffer about to be given back
-    const void* before = buffer_.pixels;
-    if (buffer_.resize(size.width(), size.height()) && surface_ && before && surface_->frame.constBits() == before)
-        surface_->frame = QImage();
-    int swSize[2] = {buffer_.width, buffer_.height};
-    size_t stride = buffer_.stride;
-    // by default the call sleeps until the frame's time to be shown comes:
-    // up to a frame's length of the GUI thread, on every frame
-    int blockForTargetTime = 0;
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_SW_SIZE, swSize},
-        {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("bgr0")},
-        {MPV_RENDER_PARAM_SW_STRIDE, &stride},
-        {MPV_RENDER_PARAM_SW_POINTER, buffer_.pixels},
-        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &blockForTargetTime},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    if (mpv_render_context_render(render_, params) < 0)
+    if (!picture_.render())
         return;
     // mpv goes on drawing while the cache shows the picture; those frames are not the one reported
-    if (shown_ != Source::Mpv)
+    if (handover_.cacheShows())
         return;
     const bool stepped = awaitingPicture_ && state_ != State::Playing && !seekInFlight_;
     awaitingPicture_ = false;
-    if (surface_) {
-        surface_->frame = QImage(static_cast<const uchar*>(buffer_.pixels), buffer_.width, buffer_.height,
-                                 static_cast<qsizetype>(buffer_.stride), QImage::Format_RGB32);
-        surface_->update();
-    }
+    picture_.showRendered();
     if (stepped && cache_)
         wantWhileStanding();
 }
 
 void MpvPlayer::setDisplayWindow(QWidget* window)
 {
-    delete surface_.data();
     window_ = window;
+    picture_.setWindow(window, window && displayRectSet_ ? displayRect_ : window ? window->rect() : QRect());
     if (!window)
         return;
-    surface_ = new VideoSurface(window);
-    surface_->setGeometry(displayRectSet_ ? displayRect_ : window->rect());
-    surface_->lower();
-    surface_->show();
     if (open_)
         startCache();
     renderFrame();
@@ -1047,7 +857,7 @@ void MpvPlayer::setDisplayRect(const QRect& rect)
 {
     displayRect_ = rect;
     displayRectSet_ = true;
-    if (surface_) {
+    if (picture_.hasSurface()) {
         resizeSurface(rect);
         renderFrame();
     }
@@ -1063,14 +873,14 @@ bool MpvPlayer::waitUntilSettled(int timeoutMs)
     const bool afterStep = awaitingPicture_;
     while (waited.elapsed() < timeoutMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        mpv_event* event = mpv_wait_event(mpv_, 0.002);
-        if (event->event_id != MPV_EVENT_NONE) {
-            handleEvent(*event);
+        const mpv_event& event = mpv_.waitEvent(0.002);
+        if (event.event_id != MPV_EVENT_NONE) {
+            handleEvent(event);
             drainEvents();
         }
         if (!open_ || !hasVideo_)
             return true;
-        if (shown_ == Source::Cache) {
+        if (handover_.cacheShows()) {
             if (!awaitingPicture_) {
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
                 return true;

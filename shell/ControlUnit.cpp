@@ -4,7 +4,7 @@
 #include "core/ProjectState.h"
 #include "core/TimelineRecovery.h"
 #include "editor/TimeLineEditUnit.h"
-#include "editor/UndoHistory.h"
+#include "core/UndoHistory.h"
 #include "filetools/FileEditUnit.h"
 #include "opening/OpenFileUnit.h"
 #include "platform/EndSignals.h"

@@ -59,8 +59,8 @@ private:
 };
 
 // The newest instance of each screen. Old instances stay alive, owned by the
-// main window, until the program ends: the file tools reach the editor's
-// saving through playAndEdit after the editor has closed.
+// main window, until the program ends; a signal ending the program commits
+// the text being typed in the editor through playAndEdit.
 extern TMainControl* MainControl;
 extern TfileOpen* fileOpen;
 extern TplayAndEdit* playAndEdit;

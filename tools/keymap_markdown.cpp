@@ -10,7 +10,7 @@
 #include "core/ProjectState.h"
 #include "editor/Commands.h"
 #include "editor/PlayControl.h"
-#include "editor/UndoHistory.h"
+#include "core/UndoHistory.h"
 
 #include <algorithm>
 #include <cmath>

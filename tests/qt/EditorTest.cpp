@@ -17,7 +17,7 @@
 #include "platform/Messages.h"
 #include "platform/Timer.h"
 #include "shell/ControlUnit.h"
-#include "shell/HelpUnit.h"
+#include "editor/HelpUnit.h"
 #include "tests/support/Clips.h"
 #include "tests/support/Events.h"
 #include "tests/support/Layout.h"

@@ -6,7 +6,7 @@
 #include "editor/TimeLineEditUnit.h"
 #include "editor/WaveStrip.h"
 #include "opening/Loader.h"
-#include "opening/WaveSummary.h"
+#include "analysis/WaveSummary.h"
 #include "shell/ControlUnit.h"
 #include "tests/support/Events.h"
 #include "tests/support/SoundClips.h"

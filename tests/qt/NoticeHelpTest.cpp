@@ -1,5 +1,5 @@
-#include "shell/BeginShowUnit.h"
-#include "shell/HelpUnit.h"
+#include "opening/BeginShowUnit.h"
+#include "editor/HelpUnit.h"
 #include "tests/support/Layout.h"
 
 #include <QAbstractTextDocumentLayout>

@@ -5,7 +5,7 @@
 #include "opening/OpenFileUnit.h"
 #include "platform/Dialogs.h"
 #include "platform/Messages.h"
-#include "shell/BeginShowUnit.h"
+#include "opening/BeginShowUnit.h"
 #include "shell/ControlUnit.h"
 #include "tests/support/Clips.h"
 #include "tests/support/Layout.h"

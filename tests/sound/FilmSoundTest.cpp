@@ -3,10 +3,10 @@
 // ffmpeg extracts from the same film, and the cache that spares the next
 // opening the decoding.
 #include "core/FileIO.h"
-#include "opening/FilmSoundCache.h"
-#include "opening/FilmSoundSummary.h"
+#include "analysis/FilmSoundCache.h"
+#include "analysis/FilmSoundSummary.h"
 #include "opening/Loader.h"
-#include "opening/WaveSummary.h"
+#include "analysis/WaveSummary.h"
 #include "platform/FilmSound.h"
 #include "tests/support/SoundClips.h"
 

@@ -7,10 +7,10 @@
 #include "editor/CurrentLine.h"
 #include "editor/EditOps.h"
 #include "editor/WaveView.h"
-#include "opening/FilmSoundCache.h"
-#include "opening/FilmSoundSummary.h"
+#include "analysis/FilmSoundCache.h"
+#include "analysis/FilmSoundSummary.h"
 #include "opening/Loader.h"
-#include "opening/WaveSummary.h"
+#include "analysis/WaveSummary.h"
 #include "platform/FilmSound.h"
 #include "tests/support/SoundClips.h"
 

@@ -11,7 +11,7 @@
 #include "core/SrtWriter.h"
 #include "editor/CurrentLine.h"
 #include "editor/EditOps.h"
-#include "editor/UndoHistory.h"
+#include "core/UndoHistory.h"
 #include "editor/WaveView.h"
 
 #include <gtest/gtest.h>

@@ -1,12 +1,12 @@
 // The film's own sound summarised in the background, and the cache file that
 // keeps it for the next opening, with the decoder replaced by samples held
 // in memory: no ffmpeg needed.
-#include "opening/FilmSoundSummary.h"
+#include "analysis/FilmSoundSummary.h"
 
 #include "core/Coverage.h"
 #include "core/FileIO.h"
-#include "opening/FilmSoundCache.h"
-#include "opening/WaveSummary.h"
+#include "analysis/FilmSoundCache.h"
+#include "analysis/WaveSummary.h"
 #include "tests/support/Scratch.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "core/SrtReader.h"
 #include "core/SrtWriter.h"
 #include "core/TextCodec.h"
-#include "opening/WaveSummary.h"
+#include "analysis/WaveSummary.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,9 @@
 // The history beside the randomised edits (EditInvariantsTest): what an undo
 // puts the user on, and what a step costs on a long timeline.
 #include "core/Coverage.h"
+#include "editor/Commands.h"
 #include "editor/EditOps.h"
-#include "editor/UndoHistory.h"
+#include "core/UndoHistory.h"
 
 #include <gtest/gtest.h>
 
