@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace vt {
@@ -212,6 +214,18 @@ std::string userFolder(const char* variable, std::string_view homeFallback)
     if (!home || !*home)
         return {};
     return std::string(home) + "/" + std::string(homeFallback) + "/veltrana";
+}
+
+std::string fullPath(const std::string& path)
+{
+    std::error_code ec;
+    std::string full = std::filesystem::absolute(path, ec).lexically_normal().string();
+    return ec ? path : full;
+}
+
+std::string shownName(const std::string& path)
+{
+    return printable(std::filesystem::path(path).filename().string());
 }
 
 }  // namespace vt

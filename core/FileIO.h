@@ -68,6 +68,15 @@ private:
 // loader refuses it like a missing file instead of failing later.
 bool fileExists(const std::string& path);
 
+// The absolute, normalised path a file is known by in the program's own
+// records (backups, what was read or written, the autosaved copy and its
+// lock); the path as given when it cannot be made absolute.
+std::string fullPath(const std::string& path);
+
+// A file's name (no folder) as a message shows it, control characters as
+// their pictures (printable, core/Errors.h).
+std::string shownName(const std::string& path);
+
 // path without its last three characters, followed by ending: film.avi gives
 // film.wav, film.mpeg gives film.mwav, a.srt with "双语.srt" gives
 // a.双语.srt. Characters, not bytes, so a name ending in Chinese characters

@@ -31,21 +31,9 @@ Fingerprint fingerprintOf(std::string_view bytes)
     return {bytes.size(), h};
 }
 
-Fingerprint fingerprintOf(std::u16string_view text)
-{
-    return fingerprintOf(std::string_view(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t)));
-}
-
 std::mutex knownLock;
 std::map<std::string, Fingerprint> known;      // by full path: the file's bytes
-std::map<std::string, Fingerprint> savedText;  // by full path: the timeline as saved
-
-std::string fullPath(const std::string& path)
-{
-    std::error_code ec;
-    std::string full = std::filesystem::absolute(path, ec).lexically_normal().string();
-    return ec ? path : full;
-}
+std::map<std::string, uint64_t> savedTimeline;  // by full path: the timeline as loaded or saved
 
 }  // namespace
 
@@ -55,18 +43,17 @@ void rememberContents(const std::string& path, std::string_view bytes)
     known[fullPath(path)] = fingerprintOf(bytes);
 }
 
-void rememberSavedText(const std::string& path, std::u16string_view srtText)
+void rememberSavedTimeline(const std::string& path, uint64_t fingerprint)
 {
     std::lock_guard lock(knownLock);
-    savedText[fullPath(path)] = fingerprintOf(srtText);
+    savedTimeline[fullPath(path)] = fingerprint;
 }
 
-bool matchesSavedText(const std::string& path, std::u16string_view srtText)
+bool matchesSavedTimeline(const std::string& path, uint64_t fingerprint)
 {
-    Fingerprint now = fingerprintOf(srtText);
     std::lock_guard lock(knownLock);
-    auto it = savedText.find(fullPath(path));
-    return it != savedText.end() && it->second == now;
+    auto it = savedTimeline.find(fullPath(path));
+    return it != savedTimeline.end() && it->second == fingerprint;
 }
 
 bool changedSinceRemembered(const std::string& path)

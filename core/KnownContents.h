@@ -3,6 +3,7 @@
 // is then not replaced without a word.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,12 +17,12 @@ void rememberContents(const std::string& path, std::string_view bytes);
 // loses nothing) or cannot be read (the save will say why).
 bool changedSinceRemembered(const std::string& path);
 
-// The timeline as a save writes it (srtText), when it was loaded from or
-// saved to path: a window shows whether the timeline in memory still is
-// that one.
-void rememberSavedText(const std::string& path, std::u16string_view srtText);
+// A fingerprint of the timeline (timelineFingerprint, core/SrtWriter.h) when
+// it was loaded from or saved to path: a window shows whether the timeline
+// in memory still is that one.
+void rememberSavedTimeline(const std::string& path, uint64_t fingerprint);
 
-// True when srtText is the text last remembered for path; false when none is.
-bool matchesSavedText(const std::string& path, std::u16string_view srtText);
+// True when fingerprint is the one last remembered for path; false when none is.
+bool matchesSavedTimeline(const std::string& path, uint64_t fingerprint);
 
 }  // namespace vt

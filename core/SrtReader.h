@@ -52,6 +52,7 @@ enum class ForeignFormat : int8_t {
     WebVtt,  // named ".vtt" (any case), or the first line is "WEBVTT" (the mark already gone)
     Ass,     // the first non-blank line is "[Script Info]" (ASS and SSA)
 };
+// fileName: the file's name or path; only its ending is looked at.
 ForeignFormat foreignFormatOf(const TextLines& lines, std::string_view fileName);
 
 // A line of nothing but spaces, tabs, ideographic spaces (or nothing).

@@ -10,15 +10,11 @@
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 
 namespace vt {
 
 namespace {
-
-std::string nameOf(const std::string& path)
-{
-    return printable(std::filesystem::path(path).filename().string());
-}
 
 std::string nowForName()
 {
@@ -44,7 +40,7 @@ void keepOtherVersion(const std::string& fileName, const SaveDialogue& dialogue)
                               path.extension().string());
     writeFileAtomically(beside.string(), readWholeFile(fileName));
     if (dialogue.notice)
-        dialogue.notice(kept.notice + "\r" + std::string(MsgOtherVersionBeside) + nameOf(beside.string()));
+        dialogue.notice(kept.notice + "\r" + std::string(MsgOtherVersionBeside) + shownName(beside.string()));
 }
 
 }  // namespace
@@ -55,26 +51,42 @@ void proSaveSrt(const TimelineArray& timeline, int32_t timelineCount, float fram
     std::u16string text = srtText(timeline, timelineCount, frameRate);
     std::string bytes = encodeText(text, encoding);
     if (changedSinceRemembered(fileName)) {
-        std::string question = std::string(MsgChangedOnDiskAsk) + nameOf(fileName) + std::string(MsgChangedOnDiskAskEnd);
+        std::string question = std::string(MsgChangedOnDiskAsk) + shownName(fileName) + std::string(MsgChangedOnDiskAskEnd);
         if (!dialogue.confirmReplace || !dialogue.confirmReplace(question))
-            throw TimelineChangedOnDisk(std::string(MsgChangedOnDiskNotSaved) + nameOf(fileName));
+            throw TimelineChangedOnDisk(std::string(MsgChangedOnDiskNotSaved) + shownName(fileName));
         keepOtherVersion(fileName, dialogue);
     } else if (BackupOutcome first = backUpBeforeFirstSave(fileName); !first.kept && dialogue.notice) {
         dialogue.notice(first.notice + "\r" + std::string(MsgSavedWithoutBackup));
     }
     writeFileAtomically(fileName, bytes);
     rememberContents(fileName, bytes);
-    rememberSavedText(fileName, text);
+    rememberSavedTimeline(fileName, timelineFingerprint(timeline, timelineCount, frameRate));
     removeRecoveryFile(fileName);
     newTimeline = false;
+}
+
+uint64_t timelineFingerprint(const TimelineArray& timeline, int32_t timelineCount, float frameRate)
+{
+    // what a save writes: the time-coded slots' frames and texts, at the rate
+    uint64_t h = 14695981039346656037ull;
+    auto mix = [&h](uint64_t v) { h = (h ^ v) * 1099511628211ull; };
+    int32_t count = std::clamp<int32_t>(timelineCount, 0, static_cast<int32_t>(timeline.size()));
+    mix(std::hash<float>{}(frameRate));
+    mix(uint64_t(count));
+    for (int32_t i = 0; i < count; ++i) {
+        const TimelineEntry& slot = timeline[size_t(i)];
+        mix(uint64_t(uint32_t(slot.StartFrame)) << 32 | uint32_t(slot.EndFrame));
+        mix(std::hash<std::u16string_view>{}(slot.Text));
+    }
+    return h;
 }
 
 bool timelineUnsaved(const ProjectState& project)
 {
     if (project.TimelineFileName.empty() || !(project.FrameRate > 0))
         return false;
-    return !matchesSavedText(project.TimelineFileName,
-                             srtText(project.Timeline, project.TimelineCount, project.FrameRate));
+    return !matchesSavedTimeline(project.TimelineFileName,
+                                 timelineFingerprint(project.Timeline, project.TimelineCount, project.FrameRate));
 }
 
 }  // namespace vt

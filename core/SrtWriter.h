@@ -51,9 +51,14 @@ inline constexpr std::string_view MsgOtherVersionBeside = "被替换的那个版
 void proSaveSrt(const TimelineArray& timeline, int32_t timelineCount, float frameRate, const std::string& fileName,
                 FileEncoding encoding, bool& newTimeline, const SaveDialogue& dialogue = {});
 
+// A fingerprint of what a save of the timeline writes (the time-coded
+// slots' frames and texts, the rate), for telling unsaved changes apart
+// without building the text on every edit. Within one run only.
+uint64_t timelineFingerprint(const TimelineArray& timeline, int32_t timelineCount, float frameRate);
+
 // Whether the project's timeline differs from what its file held when it
-// was loaded or last saved, both as a save writes them: a change undone is
-// no change. False with no project.
+// was loaded or last saved: a change undone is no change. False with no
+// project.
 bool timelineUnsaved(const ProjectState& project);
 
 }  // namespace vt

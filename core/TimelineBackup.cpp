@@ -67,13 +67,6 @@ void pruneOldCopies(const fs::path& folder, const std::string& prefix)
         fs::remove(copies[i], ec);
 }
 
-std::string fullPath(const std::string& path)
-{
-    std::error_code ec;
-    std::string full = fs::absolute(path, ec).lexically_normal().string();
-    return ec ? path : full;
-}
-
 }  // namespace
 
 std::string backupNamePrefix(const std::string& path)
@@ -99,7 +92,7 @@ namespace {
 
 BackupOutcome notKept(const std::string& full, const std::string& tried, const std::string& why)
 {
-    return {false, std::string(MsgNoBackup) + printable(fs::path(full).filename().string()) +
+    return {false, std::string(MsgNoBackup) + shownName(full) +
                        std::string(MsgNoBackupTried) + printable(tried) + "：" + why + std::string(MsgNoBackupEnd)};
 }
 
@@ -154,7 +147,7 @@ bool readyToOverwrite(const std::string& path, const SaveDialogue& dialogue)
     if (copy.kept)
         return true;
     std::string question = copy.notice + "\r" + std::string(MsgOverwriteAsk) +
-                           printable(fs::path(path).filename().string()) + std::string(MsgOverwriteAskEnd);
+                           shownName(path) + std::string(MsgOverwriteAskEnd);
     return dialogue.confirmReplace && dialogue.confirmReplace(question);
 }
 

@@ -131,9 +131,7 @@ std::string untimedTextsBytes(const UntimedTexts& untimed, std::string_view copy
 
 std::string timelineIdentity(const std::string& timelinePath)
 {
-    std::error_code ec;
-    std::string full = fs::absolute(timelinePath, ec).lexically_normal().string();
-    return ec ? timelinePath : full;
+    return fullPath(timelinePath);
 }
 
 std::string untimedTextsFileName(const std::string& copyPath)

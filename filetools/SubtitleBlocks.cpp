@@ -15,14 +15,9 @@ namespace vt {
 namespace {
 
 
-std::string baseName(const std::string& path)
-{
-    return std::filesystem::path(path).filename().string();
-}
-
 [[noreturn]] void refuseFile(std::string_view message, const std::string& path)
 {
-    throw UserError(std::string(message) + printable(baseName(path)));
+    throw UserError(std::string(message) + shownName(path));
 }
 
 std::filesystem::path comparable(const std::string& path)
@@ -46,7 +41,7 @@ SubtitleBlocks subtitleBlocksOf(std::string_view bytes, const std::string& path)
     // at all with the timeline, and the output would silently hold none.
     if (!file.decodable)
         refuseFile(MsgSecondFileUndecodable, path);
-    switch (foreignFormatOf(file.lines, baseName(path))) {
+    switch (foreignFormatOf(file.lines, path)) {
     case ForeignFormat::WebVtt: refuseFile(MsgSecondFileIsWebVtt, path);
     case ForeignFormat::Ass: refuseFile(MsgSecondFileIsAss, path);
     case ForeignFormat::None: break;

@@ -46,15 +46,9 @@ struct TimelineRead {
     std::string srtBytes;     // as read: a save asks before replacing anything else
 };
 
-std::string baseName(const std::string& path)
-{
-    auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 [[noreturn]] void refuseFile(std::string_view message, const std::string& path)
 {
-    throw UserError(std::string(message) + printable(baseName(path)));
+    throw UserError(std::string(message) + shownName(path));
 }
 
 TimelineRead readTimelineFiles(const LoadRequest& request)
@@ -67,7 +61,7 @@ TimelineRead readTimelineFiles(const LoadRequest& request)
     }
     read.srtEncoding = srt.encoding;
     // by its name even when it is empty: a new timeline would be saved into it as SRT
-    switch (foreignFormatOf(srt.lines, baseName(request.TimelineFileName))) {
+    switch (foreignFormatOf(srt.lines, request.TimelineFileName)) {
     case ForeignFormat::WebVtt: refuseFile(MsgTimelineIsWebVtt, request.TimelineFileName);
     case ForeignFormat::Ass: refuseFile(MsgTimelineIsAss, request.TimelineFileName);
     case ForeignFormat::None: break;
@@ -247,7 +241,7 @@ LoadOutcome loadProject(const LoadRequest& request, ProjectState& state, const L
             writeFileAtomically(request.TimelineFileName, timeline.srtBytes);
         }
         rememberContents(request.TimelineFileName, timeline.srtBytes);
-        rememberSavedText(request.TimelineFileName, srtText(slots, timelineCount, request.FrameRate));
+        rememberSavedTimeline(request.TimelineFileName, timelineFingerprint(slots, timelineCount, request.FrameRate));
 
         state.FrameRate = request.FrameRate;
         state.TextFromTxtFile = request.TextFromTxtFile;

@@ -21,7 +21,7 @@ struct FileDialogRequest {
     QString initialDir;  // empty: the folder of the last file chosen
     // Save dialogs: the file the dialog starts on, its folder and its name
     // (a full path); empty: none.
-    QString proposed;
+    QString proposed{};
     // Save dialogs only: ask before naming a file that exists, and before
     // naming one that does not exist yet.
     bool confirmOverwrite = true;
