@@ -296,7 +296,11 @@ std::string_view markOf(TextEncoding encoding)
     }
 }
 
-std::optional<std::u16string> decodeWithoutMark(std::string_view bytes, TextEncoding encoding)
+// checkRoundTrip: a GB18030 decoding is taken only when writing it back
+// gives the same bytes. Bytes just written from a text need no such check:
+// they decode to that text or they do not.
+std::optional<std::u16string> decodeWithoutMark(std::string_view bytes, TextEncoding encoding,
+                                                bool checkRoundTrip = true)
 {
     switch (encoding) {
     case TextEncoding::Utf16LE: return decodeUtf16(bytes, false);
@@ -315,7 +319,7 @@ std::optional<std::u16string> decodeWithoutMark(std::string_view bytes, TextEnco
             return std::nullopt;
         std::u16string text = fromUtf8(*utf8);
         // a GB18030 code this system's tables would write back otherwise is not read
-        if (utf8ToGb18030(*utf8) != bytes)
+        if (checkRoundTrip && utf8ToGb18030(*utf8) != bytes)
             return std::nullopt;
         return text;
     }
@@ -380,39 +384,53 @@ std::optional<FileEncoding> wideWithoutMark(std::string_view bytes)
     return std::nullopt;
 }
 
-std::optional<FileEncoding> eightBitAfterUtf8Mark(std::string_view rest)
+struct Decoded {
+    FileEncoding encoding;
+    std::u16string text;
+};
+
+// The first of the 8-bit encodings (UTF-8, GB18030, Windows-1252) that reads the bytes.
+std::optional<Decoded> eightBit(std::string_view bytes, bool mark, bool checkRoundTrip)
 {
     for (TextEncoding e : {TextEncoding::Utf8, TextEncoding::Gbk, TextEncoding::Windows1252})
-        if (decodeWithoutMark(rest, e))
-            return FileEncoding{e, true};
+        if (std::optional<std::u16string> text = decodeWithoutMark(bytes, e, checkRoundTrip))
+            return Decoded{{e, mark}, std::move(*text)};
     return std::nullopt;
 }
 
-}  // namespace
-
-std::optional<FileEncoding> detectEncoding(std::string_view bytes)
+// detectEncoding's order, keeping the text it decoded on the way.
+std::optional<Decoded> detectAndDecode(std::string_view bytes, bool checkRoundTrip)
 {
     // UTF-32 before UTF-16: the UTF-32 little-endian mark starts like the UTF-16 one
     for (TextEncoding e : {TextEncoding::Utf32LE, TextEncoding::Utf32BE, TextEncoding::Utf16LE, TextEncoding::Utf16BE}) {
         if (bytes.starts_with(markOf(e))) {
             std::optional<std::u16string> text = decodeWithoutMark(bytes.substr(markOf(e).size()), e);
             if (text && text->find(u'\0') == std::u16string::npos)
-                return FileEncoding{e, true};
+                return Decoded{{e, true}, std::move(*text)};
             if (e == TextEncoding::Utf32LE)
                 continue;  // FF FE 00 00 may still be UTF-16 whose first character is NUL: refused there
             return std::nullopt;
         }
     }
     if (bytes.starts_with(Utf8Bom))
-        return eightBitAfterUtf8Mark(bytes.substr(Utf8Bom.size()));
-    if (bytes.find('\0') != std::string_view::npos)
-        return wideWithoutMark(bytes);
+        return eightBit(bytes.substr(Utf8Bom.size()), true, checkRoundTrip);
+    if (bytes.find('\0') != std::string_view::npos) {
+        std::optional<FileEncoding> wide = wideWithoutMark(bytes);
+        if (!wide)
+            return std::nullopt;
+        return Decoded{*wide, *decodeWithoutMark(bytes, wide->encoding)};
+    }
     if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-        return FileEncoding{TextEncoding::Undecided, false};
-    for (TextEncoding e : {TextEncoding::Utf8, TextEncoding::Gbk, TextEncoding::Windows1252})
-        if (decodeWithoutMark(bytes, e))
-            return FileEncoding{e, false};
-    return std::nullopt;
+        return Decoded{{TextEncoding::Undecided, false}, fromUtf8(bytes)};
+    return eightBit(bytes, false, checkRoundTrip);
+}
+
+}  // namespace
+
+std::optional<FileEncoding> detectEncoding(std::string_view bytes)
+{
+    std::optional<Decoded> decoded = detectAndDecode(bytes, true);
+    return decoded ? std::optional(decoded->encoding) : std::nullopt;
 }
 
 std::optional<std::u16string> decodeText(std::string_view bytes, FileEncoding encoding)
@@ -444,11 +462,10 @@ std::vector<std::u16string> splitLines(std::u16string_view text)
 
 TextFile decodeTextFile(std::string_view bytes)
 {
-    std::optional<FileEncoding> encoding = detectEncoding(bytes);
-    std::optional<std::u16string> text = encoding ? decodeText(bytes, *encoding) : std::nullopt;
-    if (!text)
+    std::optional<Decoded> decoded = detectAndDecode(bytes, true);
+    if (!decoded)
         return {{}, {}, false};
-    return {splitLines(*text), *encoding, true};
+    return {splitLines(decoded->text), decoded->encoding, true};
 }
 
 TextFile readTextFile(const std::string& path)
@@ -491,9 +508,8 @@ std::string encodeText(std::u16string_view text, FileEncoding encoding)
     // which is the UTF-16 mark; a GBK text whose only bytes that are no
     // UTF-8 were in lines the save leaves out) are written as UTF-8 with
     // its mark instead, which always reads back.
-    std::optional<FileEncoding> readAs = detectEncoding(out);
-    std::optional<std::u16string> readBack = readAs ? decodeText(out, *readAs) : std::nullopt;
-    if (!readBack || *readBack != text)
+    std::optional<Decoded> readBack = detectAndDecode(out, false);
+    if (!readBack || readBack->text != text)
         return std::string(Utf8Bom) + toUtf8(text);
     return out;
 }
