@@ -76,40 +76,62 @@ std::string filmSoundCacheFile(const std::string& videoFileName)
     return folder + "/" + name;
 }
 
-std::optional<ByteArray> readFilmSoundCache(const std::string& cacheFile)
+std::string cacheFileBeside(const std::string& videoFileName, std::string_view extension)
 {
-    if (!fileExists(cacheFile))
+    std::string file = filmSoundCacheFile(videoFileName);
+    if (file.empty())
+        return file;
+    file.resize(file.size() - 2);  // "ws"
+    file.append(extension.substr(extension.starts_with('.') ? 1 : 0));
+    return file;
+}
+
+std::optional<ByteArray> readCacheFile(const std::string& cacheFile, std::string_view magic)
+{
+    if (magic.size() != 8 || !fileExists(cacheFile))
         return std::nullopt;
     std::string bytes;
     try {
         bytes = readWholeFile(cacheFile);
     } catch (const FileError&) {
-        return std::nullopt;  // rebuilt like a damaged one
+        return std::nullopt;  // worked out again like a damaged one
     }
-    if (bytes.size() < HeaderBytes || std::string_view(bytes).substr(0, Magic.size()) != Magic)
+    if (bytes.size() < HeaderBytes || std::string_view(bytes).substr(0, magic.size()) != magic)
         return std::nullopt;
-    const uint64_t length = le64(bytes.data() + 8);
-    // an empty summary would give a strip where no key works: no film's sound is that short
-    if (length == 0 || length != bytes.size() - HeaderBytes)
+    if (le64(bytes.data() + 8) != bytes.size() - HeaderBytes)
         return std::nullopt;
-    ByteArray summary(bytes.begin() + HeaderBytes, bytes.end());
-    if (checksum(summary.data(), summary.size()) != le64(bytes.data() + 16))
+    ByteArray content(bytes.begin() + HeaderBytes, bytes.end());
+    if (checksum(content.data(), content.size()) != le64(bytes.data() + 16))
         return std::nullopt;
-    return summary;
+    return content;
 }
 
-void writeFilmSoundCache(const std::string& cacheFile, const ByteArray& summary)
+void writeCacheFile(const std::string& cacheFile, std::string_view magic, const ByteArray& content)
 {
     std::error_code ec;
     const fs::path folder = fs::path(cacheFile).parent_path();
     fs::create_directories(folder, ec);
     if (ec)
         throw FileError("无法建立缓存文件夹 \"" + folder.string() + "\": " + ec.message());
-    std::string bytes(Magic);
-    putLe64(bytes, summary.size());
-    putLe64(bytes, checksum(summary.data(), summary.size()));
-    bytes.append(reinterpret_cast<const char*>(summary.data()), summary.size());
+    std::string bytes(magic);
+    putLe64(bytes, content.size());
+    putLe64(bytes, checksum(content.data(), content.size()));
+    bytes.append(reinterpret_cast<const char*>(content.data()), content.size());
     writeFileAtomically(cacheFile, bytes);
+}
+
+std::optional<ByteArray> readFilmSoundCache(const std::string& cacheFile)
+{
+    std::optional<ByteArray> summary = readCacheFile(cacheFile, Magic);
+    // an empty summary would give a strip where no key works: no film's sound is that short
+    if (summary && summary->empty())
+        return std::nullopt;
+    return summary;
+}
+
+void writeFilmSoundCache(const std::string& cacheFile, const ByteArray& summary)
+{
+    writeCacheFile(cacheFile, Magic, summary);
 }
 
 }  // namespace vt

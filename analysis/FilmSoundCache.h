@@ -13,6 +13,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vt {
 
@@ -31,5 +32,16 @@ std::optional<ByteArray> readFilmSoundCache(const std::string& cacheFile);
 // Stores the summary, creating the folder, through a temporary file renamed
 // into place. Throws FileError (core/FileIO.h) when it cannot.
 void writeFilmSoundCache(const std::string& cacheFile, const ByteArray& summary);
+
+// The same header rule for what else is worked out from a film and kept
+// beside its summary: `magic` (8 characters) names the kind and its
+// version, so a file of another kind, or written by an older way of working
+// it out, is ignored. Unlike a summary, the bytes may be empty.
+std::optional<ByteArray> readCacheFile(const std::string& cacheFile, std::string_view magic);
+void writeCacheFile(const std::string& cacheFile, std::string_view magic, const ByteArray& bytes);
+
+// The cache file of another kind for the same film: the summary's name with
+// its own extension (".speech"); empty when the film has no cache file.
+std::string cacheFileBeside(const std::string& videoFileName, std::string_view extension);
 
 }  // namespace vt

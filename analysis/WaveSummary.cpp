@@ -366,4 +366,12 @@ void CreateNullWS(ByteArray& summary)
                   summary.begin() + p + NullPatternFirst);
 }
 
+bool isWaveSummaryName(std::string_view path)
+{
+    if (path.size() < 3)
+        return false;
+    std::string_view tail = path.substr(path.size() - 3);
+    return tail[0] == '.' && (tail[1] == 'w' || tail[1] == 'W') && (tail[2] == 's' || tail[2] == 'S');
+}
+
 }  // namespace vt

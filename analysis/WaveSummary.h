@@ -112,4 +112,7 @@ ByteArray readWaveSummaryFile(const std::string& wsFileName);
 // 999 bytes is left flat.
 void CreateNullWS(ByteArray& summary);
 
+// A name the WAV box may hold that is itself a summary file (".ws", any case).
+bool isWaveSummaryName(std::string_view path);
+
 }  // namespace vt

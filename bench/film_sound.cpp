@@ -9,7 +9,9 @@
 // $VT_BENCH_DIR/vt-film-sound-bench (default: the system's temporary folder)
 // and kept there for the next run.
 #include "analysis/FilmSoundSummary.h"
+#include "analysis/SpeechSearch.h"
 #include "platform/FilmSound.h"
+#include "platform/VoiceActivity.h"
 
 #include <benchmark/benchmark.h>
 
@@ -71,6 +73,22 @@ void BM_FilmSoundSummary(benchmark::State& state)
     state.counters["summary_bytes"] = double(bytes);
 }
 BENCHMARK(BM_FilmSoundSummary)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
+
+// The speech search the editor runs beside the summary, end to end: the
+// film opened and its sound decoded again, down-mixed, resampled and asked
+// of WebRTC's detector, on one thread; no cache written.
+void BM_SpeechOfTheFilm(benchmark::State& state)
+{
+    size_t spans = 0;
+    for (auto _ : state) {
+        const std::atomic<bool> never{false};
+        const std::optional<vt::SpeechSpanList> found =
+            vt::speechOfSound(opener(), [] { return vt::openVoiceActivity(); }, "", never);
+        spans = found ? found->size() : 0;
+    }
+    state.counters["spans"] = double(spans);
+}
+BENCHMARK(BM_SpeechOfTheFilm)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
 
 // From the start to the first 10 s of waveform (2000 summary bytes) in the
 // polling thread's summary.

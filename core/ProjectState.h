@@ -28,6 +28,16 @@ struct TimelineEntry {
 };
 
 using TimelineArray = std::vector<TimelineEntry>;
+
+// Where speech is heard in the film's sound: from the frame on which it
+// begins to the frame on which it ends, both included.
+struct SpeechFrames {
+    int32_t StartFrame = 0;
+    int32_t EndFrame = 0;
+
+    friend bool operator==(const SpeechFrames&, const SpeechFrames&) = default;
+};
+using SpeechFrameList = std::vector<SpeechFrames>;
 using ByteArray = std::vector<uint8_t>;
 
 // How a text file was (or is to be) encoded on disk; kept so that a timeline
@@ -82,6 +92,13 @@ struct ProjectState {
     // The summary is the placeholder while the film's own sound track is
     // summarised in the background; the editor fills it in as it comes.
     bool FilmSoundPending = false;
+    // Speech in the sound (the WAV, or the film's own track), in order;
+    // empty until found, and for sound without speech. SpeechSoundFile and
+    // SpeechFrameRate name the sound they were found in and the rate they
+    // were counted at; empty while none are.
+    SpeechFrameList SpeechSpans;
+    std::string SpeechSoundFile;
+    float SpeechFrameRate = 0.0f;
 
     bool TextFromTxtFile = false;
     bool OneLinePerSubtitle = false;

@@ -39,6 +39,11 @@ constexpr KeyBinding KeyTable[] = {
     {VK::V, EditOp::Insert, 0, 0},
     {VK::W, EditOp::FrontLine, 0, 0},
     {VK::X, EditOp::Delete, 0, 0},
+    {VK::C, EditOp::SnapToSpeech, 0, 0},
+    {VK::T, EditOp::TimeNextLine, 0, 0},
+    {VK::J, EditOp::PlayBeforeIn, 0, 0},
+    {VK::K, EditOp::PlayLine, 0, 0},
+    {VK::L, EditOp::PlayAfterOut, 0, 0},
 };
 
 // Ctrl+Z takes back; Ctrl+Y and Ctrl+Shift+Z, as in most programs, do again.
@@ -122,6 +127,12 @@ EditCommand clickCommand(ClickMove move, int64_t point, const WaveViewState& vie
     return {};
 }
 
+bool playsOn(EditOp op)
+{
+    return op == EditOp::TimeNextLine || op == EditOp::PlayBeforeIn || op == EditOp::PlayLine
+           || op == EditOp::PlayAfterOut;
+}
+
 bool noCurrentLine(const WaveViewState& view)
 {
     return view.CurrentInIndex < 0 || view.CurrentOutIndex < 0;
@@ -181,6 +192,11 @@ EditorEffect FormKeyDown(int32_t virtualKey, bool edit1Visible, int32_t stepItem
         // the user places the new line against a still picture
         out.playSpeed = 0;
         out.pointer = PointerShape::AppStarting;
+    }
+    if (playsOn(out.command.op)) {
+        // timing by speech goes on listening; a round plays, then stands
+        out.playSpeed = NormalPlaySpeed;
+        out.pointer = PointerShape::Arrow;
     }
     // every key, used or not, restarts the refresh at 10 ms
     out.wavIntervalMs = ImmediateRefreshMs;
@@ -313,6 +329,11 @@ void runCommand(const EditCommand& command, const EditOperations& ops)
     case EditOp::Delete: ops.procDel(); return;
     case EditOp::Undo: ops.undo(); return;
     case EditOp::Redo: ops.redo(); return;
+    case EditOp::SnapToSpeech: ops.snapToSpeech(); return;
+    case EditOp::TimeNextLine: ops.timeNextLine(); return;
+    case EditOp::PlayBeforeIn:
+    case EditOp::PlayLine:
+    case EditOp::PlayAfterOut: ops.playAround(command.op); return;
     case EditOp::Move:
         if (!command.preferPreviousLine) {
             ops.moveTimeLine(command.moveTimeIn, command.moveTimeOut);
@@ -337,6 +358,8 @@ void runRecorded(const EditCommand& command, const EditOperations& ops, UndoHist
     case EditOp::Move:
     case EditOp::Insert:
     case EditOp::Delete:
+    case EditOp::SnapToSpeech:
+    case EditOp::TimeNextLine:
         break;
     default:
         // the others leave the timeline alone, or are the history itself
@@ -344,7 +367,7 @@ void runRecorded(const EditCommand& command, const EditOperations& ops, UndoHist
         return;
     }
     auto near = [&]() -> std::optional<int32_t> {
-        if (command.op == EditOp::Move || !ops.currentLine)
+        if (command.op == EditOp::Move || command.op == EditOp::SnapToSpeech || !ops.currentLine)
             return std::nullopt;
         return ops.currentLine();
     };

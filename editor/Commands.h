@@ -48,12 +48,17 @@ inline constexpr int32_t Down = 40;
 inline constexpr int32_t Insert = 45;
 inline constexpr int32_t Delete = 46;
 inline constexpr int32_t A = 65;  // letters are 65 ('A') .. 90 ('Z')
+inline constexpr int32_t C = 67;
 inline constexpr int32_t D = 68;
 inline constexpr int32_t E = 69;
 inline constexpr int32_t F = 70;
 inline constexpr int32_t G = 71;
+inline constexpr int32_t J = 74;
+inline constexpr int32_t K = 75;
+inline constexpr int32_t L = 76;
 inline constexpr int32_t R = 82;
 inline constexpr int32_t S = 83;
+inline constexpr int32_t T = 84;
 inline constexpr int32_t V = 86;
 inline constexpr int32_t W = 87;
 inline constexpr int32_t X = 88;
@@ -190,7 +195,11 @@ EditorEffect buttonAction(EditorButton button);
 //   (CurrentLine.h), by the difference from its position;
 // - setPreferPreviousLine: view.PreferPreviousLine := the flag;
 // - undo, redo: the project's UndoHistory (UndoHistory.h) on the timeline,
-//   the play position put on the line that changed.
+//   the play position put on the line that changed;
+// - snapToSpeech, timeNextLine: SpeechTiming.h over the project's speech
+//   spans, timeNextLine stepping the player to the new line's in-point;
+// - playAround: a PlayRound (SpeechTiming.h) started from the player's
+//   position, which the play tick ends.
 struct EditOperations {
     std::function<void(int32_t moveTimeIn, int32_t moveTimeOut)> moveTimeLine;
     std::function<void()> procIns;
@@ -200,6 +209,9 @@ struct EditOperations {
     std::function<void(bool)> setPreferPreviousLine;
     std::function<void()> undo;
     std::function<void()> redo;
+    std::function<void()> snapToSpeech;
+    std::function<void()> timeNextLine;
+    std::function<void(EditOp part)> playAround;  // PlayBeforeIn, PlayLine or PlayAfterOut
     // The editor's current line, read after an insertion or a deletion: the
     // slot where it happened, which the history cannot always tell (a text
     // put in front of the same text).

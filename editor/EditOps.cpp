@@ -30,13 +30,6 @@ void requireCountsWithinArray(const TimelineState& s)
                                     + std::to_string(s.TextCount) + " texts");
 }
 
-// The new line's time code, or empty when the play position does not take one.
-struct PlannedLine {
-    int32_t in;
-    int32_t out;
-    int32_t slot;
-};
-
 std::optional<PlannedLine> planInsertedLine(const TimelineState& s, int32_t playPosition)
 {
     const ByteArray& marks = s.WaveMarks;
@@ -198,6 +191,16 @@ InsertResult procIns(TimelineState& s, int32_t currentLine, int32_t playPosition
         if (!planned)
             return result;
     }
+    return insertPlannedLine(s, currentLine, planned, columns, save);
+}
+
+InsertResult insertPlannedLine(TimelineState& s, int32_t currentLine, const std::optional<PlannedLine>& planned,
+                               EditColumns columns, const std::function<void()>& save)
+{
+    requirePositiveFrameRate(s.FrameRate);
+    requireCountsWithinArray(s);
+    InsertResult result;
+    result.CurrentLine = currentLine;
     const int32_t countAfter = s.TimelineCount + (planned ? 1 : 0);
     const int32_t textSlot = planned ? planned->slot : currentLine;
     // a slot past the timed lines (left by deleting the last line) is no current line

@@ -35,6 +35,13 @@ std::u16string placeholderText(int32_t slot);
 int32_t moveTimeLine(TimelineState& state, const WaveViewState& view, int32_t playPosition, int32_t mediaLength,
                      int32_t moveTimeIn, int32_t moveTimeOut);
 
+// A time code to put in: its in- and out-point and the slot it takes.
+struct PlannedLine {
+    int32_t in = 0;
+    int32_t out = 0;
+    int32_t slot = 0;
+};
+
 struct InsertResult {
     int32_t CurrentLine = -1;   // the new line's slot, or the current line passed in
     bool TimeInserted = false;
@@ -52,6 +59,13 @@ struct InsertResult {
 // (FormKeyDown), whether or not a line goes in.
 InsertResult procIns(TimelineState& state, int32_t currentLine, int32_t playPosition, EditColumns columns,
                      const std::function<void()>& save);
+
+// What procIns does once the time code is planned (empty: none, only with
+// the time column unticked): the array grown as needed, later time codes
+// (and, with the text column, texts) moved down a slot, the line and its
+// text put in. The in- and out-point are kept off the neighbours.
+InsertResult insertPlannedLine(TimelineState& state, int32_t currentLine, const std::optional<PlannedLine>& planned,
+                               EditColumns columns, const std::function<void()>& save);
 
 // Deletes, as the columns choose, the current line's time code (later ones
 // move up a slot) and/or a text (later texts move up; at or past the last

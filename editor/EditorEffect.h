@@ -97,6 +97,11 @@ enum class EditOp : uint8_t {
     Delete,      // procDel
     Undo,        // the last change to the timeline taken back
     Redo,        // the change taken back last done again
+    SnapToSpeech,  // the current line's ends to the nearest speech edges
+    TimeNextLine,  // the next line on the next speech span, and play on
+    PlayBeforeIn,  // play the half second before the in-point, then stand where play started
+    PlayLine,      // play the whole line, likewise
+    PlayAfterOut,  // play the half second after the out-point, likewise
 };
 
 // An operation on the current line, carried out by runCommand (Commands.h).

@@ -11,7 +11,7 @@ namespace vt {
 THelp* Help = nullptr;
 
 // The wide blank that starts most lines is an ideographic space (U+3000).
-const std::array<QStringView, 54> HelpLines = {
+const std::array<QStringView, 63> HelpLines = {
     u"",
     u"一、功能键：",
     u"",
@@ -65,6 +65,14 @@ const std::array<QStringView, 54> HelpLines = {
     u"　　粗步对位以后，把鼠标移动到视频区的底边，出现一个进度条，移到开头，按一下“r”键跳转到下一条字幕的位置，按空格键播放，听听对位是否准确。在波浪区移动鼠标，找准要修改的字幕，用以上介绍的按键逐个精细调校。也可以按“w”键移动到上一条字幕，如此这般直至调校完毕。",
     u"",
     u"　　总之，左手按键d、e缩放，s、f平移，w、r跳转到前后行，v、x增删，右手鼠标机动和微调，键位和功能的设置是非常全面、合理、舒服的，不打算改了。",
+    u"",
+    u"三、按说话的声音打轴（波形上方的橙色细条是声音里找到的说话段）",
+    u"",
+    u"　　t : 在播放位置之后下一段还没打轴的说话上插入一行，开头、结尾对准说话的起止，接着播放。从字幕文本打轴时，一句话按一次。",
+    u"",
+    u"　　c : 当前行的开头、结尾对到最近的说话起止(1秒之内)",
+    u"",
+    u"　　j、k、l : 播放开头前0.5秒、整行、结尾后0.5秒，然后回到按键时的位置",
     u"",
 };
 

@@ -10,7 +10,9 @@
 #include "editor/WaveStrip.h"
 #include "analysis/FilmSoundCache.h"
 #include "analysis/FilmSoundSummary.h"
+#include "analysis/SpeechSearch.h"
 #include "platform/FilmSound.h"
+#include "platform/VoiceActivity.h"
 #include "platform/KeyTranslation.h"
 #include "platform/Look.h"
 #include "platform/MediaPlayer.h"
@@ -199,6 +201,7 @@ void TplayAndEdit::createWaveRow()
     PaintBoxWav->resize(EditorClientWidth - 128, WaveStripHeight);
     PaintBoxWav->setAccessibleDescription(EditorText::WaveHint);
     PaintBoxWavProgress = new SummaryProgressBar(this);
+    PaintBoxWavSpeech = new SpeechBand(this);
 
     RadioGroup1 = new QGroupBox(EditorText::StepSize, this);
     RadioGroup1->resize(40, 122);
@@ -332,7 +335,9 @@ void TplayAndEdit::FormShow()
         TimerForWav->setEnabled(true);
         if (Project.FilmSoundPending)
             startFilmSound();
+        startSpeechSearch();
     }
+    playRound_.reset();
     WaveView.PreferPreviousLine = false;
     // the history goes on from the last visit, unless a load changed the timeline since
     if (live_)
@@ -392,11 +397,68 @@ void TplayAndEdit::takeFilmSound()
 }
 
 // Waits for the decoding thread; what it delivered stays, the next visit
-// starts over (and the placeholder shows where nothing came).
+// starts over (and the placeholder shows where nothing came). The speech
+// search stops with it.
 void TplayAndEdit::stopFilmSound()
 {
     filmSound_.reset();
+    speech_.reset();
     PaintBoxWavProgress->setPermille(std::nullopt);
+}
+
+// Speech is looked for once per sound and frame rate; the keys that use it
+// do nothing until it is found, and the editor works meanwhile.
+void TplayAndEdit::startSpeechSearch()
+{
+    const std::string sound = speechSoundFile(Project.VideoFileName, Project.WavFileName);
+    if (sound == Project.SpeechSoundFile && Project.FrameRate == Project.SpeechFrameRate)
+        return;
+    Project.SpeechSpans.clear();
+    Project.SpeechSoundFile.clear();
+    speech_ = std::make_unique<SpeechSearch>(
+        [sound](const std::atomic<bool>& cancel) { return openFilmSound(sound, cancel); },
+        [] { return openVoiceActivity(); }, speechCacheFile(sound));
+}
+
+void TplayAndEdit::takeSpeech()
+{
+    std::optional<SpeechSpanList> found = speech_->take();
+    if (!found)
+        return;
+    Project.SpeechSpans = speechFramesOf(*found, Project.FrameRate);
+    Project.SpeechSoundFile = speechSoundFile(Project.VideoFileName, Project.WavFileName);
+    Project.SpeechFrameRate = Project.FrameRate;
+    speech_.reset();
+}
+
+// A round starts where the player is and comes back there.
+void TplayAndEdit::startPlayRound(EditOp part)
+{
+    playRound_.reset();
+    const int32_t position = playerPosition();
+    const int32_t line = lineForSpeechKeys(Project.Timeline, Project.TimelineCount, CurrentLine, position);
+    if (line < 0)
+        return;
+    const PlayPart which = part == EditOp::PlayBeforeIn ? PlayPart::BeforeIn
+                           : part == EditOp::PlayAfterOut ? PlayPart::AfterOut
+                                                          : PlayPart::Line;
+    playRound_ = playRoundFor(which, Project.Timeline[size_t(line)], position, Project.FrameRate);
+    stepTo(playRound_->From);
+}
+
+void TplayAndEdit::followPlayRound()
+{
+    if (!playRound_)
+        return;
+    switch (roundProgress(*playRound_, playerPosition(), PlaySpeed)) {
+    case RoundProgress::Playing: return;
+    case RoundProgress::Left: playRound_.reset(); return;
+    case RoundProgress::Ended: break;
+    }
+    const int32_t position = playerPosition();
+    const EditorEffect stand = endOfRound(*playRound_, position);
+    playRound_.reset();
+    apply(stand);
 }
 
 // Restores what the last visit left, once: a later activation (the help
@@ -448,6 +510,9 @@ void TplayAndEdit::FormResize()
     // in the gap between the strip and the bottom row
     PaintBoxWavProgress->setGeometry(PaintBoxWav->x(), y3 + WaveStripHeight, PaintBoxWav->width(),
                                      SummaryProgressHeight);
+    // in the 4-pixel gap between the subtitle label and the strip
+    PaintBoxWavSpeech->setGeometry(PaintBoxWav->x(), y3 - SpeechBandHeight - 1, PaintBoxWav->width(),
+                                   SpeechBandHeight);
     // from the subtitle label's lower edge (designed 3 px higher, into the
     // label) down to 7 px below the strip
     TrackBar2->setGeometry(cw - 64, y3 - 4, 32, 139);
@@ -619,6 +684,7 @@ bool TplayAndEdit::eventFilter(QObject* watched, QEvent* event)
 
 void TplayAndEdit::TimerForPlayTimer()
 {
+    followPlayRound();
     ScrollBar1->setValue(playerPosition());
     TrackBar1->setValue(SpeedGaugeThumb);
     apply(playTick(PlaySpeed, PulsePhase, Project.FrameRate));
@@ -628,12 +694,14 @@ void TplayAndEdit::TimerForWavTimer()
 {
     if (filmSound_)
         takeFilmSound();
+    if (speech_)
+        takeSpeech();
     WaveView.WaveWidth = PaintBoxWav->width();
     const int32_t position = playerPosition();
     CurrentLine = GetCurrLineNumb(Project.Timeline, Project.TimelineCount, Project.WaveMarks, Project.FrameRate,
                                   WaveView, position);
     showPicture(ShowWav({Project.WaveSummary, Project.WaveMarks, Project.Timeline, Project.TimelineCount,
-                         Project.FrameRate, position, CurrentLine, TrackBar2->value()},
+                         Project.FrameRate, position, CurrentLine, TrackBar2->value(), &Project.SpeechSpans},
                         WaveView));
     if (pendingWavInterval_) {
         TimerForWav->setInterval(*pendingWavInterval_);
@@ -912,6 +980,7 @@ void TplayAndEdit::showPicture(const WavePicture& picture)
             label->setVisible(picture.ShowTimeLabels);
     showLabelStyle(picture.LabeltxtFont);
     PaintBoxWav->showColumns(picture.Columns);
+    PaintBoxWavSpeech->showRuns(picture.SpeechColumns);
 }
 
 void TplayAndEdit::showLabelStyle(const LabelFont& style)
@@ -974,6 +1043,21 @@ EditOperations TplayAndEdit::editOperations()
     };
     ops.setPreferPreviousLine = [this](bool on) { WaveView.PreferPreviousLine = on; };
     ops.currentLine = [this] { return CurrentLine; };
+    ops.snapToSpeech = [this] {
+        TimelineState state = timelineStateOf(Project);
+        const int32_t line = lineForSpeechKeys(Project.Timeline, Project.TimelineCount, CurrentLine, playerPosition());
+        if (vt::snapToSpeech(state, line, Project.SpeechSpans))
+            CurrentLine = line;
+    };
+    ops.timeNextLine = [this] {
+        TimelineState state = timelineStateOf(Project);
+        const InsertResult inserted = vt::timeNextLine(state, Project.SpeechSpans, CurrentLine, playerPosition(),
+                                                       Project.VideoLengthFrames, columns(), [this] { proSaveSrt(); });
+        CurrentLine = inserted.CurrentLine;
+        if (inserted.TimeInserted)
+            stepTo(Project.Timeline[size_t(inserted.CurrentLine)].StartFrame);
+    };
+    ops.playAround = [this](EditOp part) { startPlayRound(part); };
     // a timeline changed behind the history's back starts it over rather
     // than have old steps written over it
     ops.undo = [this] {

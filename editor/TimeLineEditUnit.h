@@ -8,6 +8,7 @@
 #include "editor/EditOps.h"
 #include "editor/EditorEffect.h"
 #include "editor/EditorState.h"
+#include "editor/SpeechTiming.h"
 #include "core/UndoHistory.h"
 #include "editor/WaveView.h"
 
@@ -39,6 +40,8 @@ class Timer;
 class TrackBar;
 class WaveStrip;
 class FilmSoundSummary;
+class SpeechBand;
+class SpeechSearch;
 class SummaryProgressBar;
 
 // The window's texts, shown exactly as written.
@@ -99,6 +102,7 @@ public:
     QLineEdit* Edit1;  // the text being typed, over Labeltxt
     WaveStrip* PaintBoxWav;  // the waveform strip with the lines as spans
     SummaryProgressBar* PaintBoxWavProgress;  // the film's own sound being summarised
+    SpeechBand* PaintBoxWavSpeech;            // where speech is heard under the strip
     QGroupBox* RadioGroup1;  // "步长": the step size of the keys and the wheel
     std::array<QRadioButton*, 4> RadioGroup1Items;  // "微", "小", "中", "大"
     QSlider* TrackBar2;        // waveform scale, -10 (top) .. 10
@@ -181,6 +185,10 @@ private:
     void startFilmSound();
     void takeFilmSound();
     void stopFilmSound();
+    void startSpeechSearch();
+    void takeSpeech();
+    void startPlayRound(EditOp part);
+    void followPlayRound();
     void layOutPicture(int clientWidth, int pictureHeight);
     void rememberSettings();
     void resumeAfterFailedClose();
@@ -208,6 +216,10 @@ private:
     std::unique_ptr<MediaPlayer> player_;
     // the film's own sound, summarised while the window is open
     std::unique_ptr<FilmSoundSummary> filmSound_;
+    // the speech in the sound, looked for while the window is open
+    std::unique_ptr<SpeechSearch> speech_;
+    // a stretch played to check a line, then back to where it started
+    std::optional<PlayRound> playRound_;
     THelp* help_ = nullptr;
     KeyPreview* keyPreview_ = nullptr;
     EditOperations operations_;

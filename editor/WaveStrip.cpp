@@ -100,4 +100,24 @@ void SummaryProgressBar::paintEvent(QPaintEvent*)
     painter.fillRect(QRect(done, 0, width() - done, height()), QColor(64, 64, 64));
 }
 
+SpeechBand::SpeechBand(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void SpeechBand::showRuns(const std::vector<ColumnRun>& runs)
+{
+    if (runs == runs_)
+        return;
+    runs_ = runs;
+    update();
+}
+
+void SpeechBand::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    for (const ColumnRun& run : runs_)
+        painter.fillRect(QRect(run.First, 0, run.Last - run.First + 1, height()), QColor::fromRgb(SpeechBandColour));
+}
+
 }  // namespace vt

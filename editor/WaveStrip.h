@@ -58,4 +58,24 @@ private:
 
 inline constexpr int SummaryProgressHeight = 3;
 
+// The thin band just above the strip, in the gap under the subtitle label,
+// that marks where speech is heard under the strip's columns; it covers no
+// column, and the pointer over it belongs to the window.
+class SpeechBand : public QWidget {
+public:
+    explicit SpeechBand(QWidget* parent);
+
+    void showRuns(const std::vector<ColumnRun>& runs);
+    const std::vector<ColumnRun>& runs() const { return runs_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::vector<ColumnRun> runs_;
+};
+
+inline constexpr int SpeechBandHeight = 3;
+inline constexpr QRgb SpeechBandColour = 0xffff9900u;
+
 }  // namespace vt

@@ -33,6 +33,28 @@ int32_t scaled(int32_t value, float gain)
     return int32_t(std::trunc(double(value) * double(gain)));
 }
 
+// Column x shows summary index start + 2x.
+std::vector<ColumnRun> speechColumns(const SpeechFrameList& speech, float frameRate, int64_t start, int32_t width)
+{
+    std::vector<ColumnRun> runs;
+    const int64_t end = start + 2 * int64_t(width);  // first index past the strip
+    for (const SpeechFrames& span : speech) {
+        const int64_t from = summaryIndexOfFrame(span.StartFrame, frameRate);
+        const int64_t to = summaryIndexOfFrame(span.EndFrame, frameRate);
+        if (to < start || from >= end)
+            continue;
+        const int32_t first = int32_t((std::max(from, start) - start) / 2);
+        const int32_t last = int32_t((std::min(to, end - 1) - start) / 2);
+        if (first > last)
+            continue;
+        if (!runs.empty() && first <= runs.back().Last + 1)
+            runs.back().Last = std::max(runs.back().Last, last);
+        else
+            runs.push_back({first, last});
+    }
+    return runs;
+}
+
 }  // namespace
 
 const ColumnPalette& columnPalette(ColumnClass c)
@@ -145,6 +167,8 @@ WavePicture ShowWav(const WaveViewInput& in, WaveViewState& view)
         if (fullStrip)
             r = std::min<int64_t>(r, length - 2);
     }
+    if (in.Speech)
+        pic.SpeechColumns = speechColumns(*in.Speech, in.FrameRate, s, width);
     return pic;
 }
 

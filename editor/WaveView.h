@@ -81,6 +81,14 @@ struct WaveViewInput {
     int32_t PlayPosition = 0;   // frames
     int32_t CurrentLine = -1;   // as the lookup found it; a free slot counts as none
     int32_t WaveScale = 0;      // TrackBar2 position, -10 .. 10
+    const SpeechFrameList* Speech = nullptr;  // speech found in the sound, in order; none: no band
+};
+
+// Columns first .. last (both included) of the strip under which speech is heard.
+struct ColumnRun {
+    int32_t First = 0;
+    int32_t Last = 0;
+    friend bool operator==(const ColumnRun&, const ColumnRun&) = default;
 };
 
 // What the window paints and shows; the view's position and the current
@@ -94,6 +102,7 @@ struct WavePicture {
     std::string LabelTimeOut;
     LabelFont LabeltxtFont = OutsideLineFont;
     std::vector<WaveColumn> Columns;
+    std::vector<ColumnRun> SpeechColumns;  // the band drawn along the strip's top edge
 };
 
 // Gain of the waveform for a TrackBar2 position (float, as drawn).

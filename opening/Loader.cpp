@@ -203,14 +203,6 @@ std::string summaryNameFor(const std::string& wavFileName)
     return companionName(wavFileName, "ws");
 }
 
-bool isWaveSummaryName(std::string_view path)
-{
-    if (path.size() < 3)
-        return false;
-    std::string_view tail = path.substr(path.size() - 3);
-    return tail[0] == '.' && (tail[1] == 'w' || tail[1] == 'W') && (tail[2] == 's' || tail[2] == 'S');
-}
-
 LoadOutcome loadProject(const LoadRequest& request, ProjectState& state, const LoadCallbacks& callbacks)
 {
     state.VideoFileName = request.VideoFileName;

@@ -68,9 +68,6 @@ struct LoadOutcome {
     bool summaryShown = false;          // the label and bar stay visible after a WAV failure
 };
 
-// A name the WAV box may hold that is itself a summary file (".ws", any case).
-bool isWaveSummaryName(std::string_view path);
-
 // Where the summary of the WAV box's file is looked for: its companion
 // "ws", or the name itself when it is a summary; nothing for an empty box.
 std::string summaryNameFor(const std::string& wavFileName);

@@ -49,6 +49,28 @@ CommandLine refuse(std::string_view text, std::string_view argument)
     return refused;
 }
 
+// An existing file, not a folder, as an absolute path; empty with the refusal's text when it is not.
+std::string existingFile(std::string_view arg, std::string_view missing, std::string_view folder, CommandLine& refused)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(fs::path(arg), error);
+    if (arg.empty() || !fs::exists(status)) {
+        refused = refuse(missing, arg);
+        return {};
+    }
+    if (fs::is_directory(status)) {
+        refused = refuse(folder, arg);
+        return {};
+    }
+    std::string path = fs::absolute(fs::path(arg), error).lexically_normal().string();
+    if (error) {
+        refused = refuse(missing, arg);
+        return {};
+    }
+    return path;
+}
+
 }  // namespace
 
 std::string fillIn(std::string_view text, std::string_view argument)
@@ -88,6 +110,17 @@ CommandLine readCommandLine(int argc, char** argv)
                 command.action = CommandLine::Action::ShowVersion;
                 return command;
             }
+            if (arg == "--speech") {
+                if (i + 1 >= argc)
+                    return refuse(CommandLineText::OptionWithoutValue, arg);
+                CommandLine refused;
+                command.video = existingFile(argv[++i], CommandLineText::NoSuchFile, CommandLineText::FileIsAFolder,
+                                             refused);
+                if (command.video.empty())
+                    return refused;
+                command.action = CommandLine::Action::PrintSpeech;
+                return command;
+            }
             const std::string_view name = arg.substr(arg.starts_with("--") ? 2 : 1);
             if (isQtOptionWithEquals(name)) {
                 command.qtArguments.push_back(argv[i]);
@@ -106,18 +139,12 @@ CommandLine readCommandLine(int argc, char** argv)
         }
         if (!video.empty())
             return refuse(CommandLineText::SecondVideo, arg);
-        namespace fs = std::filesystem;
-        std::error_code error;
-        const fs::file_status status = fs::status(fs::path(arg), error);
-        if (arg.empty() || !fs::exists(status))
-            return refuse(CommandLineText::NoSuchVideo, arg);
-        if (fs::is_directory(status))
-            return refuse(CommandLineText::VideoIsAFolder, arg);
         // the dialog of "指定" gives a full path, and the companions and the
         // boxes go by it
-        video = fs::absolute(fs::path(arg), error).lexically_normal().string();
-        if (error)
-            return refuse(CommandLineText::NoSuchVideo, arg);
+        CommandLine refused;
+        video = existingFile(arg, CommandLineText::NoSuchVideo, CommandLineText::VideoIsAFolder, refused);
+        if (video.empty())
+            return refused;
     }
     command.video = video;
     command.qtArguments.push_back(nullptr);  // QApplication's argv ends as a C one does

@@ -24,6 +24,8 @@ inline constexpr std::string_view Usage =
     "\n"
     "  -h, --help      显示本说明                show this help\n"
     "  -v, --version   显示版本号                show the version\n"
+    "  --speech 文件   列出影片（或 WAV）声音里说话的时段，每段一行，然后退出\n"
+    "                  list where speech is in the film's (or a WAV's) sound, one span a line\n"
     "  --              其后的参数都是文件名      everything after it is a file name\n"
     "\n"
     "Qt 的通用选项（如 -platform、-display、-style）照常有效。\n"
@@ -40,6 +42,14 @@ inline constexpr std::string_view UnknownOption =
 inline constexpr std::string_view OptionWithoutValue =
     "veltrana: 选项 %1 后面缺少它的值\n"
     "veltrana: option %1 needs a value\n";
+inline constexpr std::string_view NoSuchFile =
+    "veltrana: 文件不存在：%1\n"
+    "veltrana: no such file: %1\n";
+inline constexpr std::string_view FileIsAFolder =
+    "veltrana: 这是文件夹，不是文件：%1\n"
+    "veltrana: %1 is a folder, not a file\n";
+// one speech span: "00:00:01,230 --> 00:00:03,480"
+inline constexpr std::string_view SpanArrow = " --> ";
 inline constexpr std::string_view SecondVideo =
     "veltrana: 只能打开一个视频文件，多出：%1\n"
     "veltrana: only one video can be opened; one too many: %1\n";
@@ -53,8 +63,9 @@ inline constexpr std::string_view VersionLine = "veltrana %1\n";
 inline constexpr int CommandLineRefused = 2;
 
 struct CommandLine {
-    enum class Action { Start, ShowHelp, ShowVersion, Refuse } action = Action::Start;
+    enum class Action { Start, ShowHelp, ShowVersion, PrintSpeech, Refuse } action = Action::Start;
     // Start: the video to choose, an absolute path; empty for none.
+    // PrintSpeech: the film or sound file, an absolute path.
     std::string video;
     // Refuse: the whole text for standard error.
     std::string message;

@@ -1,4 +1,8 @@
+#include "analysis/SpeechSearch.h"
+#include "core/TimeStrings.h"
 #include "platform/EndSignals.h"
+#include "platform/FilmSound.h"
+#include "platform/VoiceActivity.h"
 #include "platform/Look.h"
 #include "shell/CommandLine.h"
 #include "shell/ControlUnit.h"
@@ -7,8 +11,31 @@
 #include <QByteArray>
 #include <QFile>
 
+#include <atomic>
 #include <cstdio>
+#include <optional>
 #include <string>
+
+namespace {
+
+// The speech of one film, worked out (or taken from the cache) without a window.
+int printSpeech(const std::string& film)
+{
+    const std::atomic<bool> never{false};
+    const std::optional<vt::SpeechSpanList> spans = vt::speechOfSound(
+        [&film](const std::atomic<bool>& cancel) { return vt::openFilmSound(film, cancel); },
+        [] { return vt::openVoiceActivity(); }, vt::speechCacheFile(film), never);
+    std::string out;
+    for (const vt::SpeechSpan& span : spans.value_or(vt::SpeechSpanList{}))
+        out.append(vt::msToTimeString(span.StartMs))
+            .append(vt::CommandLineText::SpanArrow)
+            .append(vt::msToTimeString(span.EndMs))
+            .append("\n");
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -22,6 +49,8 @@ int main(int argc, char** argv)
     case vt::CommandLine::Action::ShowVersion:
         std::fputs(vt::fillIn(vt::CommandLineText::VersionLine, VT_VERSION).c_str(), stdout);
         return 0;
+    case vt::CommandLine::Action::PrintSpeech:
+        return printSpeech(command.video);
     case vt::CommandLine::Action::Refuse:
         std::fputs(command.message.c_str(), stderr);
         return vt::CommandLineRefused;

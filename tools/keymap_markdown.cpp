@@ -89,6 +89,15 @@ std::string commandText(EditOp op, int32_t inSteps, int32_t outSteps)
         return "撤销上一次修改（移动、拉伸、插入、删除、改字幕文字、文件工具里的整体平移），视频停在改回的那一行；"
                "这次运行里做过的每一步都能撤销";
     case EditOp::Redo: return "重做刚撤销的修改；撤销之后做了新的修改，就不能再重做";
+    case EditOp::SnapToSpeech:
+        return "当前行的开头对到最近的语音起点、结尾对到最近的语音终点（各在 1 秒之内才动，不压到前后行）";
+    case EditOp::TimeNextLine:
+        return "在播放位置之后下一段还没打轴的语音上插入一行：开头在语音起点，结尾在语音终点"
+               "（至少 0.7 秒、至多 7 秒，离下一行至少 2 帧），然后从这一行开头接着播放；"
+               "字幕跟“V”一样看“字幕”勾选";
+    case EditOp::PlayBeforeIn: return "播放当前行开头之前的 0.5 秒，然后回到按键时的位置停下";
+    case EditOp::PlayLine: return "播放整个当前行，然后回到按键时的位置停下";
+    case EditOp::PlayAfterOut: return "播放当前行结尾之后的 0.5 秒，然后回到按键时的位置停下";
     case EditOp::None: break;
     }
     return "";

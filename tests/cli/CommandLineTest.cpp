@@ -133,6 +133,9 @@ TEST_F(CommandLineRun, AnswersAndRefusalsWithTheirStatusAndNoWindow)
         {{"影片/film.avi", "-x"}, 2, "", refusal(CommandLineText::UnknownOption, "-x")},
         {{"影片/film.avi", "-platform"}, 2, "", refusal(CommandLineText::OptionWithoutValue, "-platform")},
         {{"影片/film.avi", "影片/film.avi"}, 2, "", refusal(CommandLineText::SecondVideo, "影片/film.avi")},
+        {{"--speech"}, 2, "", refusal(CommandLineText::OptionWithoutValue, "--speech")},
+        {{"--speech", "missing.wav"}, 2, "", refusal(CommandLineText::NoSuchFile, "missing.wav")},
+        {{"--speech", folder}, 2, "", refusal(CommandLineText::FileIsAFolder, folder)},
         // the first that answers or refuses wins
         {{"--help", "--open"}, 0, usage, ""},
         {{"--open", "--help"}, 2, "", refusal(CommandLineText::UnknownOption, "--open")},

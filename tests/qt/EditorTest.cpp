@@ -2,6 +2,7 @@
 // the picture, the waveform and the subtitle label, keys, the wheel, clicks
 // and typing, with the real player on a clip whose frames carry their own
 // number, so every check reads the frame from the picture the user sees.
+#include "analysis/SpeechSearch.h"
 #include "core/ProjectState.h"
 #include "core/SrtWriter.h"
 #include "core/TextCodec.h"
@@ -703,6 +704,58 @@ TEST_F(EditorWindow, CtrlZTakesAChangeBackOntoItsLineAndCtrlYDoesItAgain)
     EXPECT_EQ(editor.Edit1->text(), QStringLiteral("第一行")) << "the field's own undo did not take the typing back";
     EXPECT_EQ(linesOf(Project), moved) << "Ctrl+Z in the text field changed the timeline";
     press(editor, Qt::Key_Return);
+}
+
+// Timing by speech on spans already found: T puts the next line on the next
+// untimed span and plays on from its start, one step of the history; K plays
+// the line and comes back to where it was pressed; C snaps a moved line's
+// ends back onto the speech; the band above the strip shows the spans.
+TEST_F(EditorWindow, SpeechKeysTimeTheNextSentenceAndPlayAroundIt)
+{
+    Project.SpeechSpans = {{260, 300}, {330, 345}};
+    Project.SpeechSoundFile = speechSoundFile(Project.VideoFileName, Project.WavFileName);
+    Project.SpeechFrameRate = Project.FrameRate;
+    TplayAndEdit& editor = open();
+    restOnLabel(editor);
+    for (int i = 0; i < 3; ++i)
+        press(editor, Qt::Key_R);
+    ASSERT_EQ(settledFrame(editor), 200);
+
+    press(editor, Qt::Key_T);
+    std::vector<Line> timed = DemoLines;
+    timed.insert(timed.begin() + 3, Line{260, 300, u"第4行"});
+    ASSERT_EQ(linesOf(Project), timed);
+    EXPECT_EQ(editor.PlaySpeed, NormalPlaySpeed) << "T did not play on";
+    const int heard = restOnLabel(editor);
+    EXPECT_GE(heard, 260) << "play did not go on from the new line's start";
+    press(editor, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(linesOf(Project), DemoLines) << "T was not one step of the history";
+    press(editor, Qt::Key_Y, Qt::ControlModifier);
+    ASSERT_EQ(linesOf(Project), timed);
+
+    const int before = restOnLabel(editor);
+    press(editor, Qt::Key_K);
+    EXPECT_EQ(editor.PlaySpeed, NormalPlaySpeed);
+    for (int waited = 0; editor.PlaySpeed != 0 && waited < 10000; waited += 100)
+        pumpEvents(100);
+    EXPECT_EQ(editor.PlaySpeed, 0) << "the round never ended";
+    EXPECT_EQ(settledFrame(editor), before) << "K did not come back to where it was pressed";
+    EXPECT_EQ(linesOf(Project), timed) << "playing around a line changed the timeline";
+
+    // the pointer over the strip anchors the current line at the pointer: away from it, S moves line 4
+    restOnLabel(editor);
+    press(editor, Qt::Key_S);
+    ASSERT_NE(lineAt(Project, 3), (Line{260, 300, u"第4行"}));
+    press(editor, Qt::Key_C);
+    EXPECT_EQ(lineAt(Project, 3), (Line{260, 300, u"第4行"})) << "C did not put the ends back on the speech";
+    press(editor, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_NE(lineAt(Project, 3), (Line{260, 300, u"第4行"})) << "C was not one step of the history";
+
+    ASSERT_FALSE(editor.PaintBoxWavSpeech->runs().empty()) << "no band for the spans under the strip";
+    EXPECT_LE(editor.PaintBoxWavSpeech->geometry().bottom(), editor.PaintBoxWav->geometry().top() - 1)
+        << "the band covers the strip";
+    EXPECT_GE(editor.PaintBoxWavSpeech->geometry().top(), editor.Labeltxt->geometry().bottom() + 1)
+        << "the band covers the subtitle label";
 }
 
 // "保存", the close box, "< 上一步  " and "  下一步 >" all write the timeline

@@ -39,7 +39,8 @@ TEST(KeyTranslation, EveryKeyOfTheKeyTable)
         {Qt::Key_A, VK::A},         {Qt::Key_D, VK::D},           {Qt::Key_E, VK::E},
         {Qt::Key_F, VK::F},         {Qt::Key_G, VK::G},           {Qt::Key_R, VK::R},
         {Qt::Key_S, VK::S},         {Qt::Key_V, VK::V},           {Qt::Key_W, VK::W},
-        {Qt::Key_X, VK::X},
+        {Qt::Key_X, VK::X},         {Qt::Key_C, VK::C},           {Qt::Key_T, VK::T},
+        {Qt::Key_J, VK::J},         {Qt::Key_K, VK::K},           {Qt::Key_L, VK::L},
     };
     for (auto [qtKey, virtualKey] : keys)
         EXPECT_EQ(qtKeyToVirtualKey(qtKey), virtualKey) << std::hex << qtKey;

@@ -1,0 +1,175 @@
+#include "analysis/SpeechSearch.h"
+
+#include "analysis/FilmSoundCache.h"
+#include "analysis/WaveSummary.h"
+#include "core/FileIO.h"
+
+#include <cmath>
+#include <utility>
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace vt {
+
+namespace {
+
+// the kind and the version of the way spans are found: a better finder
+// changes the version, and the old spans are found again
+constexpr std::string_view SpeechMagic = "VTSPCH01";
+
+constexpr int BackgroundNice = 10;
+
+void putLe32(ByteArray& out, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(uint8_t(v >> (8 * i)));
+}
+
+uint32_t le32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+}  // namespace
+
+SpeechSpanList findSpeech(SoundSource& sound, std::unique_ptr<VoiceDecider> decider, const std::atomic<bool>& cancel)
+{
+    SpeechFinder finder(sound.format(), std::move(decider));
+    while (!cancel.load(std::memory_order_relaxed)) {
+        const std::span<const int16_t> samples = sound.next();
+        if (samples.empty())
+            break;
+        finder.add(samples);
+    }
+    return finder.finish();
+}
+
+std::string speechSoundFile(const std::string& videoFileName, const std::string& wavFileName)
+{
+    if (!wavFileName.empty() && !isWaveSummaryName(wavFileName) && fileExists(wavFileName))
+        return wavFileName;
+    return videoFileName;
+}
+
+std::string speechCacheFile(const std::string& soundFileName)
+{
+    return cacheFileBeside(soundFileName, ".speech");
+}
+
+std::optional<SpeechSpanList> readSpeechCache(const std::string& cacheFile)
+{
+    const std::optional<ByteArray> bytes = readCacheFile(cacheFile, SpeechMagic);
+    if (!bytes || bytes->size() % 8 != 0)
+        return std::nullopt;
+    SpeechSpanList spans;
+    for (size_t i = 0; i < bytes->size(); i += 8) {
+        const SpeechSpan span{int32_t(le32(bytes->data() + i)), int32_t(le32(bytes->data() + i + 4))};
+        // spans out of order would make every search over them wrong
+        if (span.StartMs < 0 || span.EndMs <= span.StartMs || (!spans.empty() && span.StartMs < spans.back().EndMs))
+            return std::nullopt;
+        spans.push_back(span);
+    }
+    return spans;
+}
+
+void writeSpeechCache(const std::string& cacheFile, const SpeechSpanList& spans)
+{
+    ByteArray bytes;
+    bytes.reserve(spans.size() * 8);
+    for (const SpeechSpan& s : spans) {
+        putLe32(bytes, uint32_t(s.StartMs));
+        putLe32(bytes, uint32_t(s.EndMs));
+    }
+    writeCacheFile(cacheFile, SpeechMagic, bytes);
+}
+
+SpeechFrameList speechFramesOf(const SpeechSpanList& spans, float frameRate)
+{
+    SpeechFrameList frames;
+    frames.reserve(spans.size());
+    const double perMs = double(frameRate) / 1000.0;
+    for (const SpeechSpan& s : spans) {
+        const int32_t start = int32_t(std::floor(s.StartMs * perMs));
+        // a line's out time is its end frame's time: the first frame boundary
+        // at or after the last sound
+        const int32_t end = std::max(start + 1, int32_t(std::ceil(s.EndMs * perMs)));
+        // two spans in one frame are one for the frames
+        if (!frames.empty() && start <= frames.back().EndFrame)
+            frames.back().EndFrame = std::max(frames.back().EndFrame, end);
+        else
+            frames.push_back({start, end});
+    }
+    return frames;
+}
+
+SpeechSearch::SpeechSearch(SoundOpener open, VoiceDeciderMaker decider, std::string cacheFile)
+    : open_(std::move(open)), decider_(std::move(decider)), cacheFile_(std::move(cacheFile)), worker_([this] { run(); })
+{
+}
+
+SpeechSearch::~SpeechSearch()
+{
+    stop();
+}
+
+void SpeechSearch::stop()
+{
+    cancel_.store(true);
+    if (worker_.joinable())
+        worker_.join();
+}
+
+std::optional<SpeechSpanList> SpeechSearch::take()
+{
+    std::lock_guard guard(lock_);
+    return std::exchange(found_, std::nullopt);
+}
+
+void SpeechSearch::run()
+{
+    // play and the refresh come first; on Linux a thread's nice value is its own
+    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), BackgroundNice);
+    std::optional<SpeechSpanList> spans = speechOfSound(open_, decider_, cacheFile_, cancel_);
+    std::lock_guard guard(lock_);
+    found_ = std::move(spans);
+}
+
+std::optional<SpeechSpanList> speechOfSound(const SoundOpener& open, const VoiceDeciderMaker& decider,
+                                            const std::string& cacheFile, const std::atomic<bool>& cancel)
+{
+    if (!cacheFile.empty()) {
+        if (std::optional<SpeechSpanList> cached = readSpeechCache(cacheFile))
+            return cached;
+    }
+    SpeechSpanList spans;
+    bool complete = false;
+    try {
+        std::unique_ptr<SoundSource> sound = open(cancel);
+        if (sound) {
+            const SoundFormat format = sound->format();
+            if (format.channels >= 1 && format.channels <= 2 && format.sampleRate >= SpeechFinder::MinSampleRate
+                && format.sampleRate <= SpeechFinder::MaxSampleRate) {
+                spans = findSpeech(*sound, decider ? decider() : nullptr, cancel);
+                complete = true;
+            }
+        }
+    } catch (const UserError&) {
+        // a sound that breaks off has no spans this time; the next opening tries again
+        spans.clear();
+        complete = false;
+    }
+    if (cancel.load())
+        return std::nullopt;
+    if (complete && !cacheFile.empty()) {
+        try {
+            writeSpeechCache(cacheFile, spans);
+        } catch (const FileError&) {
+            // found again at the next opening; nothing is lost
+        }
+    }
+    return spans;
+}
+
+}  // namespace vt

@@ -1,0 +1,710 @@
+#include "analysis/SpeechSpans.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <numeric>
+#include <optional>
+#include <stdexcept>
+
+namespace vt {
+
+namespace {
+
+constexpr int32_t Rate = VoiceDecider::SampleRate;
+constexpr int32_t FrameSamples = int32_t(VoiceDecider::FrameSamples);
+constexpr int32_t SamplesPerMs = Rate / 1000;
+constexpr int32_t FrameMs = FrameSamples / SamplesPerMs;
+
+// ---- tuning, in the units a reader thinks in ----
+
+// The background's level is a low percentile of the 50 ms loudness over 8 s
+// centred on the moment: wide enough that a sentence spoken without a pause
+// does not become its own background, low enough that a few quiet moments
+// between words set it. Everything is settled this far behind the sound fed.
+constexpr int32_t BackgroundHalfFrames = 400;
+constexpr int32_t LoudnessAverageFrames = 5;
+constexpr double BackgroundPercentile = 0.05;
+// Sound this quiet is never speech, however quiet the background (a
+// digitally silent pause would otherwise make the hiss of the next shot a
+// voice).
+constexpr float QuietestSpeechDb = -62.0f;
+
+// The plain energy gate: speech where the 50 ms loudness around a frame
+// stands this far above the background.
+constexpr float GateAboveBackgroundDb = 3.0f;
+
+// A detector's answers are joined across gaps this short before their edges
+// are looked for in the sound; a stretch closes after them.
+constexpr int32_t CoarseGapFrames = 10;
+// A detector that hears speech for minutes on end (music as loud as the
+// dialogue) is looked at in pieces this long, which join again, so that
+// memory does not follow it.
+constexpr int32_t LongestCoarseFrames = 3000;
+
+// Edges are looked for this far before a stretch the detector heard (a weak
+// consonant it missed) and after it (its own hangover, a fading vowel).
+constexpr int32_t SearchBeforeMs = 150;
+constexpr int32_t SearchAfterMs = 200;
+// A millisecond is loud when the energy of the 5 ms around it stands
+// ShortLoudDb above the background, or that of the 40 ms around it
+// LongLoudDb: the short window places a clear edge to the millisecond, the
+// long one hears a voice that noise as loud as itself covers.
+constexpr int32_t ShortWindowMs = 5;
+constexpr float ShortLoudDb = 6.0f;
+constexpr int32_t LongWindowMs = 40;
+constexpr float LongLoudDb = 3.0f;
+// A background is steady when, in the frames the detector hears no speech
+// in (nor in the FadeFrames before, where a voice dies away), the loudest
+// tenth and the quietest tenth of the 50 ms loudness lie this close: noise
+// 1-2 dB, the beats of music 6-8 dB. With fewer such frames in the window
+// than SteadyFromFrames there is nothing to tell by, and it counts as steady.
+constexpr double SteadyPercentile = 0.9;
+constexpr float SteadyWithinDb = 4.0f;
+constexpr int32_t FadeFrames = 30;
+constexpr int32_t SteadyFromFrames = 50;
+// Loud moments closer than this are one sound; a sound shorter than
+// FineShortestMs is a flicker of the background.
+constexpr int32_t FineGapMs = 40;
+constexpr int32_t FineShortestMs = 30;
+
+// What noise hides of a sound's first and last moments: a voice rises and
+// fades by about so many ms per dB, and the part of that slope below what is
+// heard, down to HiddenDepthDb under the sound's level, is there, only not
+// heard. So an edge heard only so deep into the slope is moved out by the
+// missing part, at most by the Max.
+constexpr float HiddenDepthDb = 30.0f;
+constexpr float OnsetMsPerDb = 1.5f;
+constexpr int32_t OnsetMaxMs = 50;
+constexpr float EndMsPerDb = 4.0f;
+constexpr int32_t EndMaxMs = 120;
+
+// Pauses between words shorter than this are bridged; any longer silence
+// stays a gap (a subtitle must be able to end in it).
+constexpr int32_t BridgeMs = 200;
+// Shorter stretches are clicks, knocks and breaths, not speech.
+constexpr int32_t ShortestSpanMs = 200;
+
+// The cut-off of the low-pass before the rate falls to 16 kHz, as a share of
+// the lower Nyquist frequency, and the filter's length in zero crossings of
+// its sinc each side: speech and the detector need nothing above 7 kHz, and
+// the sound is long, so the filter is kept short.
+constexpr double CutoffShare = 0.875;
+constexpr int ZeroCrossings = 8;
+constexpr double KaiserBeta = 7.0;
+constexpr int32_t MaxPhases = 1024;
+
+// The loudness looked at passes above this: hum and rumble, the
+// low-frequency part of most film backgrounds, hold little of a voice.
+constexpr double HighPassHz = 200.0;
+
+// Mean square of 16-bit samples, for loudness in dB below full scale.
+constexpr double FullScalePower = 32768.0 * 32768.0;
+
+inline float dB(double power)
+{
+    return power > 1e-20 ? float(10.0 * std::log10(power)) : -200.0f;
+}
+
+// ---- a growing buffer that forgets its front ----
+
+// Values indexed by their absolute position in the sound; the front is
+// dropped once nothing will look at it again, so memory follows the lag and
+// not the sound's length.
+template <class T>
+class Trail {
+public:
+    void push(T v) { values_.push_back(v); }
+    int64_t begin() const { return base_; }
+    int64_t end() const { return base_ + int64_t(values_.size()); }
+    T at(int64_t i) const { return values_[size_t(i - base_)]; }
+    void forgetBefore(int64_t i)
+    {
+        const int64_t n = std::clamp<int64_t>(i - base_, 0, int64_t(values_.size()));
+        // amortised: move the tail only once the dead front is as long as it
+        if (n > 4096 && n * 2 >= int64_t(values_.size())) {
+            values_.erase(values_.begin(), values_.begin() + n);
+            base_ += n;
+        }
+    }
+
+private:
+    std::vector<T> values_;
+    int64_t base_ = 0;
+};
+
+// ---- any rate to 16 kHz ----
+
+double besselI0(double x)
+{
+    double sum = 1, term = 1;
+    for (int k = 1; k < 30; ++k) {
+        term *= (x / (2 * k)) * (x / (2 * k));
+        sum += term;
+    }
+    return sum;
+}
+
+// A polyphase windowed-sinc resampler centred on each output sample, so the
+// 16 kHz sound keeps the source's timing to the sample.
+class Resampler {
+public:
+    explicit Resampler(int32_t rate) : rate_(rate)
+    {
+        if (rate == Rate)
+            return;
+        const int32_t g = std::gcd(rate, Rate);
+        up_ = Rate / g;
+        down_ = rate / g;
+        phases_ = std::min(up_, MaxPhases);
+        const double cutoff = CutoffShare * std::min(rate, Rate) / 2;
+        const double half = ZeroCrossings / (2 * cutoff);  // seconds either side
+        reach_ = int32_t(std::ceil(half * rate)) + 1;
+        taps_ = 2 * reach_;
+        table_.resize(size_t(phases_) * size_t(taps_));
+        const double norm = besselI0(KaiserBeta);
+        for (int32_t p = 0; p < phases_; ++p) {
+            float* row = &table_[size_t(p) * size_t(taps_)];
+            const double frac = double(p) / phases_;
+            double sum = 0;
+            for (int32_t j = 0; j < taps_; ++j) {
+                const double t = (j - reach_ + 1 - frac) / rate;  // seconds from the output sample
+                const double x = t / half;
+                double h = 0;
+                if (std::abs(x) < 1) {
+                    const double a = 2 * cutoff * t;
+                    const double sinc = a == 0 ? 1 : std::sin(std::numbers::pi * a) / (std::numbers::pi * a);
+                    h = sinc * besselI0(KaiserBeta * std::sqrt(1 - x * x)) / norm;
+                }
+                row[j] = float(h);
+                sum += h;
+            }
+            // every phase passes a constant unchanged, or the sound would ripple at the phase rate
+            for (int32_t j = 0; j < taps_; ++j)
+                row[j] = float(row[j] / sum);
+        }
+        // the samples before the sound are silence
+        pending_.assign(size_t(reach_ - 1), 0.0f);
+        base_ = -(reach_ - 1);
+    }
+
+    // Appends mono samples and writes the 16 kHz samples they complete.
+    void push(std::span<const float> mono, std::vector<float>& out)
+    {
+        received_ += int64_t(mono.size());
+        if (rate_ == Rate) {
+            out.insert(out.end(), mono.begin(), mono.end());
+            return;
+        }
+        pending_.insert(pending_.end(), mono.begin(), mono.end());
+        produce(std::numeric_limits<int64_t>::max(), out);
+    }
+
+    // The last samples, with silence after the sound.
+    void finish(std::vector<float>& out)
+    {
+        if (rate_ == Rate)
+            return;
+        pending_.insert(pending_.end(), size_t(reach_ + 1), 0.0f);
+        // as many as the sound's length at 16 kHz, rounded up
+        produce((received_ * up_ + down_ - 1) / down_, out);
+    }
+
+private:
+    void produce(int64_t limit, std::vector<float>& out)
+    {
+        const int64_t available = base_ + int64_t(pending_.size());
+        while (next_ < limit) {
+            const int64_t position = next_ * down_;
+            const int64_t whole = position / up_;
+            if (whole + reach_ >= available)
+                break;
+            const int32_t phase = int32_t(int64_t(position % up_) * phases_ / up_);
+            const float* x = &pending_[size_t(whole - reach_ + 1 - base_)];
+            const float* h = &table_[size_t(phase) * size_t(taps_)];
+            // four sums side by side, so the adds need not wait for each other
+            float s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+            int32_t j = 0;
+            for (; j + 4 <= taps_; j += 4) {
+                s0 += x[j] * h[j];
+                s1 += x[j + 1] * h[j + 1];
+                s2 += x[j + 2] * h[j + 2];
+                s3 += x[j + 3] * h[j + 3];
+            }
+            for (; j < taps_; ++j)
+                s0 += x[j] * h[j];
+            out.push_back((s0 + s1) + (s2 + s3));
+            ++next_;
+        }
+        const int64_t keepFrom = next_ * down_ / up_ - reach_ + 1;
+        if (keepFrom - base_ > 65536) {
+            pending_.erase(pending_.begin(), pending_.begin() + (keepFrom - base_));
+            base_ = keepFrom;
+        }
+    }
+
+    int32_t rate_;
+    int32_t up_ = 1, down_ = 1, phases_ = 1;
+    int32_t reach_ = 0, taps_ = 0;
+    std::vector<float> table_;
+    std::vector<float> pending_;  // input from sample base_ on
+    int64_t base_ = 0;
+    int64_t next_ = 0;            // the next 16 kHz sample to write
+    int64_t received_ = 0;
+};
+
+// ---- loudness ----
+
+// A second-order Butterworth high-pass.
+class HighPass {
+public:
+    HighPass()
+    {
+        const double w = 2 * std::numbers::pi * HighPassHz / Rate;
+        const double alpha = std::sin(w) / std::sqrt(2.0);
+        const double a0 = 1 + alpha;
+        b0_ = float((1 + std::cos(w)) / 2 / a0);
+        b1_ = float(-(1 + std::cos(w)) / a0);
+        b2_ = b0_;
+        a1_ = float(-2 * std::cos(w) / a0);
+        a2_ = float((1 - alpha) / a0);
+    }
+    float operator()(float x)
+    {
+        float y = b0_ * x + b1_ * x1_ + b2_ * x2_ - a1_ * y1_ - a2_ * y2_;
+        // in digital silence the output dies away into subnormal numbers,
+        // which the processor computes many times slower; nothing that small is heard
+        if (std::abs(y) < 1e-6f)
+            y = 0;
+        x2_ = x1_;
+        x1_ = x;
+        y2_ = y1_;
+        y1_ = y;
+        return y;
+    }
+
+private:
+    float b0_, b1_, b2_, a1_, a2_;
+    float x1_ = 0, x2_ = 0, y1_ = 0, y2_ = 0;
+};
+
+// Loudness over a window of frames centred on one, kept as a histogram in
+// half-dB steps, so that a frame costs the same however wide the window: the
+// background's level at each frame is a low percentile of it. A frame can be
+// left out (it stays in the window's count of frames, not in the histogram).
+class LoudnessWindow {
+public:
+    static constexpr float LowestDb = -100.0f;
+    static constexpr float StepDb = 0.5f;
+    static constexpr int Bins = 240;
+    static constexpr uint8_t Absent = 255;
+
+    // The next frame's loudness; the window's centre is then the frame
+    // BackgroundHalfFrames before it.
+    void push(std::optional<float> loudnessDb)
+    {
+        const uint8_t bin =
+            loudnessDb ? uint8_t(std::clamp(int((*loudnessDb - LowestDb) / StepDb), 0, Bins - 1)) : Absent;
+        window_.push(bin);
+        add(bin, +1);
+        const int64_t oldest = window_.end() - 1 - 2 * BackgroundHalfFrames;
+        if (oldest - 1 >= window_.begin())
+            add(window_.at(oldest - 1), -1);
+        window_.forgetBefore(oldest);
+    }
+
+    // Once the sound has ended, the centre moves on over the last frames
+    // without new ones: the window's oldest frame leaves it.
+    void dropOldest(int64_t frame)
+    {
+        if (frame >= window_.begin() && frame < window_.end())
+            add(window_.at(frame), -1);
+    }
+
+    int counted() const { return total_; }
+
+    // The loudness that `share` of the counted frames stay below.
+    float percentile(double share) const
+    {
+        const int wanted = std::max(1, int(std::ceil(total_ * share)));
+        int seen = 0;
+        for (int b = 0; b < Bins; ++b) {
+            seen += counts_[size_t(b)];
+            if (seen >= wanted)
+                return LowestDb + StepDb * (float(b) + 0.5f);
+        }
+        return LowestDb;
+    }
+
+private:
+    void add(uint8_t bin, int n)
+    {
+        if (bin == Absent)
+            return;
+        counts_[bin] += n;
+        total_ += n;
+    }
+
+    Trail<uint8_t> window_;
+    std::array<int, Bins> counts_{};
+    int total_ = 0;
+};
+
+// ---- from frames to spans ----
+
+struct Piece {
+    int32_t start = 0, end = 0;  // ms
+};
+
+// A loud stretch as heard, and as it is taken to be once the parts of its
+// rise and fade that the background hides are added.
+struct Heard {
+    Piece heard;
+    Piece taken;
+};
+
+// The mean of the `width` values centred on each index (fewer at the
+// ends), from a running sum.
+std::vector<double> centredMeans(const std::vector<double>& values, int32_t width)
+{
+    std::vector<double> sums(values.size() + 1, 0.0);
+    for (size_t i = 0; i < values.size(); ++i)
+        sums[i + 1] = sums[i] + values[i];
+    std::vector<double> means(values.size());
+    const int64_t n = int64_t(values.size());
+    for (int64_t i = 0; i < n; ++i) {
+        const int64_t lo = std::max<int64_t>(0, i - width / 2), hi = std::min(n, i + width / 2 + 1);
+        means[size_t(i)] = (sums[size_t(hi)] - sums[size_t(lo)]) / double(hi - lo);
+    }
+    return means;
+}
+
+}  // namespace
+
+struct SpeechFinder::Parts {
+    Parts(SoundFormat f, std::unique_ptr<VoiceDecider> d) : format(f), decider(std::move(d)), resampler(f.sampleRate)
+    {
+    }
+
+    SoundFormat format;
+    std::unique_ptr<VoiceDecider> decider;
+    Resampler resampler;
+    HighPass highPass;
+    LoudnessWindow loudness;    // every frame's
+    LoudnessWindow unheard;     // the frames the detector hears no speech in
+
+    std::vector<float> mono, resampled;  // scratch for one add()
+    std::array<int16_t, VoiceDecider::FrameSamples> frame{};
+    std::array<float, VoiceDecider::FrameSamples> frameFloat{};
+    int32_t filled = 0;
+    int64_t samples16k = 0;  // 16 kHz samples of the sound itself, not the padding after it
+
+    // per frame, from the frame's arrival
+    Trail<uint8_t> heard;       // the detector's answer
+    Trail<float> framePower;    // 10 ms mean square, of full scale
+    std::array<double, LoudnessAverageFrames> lastPowers{};
+    int64_t frames = 0;
+    int64_t lastHeard = -1000000;  // the last frame the detector heard speech in
+    // per frame, once the background around it is known
+    Trail<float> backgroundDb;
+    Trail<uint8_t> steady;      // whether the background is steady (noise) rather than eventful (music)
+    // per ms
+    Trail<float> msPower;
+
+    // the coarse stretch being heard, in frames; open while runStart >= 0
+    int64_t runStart = -1, runLast = -1;
+    std::vector<Piece> waiting;  // coarse stretches, in ms, whose edges are not yet looked for
+    std::vector<Heard> pieces;   // stretches with edges from the sound, being joined
+    SpeechSpanList spans;
+
+    void takeSamples(std::span<const float> samples);
+    void takeFrame();
+    void settleBackground();
+    void settleFrame(int64_t f);
+    bool gateHears(int64_t f) const;
+    void closeRun();
+    void refineReady(bool ending);
+    void refine(const Piece& coarse);
+    void joinReady(int64_t settledBeforeMs);
+    void finish();
+};
+
+void SpeechFinder::Parts::takeSamples(std::span<const float> samples)
+{
+    for (float s : samples) {
+        frameFloat[size_t(filled)] = s;
+        frame[size_t(filled)] = int16_t(std::clamp(std::lround(s), -32768L, 32767L));
+        if (++filled == FrameSamples) {
+            takeFrame();
+            filled = 0;
+        }
+    }
+}
+
+void SpeechFinder::Parts::takeFrame()
+{
+    heard.push(decider ? uint8_t(decider->isSpeech(std::span<const int16_t, VoiceDecider::FrameSamples>(frame)))
+                       : uint8_t(0));
+    double sum = 0;
+    for (int32_t ms = 0; ms < FrameMs; ++ms) {
+        double power = 0;
+        for (int32_t i = 0; i < SamplesPerMs; ++i) {
+            const float y = highPass(frameFloat[size_t(ms * SamplesPerMs + i)]);
+            power += double(y) * y;
+        }
+        power /= SamplesPerMs * FullScalePower;
+        msPower.push(float(power));
+        sum += power;
+    }
+    framePower.push(float(sum / FrameMs));
+    lastPowers[size_t(frames % LoudnessAverageFrames)] = sum / FrameMs;
+    const double average = std::accumulate(lastPowers.begin(), lastPowers.end(), 0.0) /
+                           double(std::min<int64_t>(frames + 1, LoudnessAverageFrames));
+    loudness.push(dB(average));
+    if (decider && heard.at(frames))
+        lastHeard = frames;
+    // a voice fades after the detector stops hearing it: those frames are not the background
+    const bool background = decider && frames - lastHeard > FadeFrames;
+    unheard.push(background ? std::optional<float>(dB(average)) : std::nullopt);
+    ++frames;
+    if (frames - 1 - BackgroundHalfFrames >= 0)
+        settleBackground();
+}
+
+// The background at the centre of its window, and the frame there settled.
+void SpeechFinder::Parts::settleBackground()
+{
+    backgroundDb.push(std::max(QuietestSpeechDb - ShortLoudDb, loudness.percentile(BackgroundPercentile)));
+    steady.push(unheard.counted() < SteadyFromFrames ||
+                unheard.percentile(SteadyPercentile) - unheard.percentile(1 - SteadyPercentile) <= SteadyWithinDb);
+    settleFrame(backgroundDb.end() - 1);
+}
+
+bool SpeechFinder::Parts::gateHears(int64_t f) const
+{
+    // the 50 ms around the frame: steadier than 10 ms under noise
+    double sum = 0;
+    int n = 0;
+    for (int64_t g = std::max(f - LoudnessAverageFrames / 2, framePower.begin());
+         g <= f + LoudnessAverageFrames / 2 && g < framePower.end(); ++g, ++n)
+        sum += framePower.at(g);
+    return dB(sum / n) > backgroundDb.at(f) + GateAboveBackgroundDb;
+}
+
+void SpeechFinder::Parts::settleFrame(int64_t f)
+{
+    const bool speech = dB(framePower.at(f)) > QuietestSpeechDb && (decider ? heard.at(f) != 0 : gateHears(f));
+    if (speech) {
+        if (runStart >= 0 && f - runStart >= LongestCoarseFrames)
+            closeRun();
+        if (runStart < 0)
+            runStart = f;
+        runLast = f;
+    } else if (runStart >= 0 && f - runLast > CoarseGapFrames) {
+        closeRun();
+    }
+    refineReady(false);
+}
+
+void SpeechFinder::Parts::closeRun()
+{
+    waiting.push_back({int32_t(runStart * FrameMs), int32_t((runLast + 1) * FrameMs)});
+    runStart = runLast = -1;
+}
+
+// Looks for the edges of the coarse stretches whose surroundings are known,
+// joins what it can, and forgets what no stretch will look at again.
+void SpeechFinder::Parts::refineReady(bool ending)
+{
+    const int64_t knownMs = backgroundDb.end() * FrameMs;
+    size_t done = 0;
+    while (done < waiting.size() && (ending || waiting[done].end + SearchAfterMs + LongWindowMs < knownMs))
+        refine(waiting[done++]);
+    waiting.erase(waiting.begin(), waiting.begin() + ptrdiff_t(done));
+
+    // nothing found from now on is heard before this
+    int64_t earliest = knownMs;
+    if (!waiting.empty())
+        earliest = waiting.front().start;
+    else if (runStart >= 0)
+        earliest = runStart * FrameMs;
+    earliest -= SearchBeforeMs;
+    joinReady(ending ? std::numeric_limits<int64_t>::max() : earliest);
+
+    const int64_t keepMs = std::max<int64_t>(0, earliest - LongWindowMs);
+    msPower.forgetBefore(keepMs);
+    backgroundDb.forgetBefore(keepMs / FrameMs);
+    steady.forgetBefore(keepMs / FrameMs);
+    framePower.forgetBefore(keepMs / FrameMs - LoudnessAverageFrames);
+    heard.forgetBefore(keepMs / FrameMs);
+}
+
+// The coarse stretch's loud moments, at 1 ms, in the sound's own energy.
+void SpeechFinder::Parts::refine(const Piece& coarse)
+{
+    // Over a steady background (noise) the sound shows where a voice starts
+    // and ends; over an eventful one (music, traffic) it does not, and there
+    // the detector's edge stands.
+    auto steadyAt = [&](int32_t ms) {
+        return steady.at(std::clamp<int64_t>(ms / FrameMs, steady.begin(), steady.end() - 1)) != 0;
+    };
+    const bool steadyBefore = steadyAt(coarse.start), steadyAfter = steadyAt(coarse.end - 1);
+    const int64_t windowStart = int64_t(coarse.start) - (steadyBefore ? SearchBeforeMs : 0);
+    const int64_t windowEnd = int64_t(coarse.end) + (steadyAfter ? SearchAfterMs : 0);
+    const int64_t from = std::max<int64_t>({0, windowStart, msPower.begin()});
+    const int64_t to = std::min<int64_t>(windowEnd, backgroundDb.end() * FrameMs);
+
+    // the energies around every ms looked at, in a short and a long window
+    const int64_t base = std::max(msPower.begin(), from - LongWindowMs);
+    const int64_t limit = std::min(msPower.end(), to + LongWindowMs);
+    std::vector<double> power;
+    for (int64_t t = base; t < limit; ++t)
+        power.push_back(msPower.at(t));
+    const std::vector<double> shortMeans = centredMeans(power, ShortWindowMs);
+    const std::vector<double> longMeans = centredMeans(power, LongWindowMs);
+    auto loud = [&](int64_t t) {
+        const float floor = backgroundDb.at(t / FrameMs);
+        const float shortDb = dB(shortMeans[size_t(t - base)]), longDb = dB(longMeans[size_t(t - base)]);
+        // the long window reaches a clear edge before the sound does: it
+        // counts only where the moment itself stands out of the background
+        return std::max(shortDb, longDb) > QuietestSpeechDb &&
+               (shortDb > floor + ShortLoudDb || (longDb > floor + LongLoudDb && shortDb > floor));
+    };
+
+    // loud runs, joined across short dips
+    struct Run {
+        Piece piece;
+        double power = 0;  // summed over its loud ms
+        int32_t loudMs = 0;
+    };
+    std::vector<Run> runs;
+    for (int64_t t = from; t < to; ++t) {
+        if (!loud(t))
+            continue;
+        if (runs.empty() || t - runs.back().piece.end > FineGapMs)
+            runs.push_back({{int32_t(t), int32_t(t)}});
+        Run& run = runs.back();
+        run.piece.end = int32_t(t + 1);
+        run.power += power[size_t(t - base)];
+        ++run.loudMs;
+    }
+    if (runs.empty())
+        return;
+    // Where the sound shows no edge (the background is eventful, or a loud
+    // stretch runs on past the window), the detector's edge stands.
+    Piece& first = runs.front().piece;
+    if (!steadyBefore || (first.start <= windowStart + FineGapMs && windowStart > 0))
+        first.start = coarse.start;
+    Piece& last = runs.back().piece;
+    if (!steadyAfter || last.end >= windowEnd - FineGapMs)
+        last.end = coarse.end;
+
+    for (const Run& r : runs) {
+        const Piece& p = r.piece;
+        if (p.end - p.start < FineShortestMs || p.end <= coarse.start || p.start >= coarse.end)
+            continue;
+        // how deep into its rise and fade the sound is heard; the rest of the slope is hidden
+        const float level = dB(r.power / r.loudMs);
+        auto hidden = [&](int32_t t, float msPerDb, int32_t maxMs) {
+            const float heardDb = level - std::max(backgroundDb.at(t / FrameMs) + ShortLoudDb, QuietestSpeechDb);
+            return std::clamp(int32_t((HiddenDepthDb - heardDb) * msPerDb), 0, maxMs);
+        };
+        const int32_t lead = steadyBefore ? hidden(p.start, OnsetMsPerDb, OnsetMaxMs) : 0;
+        const int32_t tail = steadyAfter ? hidden(p.end - 1, EndMsPerDb, EndMaxMs) : 0;
+        pieces.push_back({p, {std::max(0, p.start - lead), p.end + tail}});
+    }
+}
+
+// Joins the stretches across short pauses and hands over the spans that no
+// later stretch can reach any more.
+void SpeechFinder::Parts::joinReady(int64_t settledBeforeMs)
+{
+    std::sort(pieces.begin(), pieces.end(),
+              [](const Heard& a, const Heard& b) { return a.taken.start < b.taken.start; });
+    size_t used = 0;
+    while (used < pieces.size()) {
+        Piece span = pieces[used].taken;
+        const int32_t heardFrom = pieces[used].heard.start;
+        int32_t heardTo = pieces[used].heard.end;
+        size_t next = used + 1;
+        while (next < pieces.size() && pieces[next].taken.start - span.end < BridgeMs) {
+            span.end = std::max(span.end, pieces[next].taken.end);
+            heardTo = std::max(heardTo, pieces[next].heard.end);
+            ++next;
+        }
+        // a stretch still to come is heard after settledBeforeMs, its hidden rise before that
+        if (span.end + BridgeMs + OnsetMaxMs > settledBeforeMs)
+            break;
+        if (heardTo - heardFrom >= ShortestSpanMs)
+            spans.push_back({span.start, span.end});
+        used = next;
+    }
+    pieces.erase(pieces.begin(), pieces.begin() + ptrdiff_t(used));
+}
+
+void SpeechFinder::Parts::finish()
+{
+    std::vector<float> rest;
+    resampler.finish(rest);
+    samples16k += int64_t(rest.size());
+    takeSamples(rest);
+    if (filled > 0) {
+        const std::vector<float> silence(size_t(FrameSamples - filled), 0.0f);
+        takeSamples(silence);
+    }
+    // the last frames' background: the window's centre moves on over them
+    for (int64_t f = std::max<int64_t>(0, frames - BackgroundHalfFrames); f < frames; ++f) {
+        loudness.dropOldest(f - BackgroundHalfFrames - 1);
+        unheard.dropOldest(f - BackgroundHalfFrames - 1);
+        settleBackground();
+    }
+    if (runStart >= 0)
+        closeRun();
+    refineReady(true);
+}
+
+SpeechFinder::SpeechFinder(SoundFormat format, std::unique_ptr<VoiceDecider> decider)
+{
+    if (format.channels < 1 || format.channels > 2 || format.sampleRate < MinSampleRate ||
+        format.sampleRate > MaxSampleRate)
+        throw std::invalid_argument("SpeechFinder: 1 or 2 channels at 8000..192000 Hz");
+    parts_ = std::make_unique<Parts>(format, std::move(decider));
+}
+
+SpeechFinder::~SpeechFinder() = default;
+
+void SpeechFinder::add(std::span<const int16_t> interleaved)
+{
+    Parts& p = *parts_;
+    const size_t channels = size_t(p.format.channels);
+    const size_t n = interleaved.size() / channels;
+    p.mono.resize(n);
+    if (channels == 1)
+        std::copy(interleaved.begin(), interleaved.begin() + ptrdiff_t(n), p.mono.begin());
+    else
+        for (size_t i = 0; i < n; ++i)
+            p.mono[i] = 0.5f * (float(interleaved[2 * i]) + float(interleaved[2 * i + 1]));
+    p.resampled.clear();
+    p.resampler.push(p.mono, p.resampled);
+    p.samples16k += int64_t(p.resampled.size());
+    p.takeSamples(p.resampled);
+}
+
+SpeechSpanList SpeechFinder::finish()
+{
+    Parts& p = *parts_;
+    p.finish();
+    const int32_t lengthMs = int32_t(p.samples16k / SamplesPerMs);
+    SpeechSpanList spans;
+    for (SpeechSpan s : p.spans) {
+        s.EndMs = std::min(s.EndMs, lengthMs);
+        if (s.EndMs > s.StartMs)
+            spans.push_back(s);
+    }
+    p.spans.clear();
+    return spans;
+}
+
+}  // namespace vt

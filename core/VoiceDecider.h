@@ -1,0 +1,23 @@
+// Whether a moment of sound holds a voice: what the speech finder in
+// analysis/ asks of a voice-activity detector, which lives with the platform
+// code because it comes from a library. This is all the two share.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace vt {
+
+// Decides, 10 ms at a time, whether sound holds speech: 16 kHz mono 16-bit.
+// Frames come in order and without gaps; a decider may learn from those
+// before (a noise level, a hangover), so one decider serves one sound.
+class VoiceDecider {
+public:
+    static constexpr int32_t SampleRate = 16000;
+    static constexpr size_t FrameSamples = 160;
+    virtual ~VoiceDecider() = default;
+    virtual bool isSpeech(std::span<const int16_t, FrameSamples> frame) = 0;
+};
+
+}  // namespace vt
