@@ -28,7 +28,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Description | wc -l)" -ge 3 ] || fail "the Description has no long text"
 depends="$(field Depends)"
 # the linked libraries as dpkg-shlibdeps found them, and what is only read at run time
-for dep in 'libmpv2 ' 'libwebrtc-audio-processing1 ' 'libqt6widgets6 ' 'libqt6gui6 ' 'libstdc++6 ' \
+for dep in 'libmpv2 ' 'libwebrtc-audio-processing1' 'libqt6widgets6 ' 'libqt6gui6 ' 'libstdc++6 ' \
            'fonts-noto-cjk | fonts-arphic-ukai' 'qt6-translations-l10n'; do
   case "$depends" in *"$dep"*) ;; *) fail "Depends lacks '$dep': $depends" ;; esac
 done
