@@ -99,6 +99,15 @@ struct ProjectState {
     SpeechFrameList SpeechSpans;
     std::string SpeechSoundFile;
     float SpeechFrameRate = 0.0f;
+    // The film's cuts (each the first frame of a new shot), in order, where
+    // the pictures have been looked at; elsewhere the container's key frames
+    // stand in for them (ShotKeyFrames) until they are. ShotChangesFile and
+    // ShotChangesFrameRate name the film and the rate they were counted at;
+    // empty while the search is under way.
+    std::vector<int32_t> ShotChanges;
+    std::vector<int32_t> ShotKeyFrames;
+    std::string ShotChangesFile;
+    float ShotChangesFrameRate = 0.0f;
 
     bool TextFromTxtFile = false;
     bool OneLinePerSubtitle = false;
@@ -110,6 +119,7 @@ struct ProjectState {
     int8_t WaveScale = 0;
     bool EditTimes = true;
     bool EditTexts = true;
+    bool SnapToCuts = false;    // off until the user turns it on
     int32_t EditorLeft = -1;    // -1: no window rectangle remembered yet
     int32_t EditorTop = -1;
     int32_t EditorWidth = -1;

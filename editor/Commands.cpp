@@ -44,6 +44,9 @@ constexpr KeyBinding KeyTable[] = {
     {VK::J, EditOp::PlayBeforeIn, 0, 0},
     {VK::K, EditOp::PlayLine, 0, 0},
     {VK::L, EditOp::PlayAfterOut, 0, 0},
+    {VK::B, EditOp::SnapToCutsOnOff, 0, 0},
+    {VK::N, EditOp::PreviousCut, 0, 0},
+    {VK::M, EditOp::NextCut, 0, 0},
 };
 
 // Ctrl+Z takes back; Ctrl+Y and Ctrl+Shift+Z, as in most programs, do again.
@@ -334,6 +337,9 @@ void runCommand(const EditCommand& command, const EditOperations& ops)
     case EditOp::PlayBeforeIn:
     case EditOp::PlayLine:
     case EditOp::PlayAfterOut: ops.playAround(command.op); return;
+    case EditOp::SnapToCutsOnOff: ops.snapToCutsOnOff(); return;
+    case EditOp::PreviousCut: ops.previousCut(); return;
+    case EditOp::NextCut: ops.nextCut(); return;
     case EditOp::Move:
         if (!command.preferPreviousLine) {
             ops.moveTimeLine(command.moveTimeIn, command.moveTimeOut);

@@ -48,6 +48,7 @@ inline constexpr int32_t Down = 40;
 inline constexpr int32_t Insert = 45;
 inline constexpr int32_t Delete = 46;
 inline constexpr int32_t A = 65;  // letters are 65 ('A') .. 90 ('Z')
+inline constexpr int32_t B = 66;
 inline constexpr int32_t C = 67;
 inline constexpr int32_t D = 68;
 inline constexpr int32_t E = 69;
@@ -56,6 +57,8 @@ inline constexpr int32_t G = 71;
 inline constexpr int32_t J = 74;
 inline constexpr int32_t K = 75;
 inline constexpr int32_t L = 76;
+inline constexpr int32_t M = 77;
+inline constexpr int32_t N = 78;
 inline constexpr int32_t R = 82;
 inline constexpr int32_t S = 83;
 inline constexpr int32_t T = 84;
@@ -199,7 +202,10 @@ EditorEffect buttonAction(EditorButton button);
 // - snapToSpeech, timeNextLine: SpeechTiming.h over the project's speech
 //   spans, timeNextLine stepping the player to the new line's in-point;
 // - playAround: a PlayRound (SpeechTiming.h) started from the player's
-//   position, which the play tick ends.
+//   position, which the play tick ends;
+// - snapToCutsOnOff: the check box that switches snapping to cuts, and with
+//   it the project's SnapToCuts;
+// - previousCut, nextCut: step the player to the cut ShotSnap.h finds.
 struct EditOperations {
     std::function<void(int32_t moveTimeIn, int32_t moveTimeOut)> moveTimeLine;
     std::function<void()> procIns;
@@ -212,6 +218,9 @@ struct EditOperations {
     std::function<void()> snapToSpeech;
     std::function<void()> timeNextLine;
     std::function<void(EditOp part)> playAround;  // PlayBeforeIn, PlayLine or PlayAfterOut
+    std::function<void()> snapToCutsOnOff;
+    std::function<void()> previousCut;
+    std::function<void()> nextCut;
     // The editor's current line, read after an insertion or a deletion: the
     // slot where it happened, which the history cannot always tell (a text
     // put in front of the same text).

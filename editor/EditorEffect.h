@@ -102,6 +102,9 @@ enum class EditOp : uint8_t {
     PlayBeforeIn,  // play the half second before the in-point, then stand where play started
     PlayLine,      // play the whole line, likewise
     PlayAfterOut,  // play the half second after the out-point, likewise
+    SnapToCutsOnOff,  // lines snap to the film's cuts, or no longer
+    PreviousCut,      // the play position to the cut before it
+    NextCut,          // the play position to the cut after it
 };
 
 // An operation on the current line, carried out by runCommand (Commands.h).

@@ -11,7 +11,7 @@ namespace vt {
 THelp* Help = nullptr;
 
 // The wide blank that starts most lines is an ideographic space (U+3000).
-const std::array<QStringView, 63> HelpLines = {
+const std::array<QStringView, 68> HelpLines = {
     u"",
     u"一、功能键：",
     u"",
@@ -74,6 +74,11 @@ const std::array<QStringView, 63> HelpLines = {
     u"",
     u"　　j、k、l : 播放开头前0.5秒、整行、结尾后0.5秒，然后回到按键时的位置",
     u"",
+    u"四、镜头切换（波形上的紫色竖线）",
+    u"",
+    u"　　b : 吸附镜头开/关(时间行左端的勾选)。打开时，插入、移动、拉伸的字幕，开头对到新镜头的第一帧，结尾收到切换前2帧",
+    u"",
+    u"　　n、m : 跳到上一个、下一个镜头切换",
 };
 
 namespace {

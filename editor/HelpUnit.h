@@ -16,7 +16,7 @@ inline constexpr QStringView HelpHeading = u"使用说明";
 inline constexpr QStringView HelpButtonCaption = u"  知道啦！";
 
 // The memo's lines, in order; FormShow puts exactly these into Memo1.
-extern const std::array<QStringView, 63> HelpLines;
+extern const std::array<QStringView, 68> HelpLines;
 
 class THelp : public TextScreen {
 public:

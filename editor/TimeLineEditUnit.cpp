@@ -10,7 +10,10 @@
 #include "editor/WaveStrip.h"
 #include "analysis/FilmSoundCache.h"
 #include "analysis/FilmSoundSummary.h"
+#include "analysis/ShotSearch.h"
 #include "analysis/SpeechSearch.h"
+#include "editor/ShotSnap.h"
+#include "platform/FilmPictures.h"
 #include "platform/FilmSound.h"
 #include "platform/VoiceActivity.h"
 #include "platform/KeyTranslation.h"
@@ -174,6 +177,13 @@ void TplayAndEdit::createTimeAndSubtitleRows()
     LabelTimeIn = fixedLabel(EditorText::TimeIn, this, system13, 97, 16);
     LabelArrow = fixedLabel(EditorText::Arrow, this, song13, 25, 16);
     LabelTimeOut = fixedLabel(EditorText::TimeOut, this, system13, 97, 16);
+    CheckBoxCuts = new QCheckBox(EditorText::SnapToCuts, this);
+    CheckBoxCuts->setFont(system13);
+    CheckBoxCuts->resize(76, 16);
+    widenToFitCaption(*CheckBoxCuts);
+    CheckBoxCuts->setToolTip(EditorText::SnapToCutsHint);
+    // the keys stay with the window
+    CheckBoxCuts->setFocusPolicy(Qt::NoFocus);
     LabelSaved = fixedLabel(EditorText::Saved + QStringLiteral("00:00:00"), this, system13, 110, 16);
     LabelSaved->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     LabelSaved->hide();
@@ -336,6 +346,7 @@ void TplayAndEdit::FormShow()
         if (Project.FilmSoundPending)
             startFilmSound();
         startSpeechSearch();
+        startShotSearch();
     }
     playRound_.reset();
     WaveView.PreferPreviousLine = false;
@@ -403,6 +414,7 @@ void TplayAndEdit::stopFilmSound()
 {
     filmSound_.reset();
     speech_.reset();
+    shots_.reset();
     PaintBoxWavProgress->setPermille(std::nullopt);
 }
 
@@ -429,6 +441,48 @@ void TplayAndEdit::takeSpeech()
     Project.SpeechSoundFile = speechSoundFile(Project.VideoFileName, Project.WavFileName);
     Project.SpeechFrameRate = Project.FrameRate;
     speech_.reset();
+}
+
+// Cuts are looked for once per film and frame rate; until they are found
+// the container's key frames stand in for them on the strip, and snapping
+// uses only the cuts found.
+void TplayAndEdit::startShotSearch()
+{
+    const std::string film = Project.VideoFileName;
+    const float rate = Project.FrameRate;
+    if (film == Project.ShotChangesFile && rate == Project.ShotChangesFrameRate)
+        return;
+    Project.ShotChanges.clear();
+    Project.ShotKeyFrames.clear();
+    Project.ShotChangesFile.clear();
+    shots_ = std::make_unique<ShotSearch>(
+        [film, rate](int64_t from, const std::atomic<bool>& cancel) {
+            return openFilmPictures(film, rate, cancel, AnalysisWidth, from);
+        },
+        [film, rate](const std::atomic<bool>& cancel) { return keyFramesOf(film, rate, cancel); }, rate,
+        Project.PlayPosition, shotChangesCacheFile(film));
+}
+
+void TplayAndEdit::takeShots()
+{
+    std::optional<ShotMarks> marks = shots_->take();
+    if (!marks)
+        return;
+    Project.ShotChanges = std::move(marks->cuts);
+    Project.ShotKeyFrames = std::move(marks->keyFrames);
+    if (!marks->finished)
+        return;
+    Project.ShotChangesFile = Project.VideoFileName;
+    Project.ShotChangesFrameRate = Project.FrameRate;
+    shots_.reset();
+}
+
+void TplayAndEdit::snapToCuts()
+{
+    if (!CheckBoxCuts->isChecked() || CurrentLine < 0)
+        return;
+    TimelineState state = timelineStateOf(Project);
+    snapLineToCuts(state, CurrentLine, Project.ShotChanges);
 }
 
 // A round starts where the player is and comes back there.
@@ -477,6 +531,7 @@ void TplayAndEdit::FormActivate()
     TrackBar2->setValue(Project.WaveScale);
     CheckBoxTime->setChecked(Project.EditTimes);
     CheckBoxText->setChecked(Project.EditTexts);
+    CheckBoxCuts->setChecked(Project.SnapToCuts);
     if (Project.EditorLeft >= 0 && Project.EditorTop >= 0 && Project.EditorWidth >= 1 && Project.EditorHeight >= 1)
         setOuterGeometry(*this, QRect(Project.EditorLeft, Project.EditorTop, Project.EditorWidth, Project.EditorHeight));
 }
@@ -499,6 +554,8 @@ void TplayAndEdit::FormResize()
     LabelArrow->move(arrowLeft, y1);
     LabelTimeOut->move((cw + LabelArrow->width()) / 2, y1);
     LabelSaved->move(cw - 8 - LabelSaved->width(), y1);
+    // left of the play position's time, in the room the row leaves there
+    CheckBoxCuts->move(std::max(2, LabelTime->x() - 6 - CheckBoxCuts->width()), y1);
 
     const int y2 = ch - 220;
     Labeltxt->setGeometry(1, y2, cw - 2, Labeltxt->height());
@@ -570,6 +627,7 @@ void TplayAndEdit::rememberSettings()
     Project.WaveScale = int8_t(TrackBar2->value());
     Project.EditTimes = CheckBoxTime->isChecked();
     Project.EditTexts = CheckBoxText->isChecked();
+    Project.SnapToCuts = CheckBoxCuts->isChecked();
     const QRect outer = frameGeometry();
     Project.EditorLeft = outer.left();
     Project.EditorTop = outer.top();
@@ -696,12 +754,15 @@ void TplayAndEdit::TimerForWavTimer()
         takeFilmSound();
     if (speech_)
         takeSpeech();
+    if (shots_)
+        takeShots();
     WaveView.WaveWidth = PaintBoxWav->width();
     const int32_t position = playerPosition();
     CurrentLine = GetCurrLineNumb(Project.Timeline, Project.TimelineCount, Project.WaveMarks, Project.FrameRate,
                                   WaveView, position);
     showPicture(ShowWav({Project.WaveSummary, Project.WaveMarks, Project.Timeline, Project.TimelineCount,
-                         Project.FrameRate, position, CurrentLine, TrackBar2->value(), &Project.SpeechSpans},
+                         Project.FrameRate, position, CurrentLine, TrackBar2->value(), &Project.SpeechSpans,
+                         &Project.ShotChanges, &Project.ShotKeyFrames},
                         WaveView));
     if (pendingWavInterval_) {
         TimerForWav->setInterval(*pendingWavInterval_);
@@ -980,6 +1041,7 @@ void TplayAndEdit::showPicture(const WavePicture& picture)
             label->setVisible(picture.ShowTimeLabels);
     showLabelStyle(picture.LabeltxtFont);
     PaintBoxWav->showColumns(picture.Columns);
+    PaintBoxWav->showCuts(picture.CutColumns, picture.KeyFrameColumns);
     PaintBoxWavSpeech->showRuns(picture.SpeechColumns);
 }
 
@@ -1026,10 +1088,15 @@ EditOperations TplayAndEdit::editOperations()
         TimelineState state = timelineStateOf(Project);
         CurrentLine = vt::moveTimeLine(state, WaveView, playerPosition(), Project.VideoLengthFrames, moveTimeIn,
                                        moveTimeOut);
+        snapToCuts();
     };
     ops.procIns = [this] {
         TimelineState state = timelineStateOf(Project);
-        CurrentLine = vt::procIns(state, CurrentLine, playerPosition(), columns(), [this] { proSaveSrt(); }).CurrentLine;
+        const InsertResult inserted =
+            vt::procIns(state, CurrentLine, playerPosition(), columns(), [this] { proSaveSrt(); });
+        CurrentLine = inserted.CurrentLine;
+        if (inserted.TimeInserted)
+            snapToCuts();
     };
     ops.procDel = [this] {
         TimelineState state = timelineStateOf(Project);
@@ -1054,10 +1121,15 @@ EditOperations TplayAndEdit::editOperations()
         const InsertResult inserted = vt::timeNextLine(state, Project.SpeechSpans, CurrentLine, playerPosition(),
                                                        Project.VideoLengthFrames, columns(), [this] { proSaveSrt(); });
         CurrentLine = inserted.CurrentLine;
-        if (inserted.TimeInserted)
-            stepTo(Project.Timeline[size_t(inserted.CurrentLine)].StartFrame);
+        if (!inserted.TimeInserted)
+            return;
+        snapToCuts();
+        stepTo(Project.Timeline[size_t(inserted.CurrentLine)].StartFrame);
     };
     ops.playAround = [this](EditOp part) { startPlayRound(part); };
+    ops.snapToCutsOnOff = [this] { CheckBoxCuts->setChecked(!CheckBoxCuts->isChecked()); };
+    ops.previousCut = [this] { stepTo(vt::previousCut(Project.ShotChanges, playerPosition())); };
+    ops.nextCut = [this] { stepTo(vt::nextCut(Project.ShotChanges, playerPosition())); };
     // a timeline changed behind the history's back starts it over rather
     // than have old steps written over it
     ops.undo = [this] {

@@ -41,6 +41,7 @@ class TrackBar;
 class WaveStrip;
 class FilmSoundSummary;
 class SpeechBand;
+class ShotSearch;
 class SpeechSearch;
 class SummaryProgressBar;
 
@@ -63,6 +64,9 @@ inline const QString SpeedHint = QStringLiteral("播放速度表示");
 inline const QString EditStyle = QStringLiteral("增/删:");
 inline const QString Times = QStringLiteral("时间轴");
 inline const QString Texts = QStringLiteral("字幕");
+// the check box left of the time row: lines snap to the film's cuts (key B)
+inline const QString SnapToCuts = QStringLiteral("吸附镜头");
+inline const QString SnapToCutsHint = QStringLiteral("插入、移动、拉伸的字幕对齐镜头切换（B 键）");
 inline const QString Help = QStringLiteral("使用说明");
 inline const QString Save = QStringLiteral("保存");
 inline const QString Back = QStringLiteral("< 上一步  ");
@@ -109,6 +113,7 @@ public:
     QLabel* LabelEditStyle;
     QCheckBox* CheckBoxTime;
     QCheckBox* CheckBoxText;
+    QCheckBox* CheckBoxCuts;  // lines snap to the film's cuts
     QPushButton* ButtonHelp;
     QPushButton* ButtonSave;
     QPushButton* ButtonBack;
@@ -188,6 +193,10 @@ private:
     void startSpeechSearch();
     void takeSpeech();
     void startPlayRound(EditOp part);
+    void startShotSearch();
+    void takeShots();
+    // With snapping on, the line an edit left current onto the cuts near it.
+    void snapToCuts();
     void followPlayRound();
     void layOutPicture(int clientWidth, int pictureHeight);
     void rememberSettings();
@@ -220,6 +229,8 @@ private:
     std::unique_ptr<SpeechSearch> speech_;
     // a stretch played to check a line, then back to where it started
     std::optional<PlayRound> playRound_;
+    // the film's cuts, looked for while the window is open
+    std::unique_ptr<ShotSearch> shots_;
     THelp* help_ = nullptr;
     KeyPreview* keyPreview_ = nullptr;
     EditOperations operations_;

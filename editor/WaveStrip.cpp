@@ -38,6 +38,23 @@ void WaveStrip::showColumns(const std::vector<WaveColumn>& columns)
     update();
 }
 
+void WaveStrip::showCuts(const std::vector<int32_t>& cuts, const std::vector<int32_t>& keyFrames)
+{
+    if (picture_.isNull() || (cuts.empty() && keyFrames.empty()))
+        return;
+    auto* pixels = reinterpret_cast<QRgb*>(picture_.bits());
+    const qsizetype stride = picture_.bytesPerLine() / qsizetype(sizeof(QRgb));
+    auto line = [&](const std::vector<int32_t>& columns, QRgb colour) {
+        for (int32_t x : columns)
+            if (x >= 0 && x < picture_.width())
+                for (int y = 0; y < picture_.height(); ++y)
+                    pixels[y * stride + x] = colour;
+    };
+    line(keyFrames, KeyFrameLineColour);
+    line(cuts, CutLineColour);
+    update();
+}
+
 void WaveStrip::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);

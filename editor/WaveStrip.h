@@ -21,6 +21,9 @@ public:
     // Paints the columns into the strip's picture, column x at x; rows
     // beyond a column's segments and columns beyond the list stay black.
     void showColumns(const std::vector<WaveColumn>& columns);
+    // Then a thin line from top to bottom at each cut's column, fainter
+    // where a key frame stands in for a cut not looked for yet.
+    void showCuts(const std::vector<int32_t>& cuts, const std::vector<int32_t>& keyFrames);
     // What the strip shows, as last painted.
     const QImage& picture() const { return picture_; }
 
@@ -76,6 +79,8 @@ private:
 };
 
 inline constexpr int SpeechBandHeight = 3;
+inline constexpr QRgb CutLineColour = 0xffff40ffu;
+inline constexpr QRgb KeyFrameLineColour = 0xff804880u;
 inline constexpr QRgb SpeechBandColour = 0xffff9900u;
 
 }  // namespace vt

@@ -55,6 +55,22 @@ std::vector<ColumnRun> speechColumns(const SpeechFrameList& speech, float frameR
     return runs;
 }
 
+// The columns showing the frames, each once.
+std::vector<int32_t> frameColumns(const std::vector<int32_t>& frames, float frameRate, int64_t start, int32_t width)
+{
+    std::vector<int32_t> columns;
+    // the strip starts at an index of its own, so never more than 32 bits
+    const int32_t firstFrame = frameOfSummaryIndex(int32_t(start), frameRate);
+    for (auto it = std::lower_bound(frames.begin(), frames.end(), firstFrame); it != frames.end(); ++it) {
+        const int64_t column = (int64_t(summaryIndexOfFrame(*it, frameRate)) - start) / 2;
+        if (column >= width)
+            break;
+        if (column >= 0 && (columns.empty() || columns.back() != column))
+            columns.push_back(int32_t(column));
+    }
+    return columns;
+}
+
 }  // namespace
 
 const ColumnPalette& columnPalette(ColumnClass c)
@@ -169,6 +185,10 @@ WavePicture ShowWav(const WaveViewInput& in, WaveViewState& view)
     }
     if (in.Speech)
         pic.SpeechColumns = speechColumns(*in.Speech, in.FrameRate, s, width);
+    if (in.Cuts)
+        pic.CutColumns = frameColumns(*in.Cuts, in.FrameRate, s, width);
+    if (in.KeyFrames)
+        pic.KeyFrameColumns = frameColumns(*in.KeyFrames, in.FrameRate, s, width);
     return pic;
 }
 

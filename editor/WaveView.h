@@ -82,6 +82,8 @@ struct WaveViewInput {
     int32_t CurrentLine = -1;   // as the lookup found it; a free slot counts as none
     int32_t WaveScale = 0;      // TrackBar2 position, -10 .. 10
     const SpeechFrameList* Speech = nullptr;  // speech found in the sound, in order; none: no band
+    const std::vector<int32_t>* Cuts = nullptr;       // the film's cuts found so far, in order
+    const std::vector<int32_t>* KeyFrames = nullptr;  // marks standing in for cuts not looked for yet
 };
 
 // Columns first .. last (both included) of the strip under which speech is heard.
@@ -103,6 +105,8 @@ struct WavePicture {
     LabelFont LabeltxtFont = OutsideLineFont;
     std::vector<WaveColumn> Columns;
     std::vector<ColumnRun> SpeechColumns;  // the band drawn along the strip's top edge
+    std::vector<int32_t> CutColumns;       // a thin line across the strip at each cut
+    std::vector<int32_t> KeyFrameColumns;  // fainter lines where cuts are still being looked for
 };
 
 // Gain of the waveform for a TrackBar2 position (float, as drawn).

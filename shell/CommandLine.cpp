@@ -110,7 +110,7 @@ CommandLine readCommandLine(int argc, char** argv)
                 command.action = CommandLine::Action::ShowVersion;
                 return command;
             }
-            if (arg == "--speech") {
+            if (arg == "--speech" || arg == "--shot-changes") {
                 if (i + 1 >= argc)
                     return refuse(CommandLineText::OptionWithoutValue, arg);
                 CommandLine refused;
@@ -118,7 +118,8 @@ CommandLine readCommandLine(int argc, char** argv)
                                              refused);
                 if (command.video.empty())
                     return refused;
-                command.action = CommandLine::Action::PrintSpeech;
+                command.action =
+                    arg == "--speech" ? CommandLine::Action::PrintSpeech : CommandLine::Action::PrintShotChanges;
                 return command;
             }
             const std::string_view name = arg.substr(arg.starts_with("--") ? 2 : 1);

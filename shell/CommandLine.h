@@ -26,6 +26,9 @@ inline constexpr std::string_view Usage =
     "  -v, --version   显示版本号                show the version\n"
     "  --speech 文件   列出影片（或 WAV）声音里说话的时段，每段一行，然后退出\n"
     "                  list where speech is in the film's (or a WAV's) sound, one span a line\n"
+    "  --shot-changes 影片\n"
+    "                  列出影片的镜头切换（新镜头第一帧的帧号），每个一行，然后退出\n"
+    "                  list the film's cuts (the first frame of each new shot), one a line\n"
     "  --              其后的参数都是文件名      everything after it is a file name\n"
     "\n"
     "Qt 的通用选项（如 -platform、-display、-style）照常有效。\n"
@@ -63,9 +66,9 @@ inline constexpr std::string_view VersionLine = "veltrana %1\n";
 inline constexpr int CommandLineRefused = 2;
 
 struct CommandLine {
-    enum class Action { Start, ShowHelp, ShowVersion, PrintSpeech, Refuse } action = Action::Start;
+    enum class Action { Start, ShowHelp, ShowVersion, PrintSpeech, PrintShotChanges, Refuse } action = Action::Start;
     // Start: the video to choose, an absolute path; empty for none.
-    // PrintSpeech: the film or sound file, an absolute path.
+    // PrintSpeech, PrintShotChanges: the film (or sound) file, an absolute path.
     std::string video;
     // Refuse: the whole text for standard error.
     std::string message;

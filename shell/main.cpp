@@ -1,6 +1,8 @@
+#include "analysis/ShotSearch.h"
 #include "analysis/SpeechSearch.h"
 #include "core/TimeStrings.h"
 #include "platform/EndSignals.h"
+#include "platform/FilmPictures.h"
 #include "platform/FilmSound.h"
 #include "platform/VoiceActivity.h"
 #include "platform/Look.h"
@@ -14,6 +16,7 @@
 #include <atomic>
 #include <cstdio>
 #include <optional>
+#include <vector>
 #include <string>
 
 namespace {
@@ -35,6 +38,26 @@ int printSpeech(const std::string& film)
     return 0;
 }
 
+// The cuts of one film at the rate its container states, cached like the editor's.
+int printShotChanges(const std::string& film)
+{
+    const std::atomic<bool> never{false};
+    const float rate = float(vt::filmFrameRate(film).value_or(0.0));
+    std::string out;
+    if (rate > 0) {
+        const std::vector<int32_t> cuts = vt::shotChangesOf(
+            [&film, rate](int64_t from, const std::atomic<bool>& cancel) {
+                return vt::openFilmPictures(film, rate, cancel, vt::AnalysisWidth, from);
+            },
+            rate,
+            vt::shotChangesCacheFile(film), never);
+        for (int32_t cut : cuts)
+            out.append(std::to_string(cut)).append("\n");
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -51,6 +74,8 @@ int main(int argc, char** argv)
         return 0;
     case vt::CommandLine::Action::PrintSpeech:
         return printSpeech(command.video);
+    case vt::CommandLine::Action::PrintShotChanges:
+        return printShotChanges(command.video);
     case vt::CommandLine::Action::Refuse:
         std::fputs(command.message.c_str(), stderr);
         return vt::CommandLineRefused;

@@ -98,6 +98,11 @@ std::string commandText(EditOp op, int32_t inSteps, int32_t outSteps)
     case EditOp::PlayBeforeIn: return "播放当前行开头之前的 0.5 秒，然后回到按键时的位置停下";
     case EditOp::PlayLine: return "播放整个当前行，然后回到按键时的位置停下";
     case EditOp::PlayAfterOut: return "播放当前行结尾之后的 0.5 秒，然后回到按键时的位置停下";
+    case EditOp::SnapToCutsOnOff:
+        return "打开、关闭“吸附镜头”（时间行左端的勾选）：打开时，插入、移动、拉伸或用鼠标设定的行，开头离镜头切换 7 帧之内就对到新镜头的第一帧，"
+               "结尾在切换前 12 帧到切换后不足 12 帧之间就收到切换前 2 帧，离下一行 12 帧以内的空隙收成 2 帧";
+    case EditOp::PreviousCut: return "跳到播放位置之前的镜头切换（新镜头的第一帧）";
+    case EditOp::NextCut: return "跳到播放位置之后的镜头切换";
     case EditOp::None: break;
     }
     return "";

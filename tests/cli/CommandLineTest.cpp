@@ -136,6 +136,8 @@ TEST_F(CommandLineRun, AnswersAndRefusalsWithTheirStatusAndNoWindow)
         {{"--speech"}, 2, "", refusal(CommandLineText::OptionWithoutValue, "--speech")},
         {{"--speech", "missing.wav"}, 2, "", refusal(CommandLineText::NoSuchFile, "missing.wav")},
         {{"--speech", folder}, 2, "", refusal(CommandLineText::FileIsAFolder, folder)},
+        {{"--shot-changes"}, 2, "", refusal(CommandLineText::OptionWithoutValue, "--shot-changes")},
+        {{"--shot-changes", "missing.mp4"}, 2, "", refusal(CommandLineText::NoSuchFile, "missing.mp4")},
         // the first that answers or refuses wins
         {{"--help", "--open"}, 0, usage, ""},
         {{"--open", "--help"}, 2, "", refusal(CommandLineText::UnknownOption, "--open")},

@@ -758,6 +758,53 @@ TEST_F(EditorWindow, SpeechKeysTimeTheNextSentenceAndPlayAroundIt)
         << "the band covers the subtitle label";
 }
 
+// Cuts already found: M and N jump from cut to cut; with "吸附镜头" on (B),
+// an inserted or moved line's in-point goes onto a cut within 7 frames, one
+// step of the history with the move; off, the designed keys move as
+// designed; the strip shows each cut as a line of its own colour.
+TEST_F(EditorWindow, CutsAreJumpedToDrawnAndSnappedToWhenSnappingIsOn)
+{
+    Project.ShotChanges = {240, 250};
+    Project.ShotChangesFile = Project.VideoFileName;
+    Project.ShotChangesFrameRate = Project.FrameRate;
+    TplayAndEdit& editor = open();
+    ASSERT_FALSE(editor.CheckBoxCuts->isChecked()) << "snapping must be off until the user turns it on";
+    restOnLabel(editor);
+    for (int i = 0; i < 3; ++i)
+        press(editor, Qt::Key_R);
+    ASSERT_EQ(settledFrame(editor), 200);
+    press(editor, Qt::Key_M);
+    EXPECT_EQ(settledFrame(editor), 240);
+    press(editor, Qt::Key_M);
+    EXPECT_EQ(settledFrame(editor), 250);
+    press(editor, Qt::Key_N);
+    ASSERT_EQ(settledFrame(editor), 240);
+
+    pumpEvents(100);
+    const QImage strip = editor.PaintBoxWav->picture();
+    int cutLines = 0;
+    for (int x = 0; x < strip.width(); ++x)
+        cutLines += strip.pixel(x, 5) == CutLineColour && strip.pixel(x, strip.height() - 5) == CutLineColour;
+    EXPECT_EQ(cutLines, 2) << "each cut in view is one line across the strip";
+
+    press(editor, Qt::Key_B);
+    ASSERT_TRUE(editor.CheckBoxCuts->isChecked());
+    press(editor, Qt::Key_V);
+    const Line inserted = lineAt(Project, 3);
+    ASSERT_EQ(inserted.start, 240);
+    press(editor, Qt::Key_S);  // 4 frames earlier at the step "小": 236 is within 7 of the cut
+    EXPECT_EQ(lineAt(Project, 3), (Line{240, inserted.end - 4, inserted.text})) << "the in-point did not snap";
+    press(editor, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(lineAt(Project, 3), inserted) << "the move and its snap were not one step";
+
+    press(editor, Qt::Key_B);
+    ASSERT_FALSE(editor.CheckBoxCuts->isChecked());
+    press(editor, Qt::Key_S);
+    EXPECT_EQ(lineAt(Project, 3), (Line{236, inserted.end - 4, inserted.text})) << "S snapped with snapping off";
+    editor.close();
+    EXPECT_FALSE(Project.SnapToCuts);
+}
+
 // "保存", the close box, "< 上一步  " and "  下一步 >" all write the timeline
 // as the editor holds it, in the file's own encoding (GBK here); the two
 // navigation buttons name the next screen.

@@ -41,6 +41,7 @@ TEST(KeyTranslation, EveryKeyOfTheKeyTable)
         {Qt::Key_S, VK::S},         {Qt::Key_V, VK::V},           {Qt::Key_W, VK::W},
         {Qt::Key_X, VK::X},         {Qt::Key_C, VK::C},           {Qt::Key_T, VK::T},
         {Qt::Key_J, VK::J},         {Qt::Key_K, VK::K},           {Qt::Key_L, VK::L},
+        {Qt::Key_B, VK::B},         {Qt::Key_N, VK::N},           {Qt::Key_M, VK::M},
     };
     for (auto [qtKey, virtualKey] : keys)
         EXPECT_EQ(qtKeyToVirtualKey(qtKey), virtualKey) << std::hex << qtKey;

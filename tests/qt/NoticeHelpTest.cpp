@@ -288,8 +288,8 @@ TEST(Help, MemoHoldsItsLinesInOrder)
     Beside<THelp> beside;
     beside.show();
     const QStringList lines = memoLines(*beside.screen->Memo1);
-    // the 54 lines of the first two parts, then the speech keys
-    ASSERT_EQ(lines.size(), 63);
+    // the 54 lines of the first two parts, then the speech keys and the cut keys
+    ASSERT_EQ(lines.size(), 68);
     EXPECT_EQ(lines, asList(HelpLines));
     EXPECT_EQ(lines.first(), QString());
     EXPECT_EQ(lines[1], QStringLiteral("一、功能键："));

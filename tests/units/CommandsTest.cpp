@@ -58,7 +58,11 @@ TEST(KeyTable, EveryKeyAtTheSmallStep)
         {'F', move(4, 4)},            {'G', move(8, 8)},           {'R', op(EditOp::BackLine)},
         {'S', move(-4, -4)},          {'V', op(EditOp::Insert)},   {'W', op(EditOp::FrontLine)},
         {'X', op(EditOp::Delete)},
-        {'B', EditCommand{}}, {13, EditCommand{}}, {27, EditCommand{}}, {0, EditCommand{}},
+        // timing by speech, and the film's cuts
+        {'C', op(EditOp::SnapToSpeech)},    {'T', op(EditOp::TimeNextLine)}, {'J', op(EditOp::PlayBeforeIn)},
+        {'K', op(EditOp::PlayLine)},        {'L', op(EditOp::PlayAfterOut)}, {'B', op(EditOp::SnapToCutsOnOff)},
+        {'N', op(EditOp::PreviousCut)},     {'M', op(EditOp::NextCut)},
+        {'Q', EditCommand{}}, {13, EditCommand{}}, {27, EditCommand{}}, {0, EditCommand{}},
     };
     for (const Row& r : rows)
         EXPECT_EQ(keyCommand(r.key, 2), r.command) << r.key;
