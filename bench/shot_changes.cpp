@@ -49,6 +49,7 @@ const char* const SpeedFinish = "scale=1920:1080:flags=bicubic,noise=alls=3:allf
 
 fs::path gDir;
 std::string gSpeedFilm;
+clips::Truth gSpeedTruth;
 
 uint64_t fingerprint(const std::vector<clips::Shot>& shots, const std::string& more)
 {
@@ -98,7 +99,7 @@ void BM_AnalysisAgainstFfmpeg(benchmark::State& state)
 {
     const std::string ffmpeg = "ffmpeg -v error -nostdin -i '" + gSpeedFilm + "' -f null -";
     double ffmpegSeconds = 0, analysisSeconds = 0, ffmpegCpu = 0, analysisCpu = 0;
-    size_t cuts = 0;
+    std::vector<int64_t> found;
     for (auto _ : state) {
         const double childCpu0 = cpuSeconds(RUSAGE_CHILDREN);
         auto t0 = std::chrono::steady_clock::now();
@@ -114,7 +115,7 @@ void BM_AnalysisAgainstFfmpeg(benchmark::State& state)
             state.SkipWithError("no pictures");
             break;
         }
-        cuts = vt::findShotChanges(*pictures, SpeedRate.fps(), never).size();
+        found = vt::findShotChanges(*pictures, SpeedRate.fps(), never);
         pictures.reset();
         auto t2 = std::chrono::steady_clock::now();
         ffmpegSeconds = std::chrono::duration<double>(t1 - t0).count();
@@ -128,7 +129,11 @@ void BM_AnalysisAgainstFfmpeg(benchmark::State& state)
     state.counters["ffmpeg_s"] = ffmpegSeconds;
     state.counters["ratio"] = analysisSeconds / ffmpegSeconds;
     state.counters["cpu_ratio"] = analysisCpu / ffmpegCpu;
-    state.counters["cuts"] = double(cuts);
+    const clips::Score score = clips::score(found, gSpeedTruth);
+    state.counters["cuts"] = double(score.cuts);
+    state.counters["found"] = double(score.found);
+    state.counters["exact"] = double(score.exact);
+    state.counters["reported"] = double(score.reported);
     state.counters["peak_rss_MB"] = double(usage.ru_maxrss) / 1024;
 }
 BENCHMARK(BM_AnalysisAgainstFfmpeg)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(5);
@@ -232,6 +237,7 @@ int main(int argc, char** argv)
         return 1;
     }
     gSpeedFilm = speed.path;
+    gSpeedTruth = speed.truth;
     // both sides read it from memory
     std::system(("cat '" + gSpeedFilm + "' > /dev/null").c_str());
     std::printf("\nspeed film: %s, %lld frames (%.0f s) at %s fps, %.0f MB\n", gSpeedFilm.c_str(),
