@@ -76,6 +76,17 @@ std::string filmSoundCacheFile(const std::string& videoFileName)
     return folder + "/" + name;
 }
 
+void appendLe32(ByteArray& out, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(uint8_t(value >> (8 * i)));
+}
+
+uint32_t readLe32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
 std::string cacheFileBeside(const std::string& videoFileName, std::string_view extension)
 {
     std::string file = filmSoundCacheFile(videoFileName);

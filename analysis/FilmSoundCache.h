@@ -40,6 +40,10 @@ void writeFilmSoundCache(const std::string& cacheFile, const ByteArray& summary)
 std::optional<ByteArray> readCacheFile(const std::string& cacheFile, std::string_view magic);
 void writeCacheFile(const std::string& cacheFile, std::string_view magic, const ByteArray& bytes);
 
+// What those kinds store: 32-bit numbers, little-endian.
+void appendLe32(ByteArray& out, uint32_t value);
+uint32_t readLe32(const uint8_t* bytes);
+
 // The cache file of another kind for the same film: the summary's name with
 // its own extension (".speech"); empty when the film has no cache file.
 std::string cacheFileBeside(const std::string& videoFileName, std::string_view extension);

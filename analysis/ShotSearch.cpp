@@ -24,17 +24,6 @@ constexpr int BackgroundNice = 10;
 // settled cuts are handed over this often, in pictures
 constexpr int64_t PicturesPerHandover = 48;
 
-void putLe32(ByteArray& out, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(uint8_t(v >> (8 * i)));
-}
-
-uint32_t le32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 int32_t frameNumber(int64_t frame)
 {
     return int32_t(std::clamp<int64_t>(frame, 0, std::numeric_limits<int32_t>::max()));
@@ -62,13 +51,13 @@ std::optional<std::vector<int32_t>> readShotChangesCache(const std::string& cach
     if (!bytes || bytes->size() < 4 || bytes->size() % 4 != 0)
         return std::nullopt;
     float rate = 0;
-    const uint32_t rateBits = le32(bytes->data());
+    const uint32_t rateBits = readLe32(bytes->data());
     std::memcpy(&rate, &rateBits, sizeof rate);
     if (rate != frameRate)
         return std::nullopt;
     std::vector<int32_t> cuts;
     for (size_t i = 4; i < bytes->size(); i += 4) {
-        const int32_t cut = int32_t(le32(bytes->data() + i));
+        const int32_t cut = int32_t(readLe32(bytes->data() + i));
         if (cut < 0 || (!cuts.empty() && cut <= cuts.back()))
             return std::nullopt;
         cuts.push_back(cut);
@@ -82,9 +71,9 @@ void writeShotChangesCache(const std::string& cacheFile, float frameRate, const 
     bytes.reserve(4 + cuts.size() * 4);
     uint32_t rateBits = 0;
     std::memcpy(&rateBits, &frameRate, sizeof rateBits);
-    putLe32(bytes, rateBits);
+    appendLe32(bytes, rateBits);
     for (int32_t cut : cuts)
-        putLe32(bytes, uint32_t(cut));
+        appendLe32(bytes, uint32_t(cut));
     writeCacheFile(cacheFile, ShotMagic, bytes);
 }
 

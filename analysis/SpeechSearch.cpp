@@ -21,17 +21,6 @@ constexpr std::string_view SpeechMagic = "VTSPCH01";
 
 constexpr int BackgroundNice = 10;
 
-void putLe32(ByteArray& out, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(uint8_t(v >> (8 * i)));
-}
-
-uint32_t le32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 }  // namespace
 
 SpeechSpanList findSpeech(SoundSource& sound, std::unique_ptr<VoiceDecider> decider, const std::atomic<bool>& cancel)
@@ -65,7 +54,7 @@ std::optional<SpeechSpanList> readSpeechCache(const std::string& cacheFile)
         return std::nullopt;
     SpeechSpanList spans;
     for (size_t i = 0; i < bytes->size(); i += 8) {
-        const SpeechSpan span{int32_t(le32(bytes->data() + i)), int32_t(le32(bytes->data() + i + 4))};
+        const SpeechSpan span{int32_t(readLe32(bytes->data() + i)), int32_t(readLe32(bytes->data() + i + 4))};
         // spans out of order would make every search over them wrong
         if (span.StartMs < 0 || span.EndMs <= span.StartMs || (!spans.empty() && span.StartMs < spans.back().EndMs))
             return std::nullopt;
@@ -79,8 +68,8 @@ void writeSpeechCache(const std::string& cacheFile, const SpeechSpanList& spans)
     ByteArray bytes;
     bytes.reserve(spans.size() * 8);
     for (const SpeechSpan& s : spans) {
-        putLe32(bytes, uint32_t(s.StartMs));
-        putLe32(bytes, uint32_t(s.EndMs));
+        appendLe32(bytes, uint32_t(s.StartMs));
+        appendLe32(bytes, uint32_t(s.EndMs));
     }
     writeCacheFile(cacheFile, SpeechMagic, bytes);
 }
