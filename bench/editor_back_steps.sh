@@ -47,16 +47,12 @@ ffmpeg -v error -y -i "$clip" -vn -c:a pcm_s16le "$work/film.wav"
 printf '1\r\n00:00:01,000 --> 00:00:02,000\r\n第1行\r\n\r\n' >"$work/film.srt"
 
 pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source tests/xvfb/lib/windows.bash
+trap 'leave_work "" "${pids[@]}"' EXIT
 
 XDG_STATE_HOME="$work/state" XDG_CACHE_HOME="$work/cache" "$build/veltrana" "$work/film.mp4" >"$work/program.log" 2>&1 &
 pids+=("$!")
 
-source tests/xvfb/lib/windows.bash
 
 win="$(wait_window '^Veltrana时间轴$')" || fail "the open-project screen did not appear"
 sleep 1

@@ -38,17 +38,13 @@ for i in $(seq 0 9); do
 done >"$work/film.srt"
 
 pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source tests/xvfb/lib/windows.bash
+trap 'leave_work "" "${pids[@]}"' EXIT
 
 XDG_STATE_HOME="$work/state" "$build/veltrana" >"$work/program.log" 2>&1 &
 program=$!
 pids+=("$program")
 
-source tests/xvfb/lib/windows.bash
 # utime + stime of one process, all its threads, in clock ticks
 cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"; }
 

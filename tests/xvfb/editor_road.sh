@@ -23,9 +23,9 @@ cp "$work/demo/film.srt" "$work/predict/film.srt"
 
 XDG_STATE_HOME="$work/state" "$build/veltrana" >"$work/program.log" 2>&1 &
 pid=$!
-trap 'kill $pid 2>/dev/null || true; cp "$work/program.log" "$build/editor_road.log" 2>/dev/null || true; rm -rf "$work"' EXIT
-
 source tests/xvfb/lib/windows.bash
+trap 'leave_work editor_road.log $pid' EXIT
+
 now_ms() { date +%s%3N; }
 
 sw=1280; sh=1024

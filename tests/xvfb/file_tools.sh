@@ -43,9 +43,9 @@ seconds="-0.5"
 
 XDG_STATE_HOME="$work/state" "$build/veltrana" >"$work/program.log" 2>&1 &
 pid=$!
-trap 'kill $pid 2>/dev/null || true; cp "$work/program.log" "$build/file_tools.log" 2>/dev/null || true; rm -rf "$work"' EXIT
-
 source tests/xvfb/lib/windows.bash
+trap 'leave_work file_tools.log $pid' EXIT
+
 
 sw=1280; sh=1024
 # the editor's client area, centred on the screen (there is no window

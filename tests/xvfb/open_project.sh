@@ -22,13 +22,13 @@ printf '1\r\n00:00:01,000 --> 00:00:02,000\r\n你好\r\n\r\n2\r\n00:00:03,000 --
 echo "not a film" >"$work/notes.avi"
 
 pid=""
-trap '[ -z "$pid" ] || kill $pid 2>/dev/null || true; cp "$work/program.log" "$build/open_project.log" 2>/dev/null || true; rm -rf "$work"' EXIT
+source tests/xvfb/lib/windows.bash
+trap 'leave_work open_project.log "$pid"' EXIT
 
 start() {  # the program's arguments; runs it in the work folder
   (cd "$work" && exec env XDG_STATE_HOME="$work/state" "$@" >>"$work/program.log" 2>&1) &
   pid=$!
 }
-source tests/xvfb/lib/windows.bash
 # The program's visible windows other than those given. In the C locale Qt
 # writes the old-style window name in Latin-1, so windows are found by the
 # program's process id rather than by their Chinese names.

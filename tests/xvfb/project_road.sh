@@ -45,9 +45,9 @@ typed='^p--OK'
 
 XDG_STATE_HOME="$work/state" "$build/veltrana" >"$work/program.log" 2>&1 &
 pid=$!
-trap 'kill $pid 2>/dev/null || true; cp "$work/program.log" "$build/project_road.log" 2>/dev/null || true; rm -rf "$work"' EXIT
-
 source tests/xvfb/lib/windows.bash
+trap 'leave_work project_road.log $pid' EXIT
+
 crop() { import -window root -crop "$1" +repage "$2"; }
 keys() {  # letters, pressed one by one; a waveform refresh runs between two
   for key in $(echo "$1" | grep -o .); do

@@ -27,14 +27,14 @@ cp "$work/demo/film.srt" "$work/original.srt"
 recovery_dir="$work/state/veltrana/recovery"
 
 pid=""
-trap '[ -z "$pid" ] || kill $pid 2>/dev/null || true; cp "$work/program.log" "$build/recovery_road.log" 2>/dev/null || true; rm -rf "$work"' EXIT
+source tests/xvfb/lib/windows.bash
+trap 'leave_work recovery_road.log "$pid"' EXIT
 
 start() {
   (cd "$work/demo" && exec env XDG_STATE_HOME="$work/state" VELTRANA_AUTOSAVE_SECONDS=1 "$build/veltrana" film.avi \
     >>"$work/program.log" 2>&1) &
   pid=$!
 }
-source tests/xvfb/lib/windows.bash
 expect_end() {  # what ended it
   for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
   kill -0 $pid 2>/dev/null && fail "the program did not end after $1"

@@ -14,9 +14,9 @@ mkdir -p "$shots"
 
 ffmpeg -v error -y -f lavfi -i "testsrc2=size=320x180:rate=25" -frames:v 50 -c:v mpeg4 -q:v 4 "$work/film.avi"
 pid=""
-trap '[ -z "$pid" ] || kill $pid 2>/dev/null || true; cp "$work/program.log" "$build/refuse_timeline.log" 2>/dev/null || true; rm -rf "$work"' EXIT
-
 source tests/xvfb/lib/windows.bash
+trap 'leave_work refuse_timeline.log "$pid"' EXIT
+
 
 # $1: a name for the screenshot; film.srt holds the file to refuse
 refuse() {

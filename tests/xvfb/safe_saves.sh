@@ -28,8 +28,8 @@ cp "$demo/english.txt" "$work/script.before"
 printf 'a file, not a folder' >"$work/blocker"
 
 pid=""
-trap '[ -z "$pid" ] || kill $pid 2>/dev/null || true; cp "$work/program.log" "$build/safe_saves.log" 2>/dev/null || true; rm -rf "$work"' EXIT
 source tests/xvfb/lib/windows.bash
+trap 'leave_work safe_saves.log "$pid"' EXIT
 
 # a message or a question over the window given: answered with a key
 answer_box() {  # window, key, screenshot name

@@ -29,15 +29,14 @@ cp "$work/demo/film.srt" "$work/original.srt"
 recovery_dir="$work/state/veltrana/recovery"
 
 first=""; second=""
-trap '[ -z "$first" ] || kill $first 2>/dev/null || true; [ -z "$second" ] || kill $second 2>/dev/null || true
-      cp "$work/program.log" "$build/second_instance.log" 2>/dev/null || true; rm -rf "$work"' EXIT
+source tests/xvfb/lib/windows.bash
+trap 'leave_work second_instance.log "$first" "$second"' EXIT
 
 start() {  # the new program's id goes to $started
   (cd "$work/demo" && exec env XDG_STATE_HOME="$work/state" VELTRANA_AUTOSAVE_SECONDS=1 "$build/veltrana" film.avi \
     >>"$work/program.log" 2>&1) &
   started=$!
 }
-source tests/xvfb/lib/windows.bash
 expect_end() {  # $1 = the program's id, $2 = what ended it
   for _ in $(seq 1 100); do kill -0 "$1" 2>/dev/null || break; sleep 0.2; done
   kill -0 "$1" 2>/dev/null && fail "the program did not end after $2"

@@ -11,9 +11,8 @@ cd "$(dirname "$0")/../.."
 build="$(cd "${1:-build}" && pwd)"
 work="$(mktemp -d /tmp/veltrana-xvfb-XXXXXX)"
 pid=""
-trap '[ -z "$pid" ] || kill $pid 2>/dev/null || true; cp "$work/program.log" "$build/shot_snap.log" 2>/dev/null || true
-      rm -rf "$work"' EXIT
 source tests/xvfb/lib/windows.bash
+trap 'leave_work shot_snap.log "$pid"' EXIT
 
 mkdir "$work/film"
 ffmpeg -v error -y -f lavfi -i "testsrc2=s=160x90:r=25:d=4" -f lavfi -i "smptebars=s=160x90:r=25:d=4" \

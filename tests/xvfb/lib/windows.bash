@@ -80,3 +80,26 @@ wait_editor() {
   done
   return 1
 }
+
+# Ends the programs this script started (the ids given; empty ones skipped),
+# waits until each is really gone, so that nothing still writes into the
+# work folder (a state or cache file on the way out), keeps the program's
+# output as $build/$1 when $1 is not empty, and removes "$work". For traps:
+# never fails.
+leave_work() {  # log name, program ids...
+  local log="$1" p
+  shift
+  for p in "$@"; do [ -z "$p" ] || kill "$p" 2>/dev/null || true; done
+  for p in "$@"; do
+    [ -n "$p" ] || continue
+    for _ in $(seq 1 100); do
+      # a child that has ended stays a zombie until waited for
+      [ -r "/proc/$p/stat" ] && ! grep -q ') Z' "/proc/$p/stat" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -KILL "$p" 2>/dev/null || true
+    wait "$p" 2>/dev/null || true
+  done
+  [ -z "$log" ] || cp "$work/program.log" "$build/$log" 2>/dev/null || true
+  rm -rf "$work" 2>/dev/null || { sleep 1; rm -rf "$work" 2>/dev/null; } || true
+}
