@@ -17,7 +17,7 @@ namespace {
 
 // the kind and the version of the way spans are found: a better finder
 // changes the version, and the old spans are found again
-constexpr std::string_view SpeechMagic = "VTSPCH01";
+constexpr std::string_view SpeechMagic = "VTSPCH02";
 
 constexpr int BackgroundNice = 10;
 

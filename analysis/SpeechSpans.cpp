@@ -81,6 +81,31 @@ constexpr int32_t OnsetMaxMs = 50;
 constexpr float EndMsPerDb = 4.0f;
 constexpr int32_t EndMaxMs = 120;
 
+// A voice covers much of the spectrum at once, for a syllable or longer;
+// music's notes stand in a few narrow places, and its beats cover the
+// spectrum for a frame or two. Where the background is eventful (music,
+// where the detector may hear speech throughout), a frame the detector
+// hears counts as speech only when, in most of the BroadFrames around it,
+// RaisedBandsForSpeech of these bands (a third of an octave wide or so, from
+// a voice's first formants up to what 16 kHz keeps) stand RaisedDb above
+// their background. A band's background is the higher of a low percentile
+// of its level over the last BandWindowFrames and its lowest level over the
+// last NoteFrames: a held note becomes the background of its band within
+// that time, a voice's syllables keep dipping below it. Looked up every
+// BandRefreshFrames.
+constexpr int SpectralBands = 16;
+constexpr double LowestBandHz = 250.0;
+constexpr double HighestBandHz = 7000.0;
+constexpr float RaisedDb = 9.0f;
+constexpr int RaisedBandsForSpeech = 4;
+constexpr int32_t BroadFrames = 7;
+constexpr int32_t BandWindowFrames = 800;
+constexpr double BandPercentile = 0.1;
+constexpr int32_t NoteFrames = 40;
+constexpr int32_t BandRefreshFrames = 5;
+// The spectrum of a frame is taken over this many samples centred on it.
+constexpr int32_t SpectrumWindowSamples = 3 * FrameSamples;
+
 // Pauses between words shorter than this are bridged; any longer silence
 // stays a gap (a subtitle must be able to end in it).
 constexpr int32_t BridgeMs = 200;
@@ -352,6 +377,98 @@ private:
     int total_ = 0;
 };
 
+// ---- how much of the spectrum stands above its background ----
+
+// The bands' levels over the last BandWindowFrames frames, a histogram of
+// whole dB per band, and how many bands of a frame stand above them.
+class BandFloors {
+public:
+    static constexpr float LowestDb = -110.0f;
+    static constexpr int Bins = 128;
+
+    BandFloors()
+    {
+        // bin k of the spectrum is k * Rate / SpectrumSamples Hz
+        const double binHz = double(Rate) / double(VoiceDecider::SpectrumSamples);
+        for (int b = 0; b <= SpectralBands; ++b) {
+            const double hz = LowestBandHz * std::pow(HighestBandHz / LowestBandHz, double(b) / SpectralBands);
+            edges_[size_t(b)] = std::max(1, int(std::lround(hz / binHz)));
+        }
+        for (int b = 1; b <= SpectralBands; ++b)  // every band at least one bin wide
+            edges_[size_t(b)] = std::max(edges_[size_t(b)], edges_[size_t(b - 1)] + 1);
+        floors_.fill(LowestDb);
+    }
+
+    // The number of bands of this spectrum above their floors; the
+    // spectrum then joins the window.
+    int raised(std::span<const float, VoiceDecider::SpectrumBins> power)
+    {
+        std::array<uint8_t, SpectralBands> bins{};
+        int count = 0;
+        for (int b = 0; b < SpectralBands; ++b) {
+            double sum = 0;
+            for (int k = edges_[size_t(b)]; k < edges_[size_t(b + 1)]; ++k)
+                sum += power[size_t(k)];
+            const float level = dB(sum / bandFullScale_);
+            count += level > floors_[size_t(b)] + RaisedDb;
+            bins[size_t(b)] = uint8_t(std::clamp(int(level - LowestDb), 0, Bins - 1));
+        }
+        frames_.push_back(bins);
+        for (int b = 0; b < SpectralBands; ++b)
+            ++counts_[size_t(b)][bins[size_t(b)]];
+        if (int32_t(frames_.size()) - head_ > BandWindowFrames) {
+            for (int b = 0; b < SpectralBands; ++b)
+                --counts_[size_t(b)][frames_[size_t(head_)][size_t(b)]];
+            ++head_;
+            if (head_ > 4096) {
+                frames_.erase(frames_.begin(), frames_.begin() + head_);
+                head_ = 0;
+            }
+        }
+        if (++sinceRefresh_ >= BandRefreshFrames) {
+            sinceRefresh_ = 0;
+            refresh();
+        }
+        return count;
+    }
+
+    // The window's sum of squares: a full-scale sine through it has, by
+    // Parseval, N * 32768^2 / 4 times that over the bins of one side.
+    void setWindowPower(double sumOfSquares)
+    {
+        bandFullScale_ = double(VoiceDecider::SpectrumSamples) * 32768.0 * 32768.0 * sumOfSquares / 4;
+    }
+
+private:
+    void refresh()
+    {
+        const int n = int(frames_.size()) - head_;
+        const int wanted = std::max(1, int(std::ceil(n * BandPercentile)));
+        for (int b = 0; b < SpectralBands; ++b) {
+            int seen = 0;
+            for (int k = 0; k < Bins; ++k) {
+                seen += counts_[size_t(b)][size_t(k)];
+                if (seen >= wanted) {
+                    floors_[size_t(b)] = LowestDb + float(k) + 0.5f;
+                    break;
+                }
+            }
+            int lowest = Bins;
+            for (int i = std::max(head_, int(frames_.size()) - NoteFrames); i < int(frames_.size()); ++i)
+                lowest = std::min(lowest, int(frames_[size_t(i)][size_t(b)]));
+            floors_[size_t(b)] = std::max(floors_[size_t(b)], LowestDb + float(lowest) + 0.5f);
+        }
+    }
+
+    std::array<int, SpectralBands + 1> edges_{};
+    std::vector<std::array<uint8_t, SpectralBands>> frames_;  // from head_ on, the window
+    int32_t head_ = 0;
+    std::array<std::array<int, Bins>, SpectralBands> counts_{};
+    std::array<float, SpectralBands> floors_{};
+    int sinceRefresh_ = 0;
+    double bandFullScale_ = 1;
+};
+
 // ---- from frames to spans ----
 
 struct Piece {
@@ -386,6 +503,14 @@ std::vector<double> centredMeans(const std::vector<double>& values, int32_t widt
 struct SpeechFinder::Parts {
     Parts(SoundFormat f, std::unique_ptr<VoiceDecider> d) : format(f), decider(std::move(d)), resampler(f.sampleRate)
     {
+        window.resize(size_t(SpectrumWindowSamples));
+        double windowPower = 0;
+        for (int32_t i = 0; i < SpectrumWindowSamples; ++i) {
+            window[size_t(i)] =
+                float(0.5 - 0.5 * std::cos(2 * std::numbers::pi * (i + 0.5) / SpectrumWindowSamples));
+            windowPower += double(window[size_t(i)]) * window[size_t(i)];
+        }
+        bands.setWindowPower(windowPower);
     }
 
     SoundFormat format;
@@ -399,10 +524,22 @@ struct SpeechFinder::Parts {
     std::array<int16_t, VoiceDecider::FrameSamples> frame{};
     std::array<float, VoiceDecider::FrameSamples> frameFloat{};
     int32_t filled = 0;
+
+    // The spectrum of a frame is centred on it, so a frame's answer is
+    // settled when the next frame has come: until then it waits here.
+    bool hasSpectrum = true;
+    std::vector<float> recent = std::vector<float>(size_t(SpectrumWindowSamples), 0.0f);
+    std::vector<float> window;  // Hann, SpectrumWindowSamples long
+    std::array<float, VoiceDecider::SpectrumSamples> windowed{};
+    std::array<float, VoiceDecider::SpectrumBins> power{};
+    BandFloors bands;
+    std::optional<bool> pendingAnswer;
+    float pendingLoudnessDb = 0;
     int64_t samples16k = 0;  // 16 kHz samples of the sound itself, not the padding after it
 
     // per frame, from the frame's arrival
     Trail<uint8_t> heard;       // the detector's answer
+    Trail<uint8_t> raised;      // how many bands stand above their background
     Trail<float> framePower;    // 10 ms mean square, of full scale
     std::array<double, LoudnessAverageFrames> lastPowers{};
     int64_t frames = 0;
@@ -421,6 +558,9 @@ struct SpeechFinder::Parts {
 
     void takeSamples(std::span<const float> samples);
     void takeFrame();
+    int raisedBands();
+    void settleAnswer(bool detectorHeard, int raised, float loudnessDb);
+    bool broadAround(int64_t f) const;
     void settleBackground();
     void settleFrame(int64_t f);
     bool gateHears(int64_t f) const;
@@ -445,8 +585,14 @@ void SpeechFinder::Parts::takeSamples(std::span<const float> samples)
 
 void SpeechFinder::Parts::takeFrame()
 {
-    heard.push(decider ? uint8_t(decider->isSpeech(std::span<const int16_t, VoiceDecider::FrameSamples>(frame)))
-                       : uint8_t(0));
+    const bool answer =
+        decider && decider->isSpeech(std::span<const int16_t, VoiceDecider::FrameSamples>(frame));
+    std::copy(recent.begin() + FrameSamples, recent.end(), recent.begin());
+    std::copy(frameFloat.begin(), frameFloat.end(), recent.end() - FrameSamples);
+    // the samples now end one frame after the waiting frame: it stands at their centre
+    if (pendingAnswer)
+        settleAnswer(*pendingAnswer, raisedBands(), pendingLoudnessDb);
+
     double sum = 0;
     for (int32_t ms = 0; ms < FrameMs; ++ms) {
         double power = 0;
@@ -463,14 +609,55 @@ void SpeechFinder::Parts::takeFrame()
     const double average = std::accumulate(lastPowers.begin(), lastPowers.end(), 0.0) /
                            double(std::min<int64_t>(frames + 1, LoudnessAverageFrames));
     loudness.push(dB(average));
-    if (decider && heard.at(frames))
-        lastHeard = frames;
-    // a voice fades after the detector stops hearing it: those frames are not the background
-    const bool background = decider && frames - lastHeard > FadeFrames;
-    unheard.push(background ? std::optional<float>(dB(average)) : std::nullopt);
+    pendingAnswer = answer;
+    pendingLoudnessDb = dB(average);
     ++frames;
+    // the frame BackgroundHalfFrames back has its answer and its surroundings
     if (frames - 1 - BackgroundHalfFrames >= 0)
         settleBackground();
+}
+
+// How many bands of the spectrum around the waiting frame stand above
+// their background (all of them, without a spectrum to tell by).
+int SpeechFinder::Parts::raisedBands()
+{
+    if (!decider || !hasSpectrum)
+        return SpectralBands;
+    for (size_t i = 0; i < recent.size(); ++i)
+        windowed[i] = recent[i] * window[i];
+    if (!decider->spectrum(windowed, power)) {
+        hasSpectrum = false;
+        return SpectralBands;
+    }
+    return bands.raised(power);
+}
+
+// The waiting frame's answer, once its spectrum has been weighed.
+void SpeechFinder::Parts::settleAnswer(bool detectorHeard, int raisedCount, float loudnessDb)
+{
+    const int64_t f = heard.end();
+    heard.push(uint8_t(detectorHeard));
+    raised.push(uint8_t(raisedCount));
+    // the frames after f are not here yet: for the background, those before it tell as well
+    const bool voice = detectorHeard && broadAround(f - BroadFrames / 2);
+    if (voice)
+        lastHeard = f;
+    // a voice fades after the detector stops hearing it: those frames are not the background
+    const bool background = decider && f - lastHeard > FadeFrames;
+    unheard.push(background ? std::optional<float>(loudnessDb) : std::nullopt);
+}
+
+// Whether the spectrum stands above its background broadly for most of the
+// frames around this one: a beat or a knock does for a frame or two, a
+// syllable for many.
+bool SpeechFinder::Parts::broadAround(int64_t f) const
+{
+    std::array<uint8_t, BroadFrames> counts{};
+    int n = 0;
+    for (int64_t g = std::max(f - BroadFrames / 2, raised.begin()); g <= f + BroadFrames / 2 && g < raised.end(); ++g)
+        counts[size_t(n++)] = raised.at(g);
+    std::nth_element(counts.begin(), counts.begin() + n / 2, counts.begin() + n);
+    return counts[size_t(n / 2)] >= RaisedBandsForSpeech;
 }
 
 // The background at the centre of its window, and the frame there settled.
@@ -495,7 +682,8 @@ bool SpeechFinder::Parts::gateHears(int64_t f) const
 
 void SpeechFinder::Parts::settleFrame(int64_t f)
 {
-    const bool speech = dB(framePower.at(f)) > QuietestSpeechDb && (decider ? heard.at(f) != 0 : gateHears(f));
+    const bool speech = dB(framePower.at(f)) > QuietestSpeechDb &&
+                        (decider ? heard.at(f) != 0 && (steady.at(f) || broadAround(f)) : gateHears(f));
     if (speech) {
         if (runStart >= 0 && f - runStart >= LongestCoarseFrames)
             closeRun();
@@ -539,6 +727,7 @@ void SpeechFinder::Parts::refineReady(bool ending)
     steady.forgetBefore(keepMs / FrameMs);
     framePower.forgetBefore(keepMs / FrameMs - LoudnessAverageFrames);
     heard.forgetBefore(keepMs / FrameMs);
+    raised.forgetBefore(keepMs / FrameMs - BroadFrames);
 }
 
 // The coarse stretch's loud moments, at 1 ms, in the sound's own energy.
@@ -653,6 +842,13 @@ void SpeechFinder::Parts::finish()
     if (filled > 0) {
         const std::vector<float> silence(size_t(FrameSamples - filled), 0.0f);
         takeSamples(silence);
+    }
+    // the last frame's answer, with silence after the sound
+    if (pendingAnswer) {
+        std::copy(recent.begin() + FrameSamples, recent.end(), recent.begin());
+        std::fill(recent.end() - FrameSamples, recent.end(), 0.0f);
+        settleAnswer(*pendingAnswer, raisedBands(), pendingLoudnessDb);
+        pendingAnswer.reset();
     }
     // the last frames' background: the window's centre moves on over them
     for (int64_t f = std::max<int64_t>(0, frames - BackgroundHalfFrames); f < frames; ++f) {

@@ -1,9 +1,11 @@
 // Where speech is in a film's sound: the stretches the editor times
 // subtitles from. A voice-activity detector (or, without one, an energy
-// gate) says every 10 ms whether it hears speech; its answers are joined
-// into stretches a sentence long, and each stretch's start and end are then
-// set from the sound's own short-window energy, so that they land on the
-// right picture frame.
+// gate) says every 10 ms whether it hears speech; over music, where a
+// detector hears speech in the notes, only what also stands broadly above
+// the background's spectrum counts. The answers are joined into stretches
+// a sentence long, and each stretch's start and end are then set from the
+// sound's own short-window energy, so that they land on the right picture
+// frame.
 #pragma once
 
 #include "core/SoundSource.h"

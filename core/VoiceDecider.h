@@ -1,6 +1,7 @@
 // Whether a moment of sound holds a voice: what the speech finder in
-// analysis/ asks of a voice-activity detector, which lives with the platform
-// code because it comes from a library. This is all the two share.
+// analysis/ asks of a voice-activity detector, and the spectrum it weighs a
+// voice against its background by. Both come from libraries and live with
+// the platform code. This is all the two share.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +19,16 @@ public:
     static constexpr size_t FrameSamples = 160;
     virtual ~VoiceDecider() = default;
     virtual bool isSpeech(std::span<const int16_t, FrameSamples> frame) = 0;
+
+    // The power of bins 0..SpectrumSamples/2 of SpectrumSamples samples at
+    // SampleRate (windowed by the caller). False, leaving `power` as it
+    // was, when this decider has no spectrum to give.
+    static constexpr size_t SpectrumSamples = 512;
+    static constexpr size_t SpectrumBins = SpectrumSamples / 2 + 1;
+    virtual bool spectrum(std::span<const float, SpectrumSamples> /*samples*/, std::span<float, SpectrumBins> /*power*/)
+    {
+        return false;
+    }
 };
 
 }  // namespace vt

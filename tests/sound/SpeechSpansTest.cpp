@@ -95,6 +95,23 @@ TEST_F(SpeechSpansFilm, EverySentenceToThePictureFrameCleanAndUnderNoise)
         }
 }
 
+// Film music as loud as the dialogue: WebRTC hears a voice in its notes
+// throughout, and without looking at how broadly the spectrum rises the
+// whole film was one span. (The energy gate is not asked: under music it
+// has nothing to go by.)
+TEST_F(SpeechSpansFilm, SentencesUnderMusicAsLoudAsThemselves)
+{
+    const clips::SpeechFilm loud = clips::converted(clips::under(film, clips::Background::Music, 0), 48000, 2, dir);
+    ASSERT_FALSE(loud.samples.empty());
+    const clips::Score score = clips::score(find(loud, Detector::WebRtc), loud.sentences);
+    EXPECT_EQ(score.missed, 0);
+    EXPECT_EQ(score.inSilence, 0);
+    EXPECT_EQ(score.bridging, 0);
+    EXPECT_EQ(score.spans, 5) << "one span a sentence";
+    EXPECT_GE(score.onsetsWithin, 4) << "onsets off by (ms): " << testing::PrintToString(score.onsetErrors);
+    EXPECT_GE(score.endsWithin, 4) << "ends off by (ms): " << testing::PrintToString(score.endErrors);
+}
+
 TEST_F(SpeechSpansFilm, NothingWithoutSpeech)
 {
     const int32_t seconds = 12;
@@ -120,6 +137,10 @@ TEST_F(SpeechSpansFilm, NothingWithoutSpeech)
             ASSERT_FALSE(sound.film.samples.empty());
             EXPECT_EQ(find(sound.film, detector), SpeechSpanList{});
         }
+    // chords changing every two seconds, struck twice a second, as loud as the dialogue
+    const clips::SpeechFilm music = clips::converted(clips::backgroundOf(film, clips::Background::Music, 0), 48000, 2, dir);
+    ASSERT_FALSE(music.samples.empty());
+    EXPECT_EQ(find(music, Detector::WebRtc), SpeechSpanList{}) << "music alone";
 }
 
 // What a decoder hands over depends on the file: the rate, the channels and
