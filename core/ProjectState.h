@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,14 @@ struct TimelineEntry {
     int32_t StartFrame = 0;  // first frame on which the subtitle is shown
     int32_t EndFrame = 0;    // last frame on which it is shown (inclusive)
     std::u16string Text;     // "^p" stands for a line break
+    // The event of an ASS or WebVTT timeline file this time code was read
+    // from (its index in the file's events, core/SubtitleDocument.h), so
+    // that a save keeps the event's style, layer, cue settings and the rest;
+    // NewEvent for one made here, and in an SRT timeline. It belongs to the
+    // time column: it moves with the time code when lines are inserted,
+    // deleted or undone.
+    int32_t Source = NewEvent;
+    static constexpr int32_t NewEvent = -1;
 
     bool isFree() const { return StartFrame == FreeSlotFrame && EndFrame == FreeSlotFrame; }
 };
@@ -70,6 +79,8 @@ enum Number : int8_t {
     FileTools = 4,
 };
 }  // namespace Page
+
+struct TimelineDocument;  // core/TimelineText.h
 
 struct ProjectState {
     // File names are kept as the system's own (UTF-8) paths.
@@ -133,6 +144,9 @@ struct ProjectState {
 
     // The encoding the timeline file was read in, so that saving keeps it.
     FileEncoding TimelineEncoding;
+    // The timeline file as read when it is ASS/SSA or WebVTT: a save writes
+    // that file back with the timeline's changes. Null for SRT.
+    std::shared_ptr<const TimelineDocument> TimelineFileDocument;
 };
 
 // The one project of this run.

@@ -113,31 +113,6 @@ std::vector<std::u16string> paragraphs(const TextLines& lines, std::u16string_vi
 
 }  // namespace
 
-ForeignFormat foreignFormatOf(const TextLines& lines, std::string_view fileName)
-{
-    auto endsWith = [&](std::string_view tail) {
-        return fileName.size() >= tail.size() &&
-               std::equal(tail.begin(), tail.end(), fileName.end() - tail.size(),
-                          [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); });
-    };
-    auto startsWithWord = [](std::u16string_view line, std::u16string_view word) {
-        return line.starts_with(word) && (line.size() == word.size() || line[word.size()] == u' ' ||
-                                          line[word.size()] == u'\t');
-    };
-    if (endsWith(".vtt") || (!lines.empty() && startsWithWord(lines.front(), u"WEBVTT")))
-        return ForeignFormat::WebVtt;
-    auto firstText = std::find_if(lines.begin(), lines.end(), [](const auto& line) { return !isBlankLine(line); });
-    if (firstText != lines.end()) {
-        std::u16string_view first = trimmed(*firstText);
-        auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c; };
-        constexpr std::u16string_view scriptInfo = u"[script info]";
-        if (first.size() == scriptInfo.size() &&
-            std::equal(first.begin(), first.end(), scriptInfo.begin(), [&](char16_t a, char16_t b) { return lower(a) == b; }))
-            return ForeignFormat::Ass;
-    }
-    return ForeignFormat::None;
-}
-
 SrtTimeLineError::SrtTimeLineError(int32_t lineNumber, std::u16string_view line)
     : UserError(MsgTimeLinePrefix + std::to_string(lineNumber) + MsgTimeLineMiddle + printable(toUtf8(line))),
       lineNumber_(lineNumber)

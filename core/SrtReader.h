@@ -44,17 +44,6 @@ inline constexpr char MsgTimeLineMiddle[] = " 行的时间码无法识别：";
 // two sides are written out in full, with ',' or '.' before the milliseconds.
 bool isTimeLine(std::u16string_view line);
 
-// Subtitle formats that have lines like SRT's time lines but are not SRT:
-// read as SRT and saved, such a file would lose its header, its styles and
-// its cue settings.
-enum class ForeignFormat : int8_t {
-    None,
-    WebVtt,  // named ".vtt" (any case), or the first line is "WEBVTT" (the mark already gone)
-    Ass,     // the first non-blank line is "[Script Info]" (ASS and SSA)
-};
-// fileName: the file's name or path; only its ending is looked at.
-ForeignFormat foreignFormatOf(const TextLines& lines, std::string_view fileName);
-
 // A line of nothing but spaces, tabs, ideographic spaces (or nothing).
 bool isBlankLine(std::u16string_view line);
 

@@ -46,9 +46,9 @@ void keepOtherVersion(const std::string& fileName, const SaveDialogue& dialogue)
 }  // namespace
 
 void proSaveSrt(const TimelineArray& timeline, int32_t timelineCount, float frameRate, const std::string& fileName,
-                FileEncoding encoding, bool& newTimeline, const SaveDialogue& dialogue)
+                FileEncoding encoding, bool& newTimeline, const SaveDialogue& dialogue, const TimelineDocument* document)
 {
-    std::u16string text = srtText(timeline, timelineCount, frameRate);
+    std::u16string text = timelineText(timeline, timelineCount, frameRate, document);
     std::string bytes = encodeText(text, encoding);
     if (changedSinceRemembered(fileName)) {
         std::string question = std::string(MsgChangedOnDiskAsk) + shownName(fileName) + std::string(MsgChangedOnDiskAskEnd);

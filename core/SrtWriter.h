@@ -1,10 +1,12 @@
-// Saving the timeline as an SRT file.
+// Saving the timeline: as an SRT file, or back into the ASS/SSA or WebVTT
+// file it was read from.
 #pragma once
 
 #include "core/FileIO.h"
 #include "core/ProjectState.h"
 #include "core/SrtText.h"
 #include "core/TimelineBackup.h"
+#include "core/TimelineText.h"
 
 #include <cstdint>
 #include <string>
@@ -34,7 +36,7 @@ inline constexpr std::string_view MsgSavedWithoutBackup = "时间轴照常保存
 inline constexpr std::string_view OtherVersionInfix = ".外部修改.";
 inline constexpr std::string_view MsgOtherVersionBeside = "被替换的那个版本另存在时间轴旁边：";
 
-// Writes srtText in the given encoding over fileName through a temporary
+// Writes the timeline's text (timelineText) in the given encoding over fileName through a temporary
 // file, so a failure leaves the old file as it was; then clears newTimeline.
 // Before that:
 //  - a file another program has written since this run read or saved it is
@@ -49,7 +51,8 @@ inline constexpr std::string_view MsgOtherVersionBeside = "被替换的那个版
 // FileError (core/FileIO.h) with the system's text and leaves newTimeline
 // alone.
 void proSaveSrt(const TimelineArray& timeline, int32_t timelineCount, float frameRate, const std::string& fileName,
-                FileEncoding encoding, bool& newTimeline, const SaveDialogue& dialogue = {});
+                FileEncoding encoding, bool& newTimeline, const SaveDialogue& dialogue = {},
+                const TimelineDocument* document = nullptr);
 
 // A fingerprint of what a save of the timeline writes (the time-coded
 // slots' frames and texts, the rate), for telling unsaved changes apart

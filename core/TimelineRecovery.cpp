@@ -2,6 +2,7 @@
 
 #include "core/FileIO.h"
 #include "core/SrtText.h"
+#include "core/TimelineText.h"
 #include "core/TextCodec.h"
 #include "core/TimelineBackup.h"
 
@@ -232,11 +233,12 @@ int autosaveDelaySeconds()
 }
 
 std::string autosaveTimeline(const TimelineArray& timeline, int32_t timelineCount, float frameRate,
-                             const std::string& fileName, FileEncoding encoding, const UntimedTexts* untimed)
+                             const std::string& fileName, FileEncoding encoding, const UntimedTexts* untimed,
+                             const TimelineDocument* document)
 {
     if (fileName.empty())
         return {};
-    const std::string bytes = encodeText(srtText(timeline, timelineCount, frameRate), encoding);
+    const std::string bytes = encodeText(timelineText(timeline, timelineCount, frameRate, document), encoding);
     bool sameOnDisk = false;
     try {
         sameOnDisk = readWholeFile(fileName) == bytes;

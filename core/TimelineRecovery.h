@@ -67,16 +67,19 @@ int autosaveDelaySeconds();
 inline constexpr std::string_view MsgAutosaveFailed = "无法自动保存未保存的修改，试过：";
 inline constexpr std::string_view MsgAutosaveFailedEnd = "\r请尽快按“保存”。";
 
-// Writes the timeline as its save would (srtText in the file's encoding) to
+// Writes the timeline as its save would (timelineText in the file's encoding) to
 // the first of recoveryPlaces() that takes it, atomically, when that differs
 // from the timeline file on disk, and removes the copies in the other
 // places; when they are the same, removes every copy left over. untimed is
 // given for a project whose texts come from a TXT file: it is written beside
 // the copy, first. Returns the copy's path, empty when nothing was written.
 // Throws FileError (MsgAutosaveFailed) when no place takes it.
+// document: the ASS/WebVTT file the timeline was read from (core/TimelineText.h),
+// null for SRT; the copy is then that file with the changes, as its save writes.
+struct TimelineDocument;
 std::string autosaveTimeline(const TimelineArray& timeline, int32_t timelineCount, float frameRate,
                              const std::string& fileName, FileEncoding encoding,
-                             const UntimedTexts* untimed = nullptr);
+                             const UntimedTexts* untimed = nullptr, const TimelineDocument* document = nullptr);
 
 // After a save: the timeline file holds everything, the copies go, from
 // every place.

@@ -15,15 +15,22 @@ namespace {
 // extent every slot holds the column's blank: a free slot's frames, or an
 // empty text.
 struct TimesColumn {
-    using Value = FramePair;
-    static Value get(const TimelineEntry& e) { return {e.StartFrame, e.EndFrame}; }
-    static void set(TimelineEntry& e, const Value& v) { e.StartFrame = v.first, e.EndFrame = v.second; }
-    static void take(TimelineEntry& to, TimelineEntry& from) { to.StartFrame = from.StartFrame, to.EndFrame = from.EndFrame; }
+    using Value = TimeCode;
+    static Value get(const TimelineEntry& e) { return {e.StartFrame, e.EndFrame, e.Source}; }
+    static void set(TimelineEntry& e, const Value& v) { e.StartFrame = v.start, e.EndFrame = v.end, e.Source = v.source; }
+    static void take(TimelineEntry& to, TimelineEntry& from)
+    {
+        to.StartFrame = from.StartFrame, to.EndFrame = from.EndFrame, to.Source = from.Source;
+    }
     static bool blank(const TimelineEntry& e) { return e.isFree(); }
-    static void clear(TimelineEntry& e) { e.StartFrame = e.EndFrame = FreeSlotFrame; }
+    static void clear(TimelineEntry& e)
+    {
+        e.StartFrame = e.EndFrame = FreeSlotFrame;
+        e.Source = TimelineEntry::NewEvent;
+    }
     static bool same(const TimelineEntry& a, const TimelineEntry& b)
     {
-        return a.StartFrame == b.StartFrame && a.EndFrame == b.EndFrame;
+        return a.StartFrame == b.StartFrame && a.EndFrame == b.EndFrame && a.Source == b.Source;
     }
     static ColumnChange<Value>& of(UndoStep& s) { return s.times; }
     static const ColumnChange<Value>& of(const UndoStep& s) { return s.times; }
@@ -312,9 +319,9 @@ std::optional<StepPlace> UndoHistory::apply(TimelineState& state, const UndoStep
         // the line as it is now, or, where it went (an insertion undone), where it stood
         const auto& now = backwards ? step.times.before : step.times.after;
         const auto& then = backwards ? step.times.after : step.times.before;
-        const FramePair& line = now.empty() ? then.front() : now.front();
-        if (line.first != FreeSlotFrame)
-            place.frame = line.first;
+        const TimeCode& line = now.empty() ? then.front() : now.front();
+        if (line.start != FreeSlotFrame)
+            place.frame = line.start;
     } else if (place.slot >= 0 && place.slot < state.TimelineCount) {
         place.frame = state.Timeline[size_t(place.slot)].StartFrame;
     }

@@ -47,10 +47,17 @@ struct ColumnChange {
     int32_t extentAfter = 0;
 };
 
-using FramePair = std::pair<int32_t, int32_t>;
+// A slot's time code as the history keeps it: its frames and the file event
+// it was read from, which moves with it.
+struct TimeCode {
+    int32_t start = 0;
+    int32_t end = 0;
+    int32_t source = TimelineEntry::NewEvent;
+    friend bool operator==(const TimeCode&, const TimeCode&) = default;
+};
 
 struct UndoStep {
-    ColumnChange<FramePair> times;
+    ColumnChange<TimeCode> times;
     ColumnChange<std::u16string> texts;
     int64_t marksAt = 0;
     std::vector<MarkRun> marksBefore;

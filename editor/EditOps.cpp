@@ -221,6 +221,7 @@ InsertResult insertPlannedLine(TimelineState& s, int32_t currentLine, const std:
         for (int32_t j = s.TimelineCount - 1; j >= k; --j) {
             t[size_t(j) + 1].StartFrame = t[size_t(j)].StartFrame;
             t[size_t(j) + 1].EndFrame = t[size_t(j)].EndFrame;
+            t[size_t(j) + 1].Source = t[size_t(j)].Source;
         }
         int32_t in = planned->in;
         int32_t out = planned->out;
@@ -230,6 +231,7 @@ InsertResult insertPlannedLine(TimelineState& s, int32_t currentLine, const std:
             out = std::min(out, t[size_t(k) + 1].StartFrame - 1);
         t[size_t(k)].StartFrame = in;
         t[size_t(k)].EndFrame = out;
+        t[size_t(k)].Source = TimelineEntry::NewEvent;
         markLine(s.WaveMarks, t[size_t(k)], s.FrameRate);
         ++s.TimelineCount;
         result.CurrentLine = k;
@@ -260,9 +262,11 @@ void procDel(TimelineState& s, int32_t currentLine, EditColumns columns)
         for (int32_t j = currentLine; j + 1 < s.TimelineCount; ++j) {
             t[size_t(j)].StartFrame = t[size_t(j) + 1].StartFrame;
             t[size_t(j)].EndFrame = t[size_t(j) + 1].EndFrame;
+            t[size_t(j)].Source = t[size_t(j) + 1].Source;
         }
         t[size_t(s.TimelineCount) - 1].StartFrame = FreeSlotFrame;
         t[size_t(s.TimelineCount) - 1].EndFrame = FreeSlotFrame;
+        t[size_t(s.TimelineCount) - 1].Source = TimelineEntry::NewEvent;
         --s.TimelineCount;
     }
     if (columns.Texts && s.TextCount > 0) {

@@ -907,7 +907,7 @@ void TplayAndEdit::ButtonNextClick()
 void TplayAndEdit::proSaveSrt()
 {
     vt::proSaveSrt(Project.Timeline, Project.TimelineCount, Project.FrameRate, Project.TimelineFileName,
-                   Project.TimelineEncoding, Project.NewTimeline, saveDialogue(this));
+                   Project.TimelineEncoding, Project.NewTimeline, saveDialogue(this), Project.TimelineFileDocument.get());
 }
 
 // ---------------------------------------------------------------------------

@@ -411,7 +411,7 @@ void TFileEdit::Button4_1convertClick()
         outcome = convertFrameRate(toUtf8(ComboBox5FPS1->currentText()), toUtf8(ComboBox5FPS2->currentText()),
                                    Project.Timeline, Project.TimelineCount, Project.FrameRate,
                                    Project.TimelineFileName, Project.TimelineEncoding, Project.NewTimeline,
-                                   saveDialogue(this));
+                                   saveDialogue(this), Project.TimelineFileDocument.get());
     } catch (const UserError& error) {
         showError(this, error);
         return;
@@ -451,7 +451,7 @@ bool TFileEdit::inputExists(QLineEdit* field)
 
 void TFileEdit::Button2_1openClick()
 {
-    const auto chosen = runFileDialog(this, {FileDialogRequest::Kind::Open, QString(), FileEditText::SrtFilter, {}});
+    const auto chosen = runFileDialog(this, {FileDialogRequest::Kind::Open, QString(), FileEditText::SubtitleFilter, {}});
     if (!chosen)
         return;
     LabeledEdit2_1->setText(*chosen);
@@ -479,7 +479,7 @@ void TFileEdit::Button2_2saveClick()
 
 void TFileEdit::Button3_1openClick()
 {
-    const auto chosen = runFileDialog(this, {FileDialogRequest::Kind::Open, QString(), FileEditText::SrtFilter, {}});
+    const auto chosen = runFileDialog(this, {FileDialogRequest::Kind::Open, QString(), FileEditText::SubtitleFilter, {}});
     if (!chosen)
         return;
     LabeledEdit3_1->setText(*chosen);

@@ -77,6 +77,8 @@ inline const QString TextFile = QStringLiteral("导出字幕纯文本 *.txt：")
 inline const QString Save = QStringLiteral("保存");
 
 inline const QString SrtFilter = QStringLiteral("字幕(*.srt)|*.srt");
+// The second and the spare file may also be ASS/SSA or WebVTT.
+inline const QString SubtitleFilter = SrtFilter + QStringLiteral("|ASS/SSA 字幕(*.ass *.ssa)|*.ass;*.ssa|WebVTT 字幕(*.vtt)|*.vtt");
 inline const QString TxtFilter = QStringLiteral("文本文件(*.txt)|*.txt");
 }  // namespace FileEditText
 

@@ -23,7 +23,7 @@ std::string FrameToNewTime(int32_t frame, float newFrameRate)
 ConversionOutcome convertFrameRate(std::string_view shownRateText, std::string_view newRateText,
                                    const TimelineArray& timeline, int32_t timelineCount, float& frameRate,
                                    const std::string& timelineFileName, FileEncoding encoding, bool& newTimeline,
-                                   const SaveDialogue& dialogue)
+                                   const SaveDialogue& dialogue, const TimelineDocument* document)
 {
     std::optional<float> newRate = readFrameRate(newRateText);
     if (!newRate)
@@ -33,7 +33,7 @@ ConversionOutcome convertFrameRate(std::string_view shownRateText, std::string_v
         throw std::invalid_argument("the original rate box holds no rate: " + std::string(shownRateText));
     if (*newRate == *shownRate)
         return ConversionOutcome::SameRate;
-    proSaveSrt(timeline, timelineCount, *newRate, timelineFileName, encoding, newTimeline, dialogue);
+    proSaveSrt(timeline, timelineCount, *newRate, timelineFileName, encoding, newTimeline, dialogue, document);
     frameRate = *newRate;
     return ConversionOutcome::Converted;
 }

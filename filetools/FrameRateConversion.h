@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/ProjectState.h"
+#include "core/SrtWriter.h"
 #include "core/TimelineBackup.h"
 
 #include <cstdint>
@@ -44,6 +45,6 @@ enum class ConversionOutcome : int8_t {
 ConversionOutcome convertFrameRate(std::string_view shownRateText, std::string_view newRateText,
                                    const TimelineArray& timeline, int32_t timelineCount, float& frameRate,
                                    const std::string& timelineFileName, FileEncoding encoding, bool& newTimeline,
-                                   const SaveDialogue& dialogue = {});
+                                   const SaveDialogue& dialogue = {}, const TimelineDocument* document = nullptr);
 
 }  // namespace vt

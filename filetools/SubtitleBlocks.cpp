@@ -3,6 +3,7 @@
 #include "core/Errors.h"
 #include "core/FileIO.h"
 #include "core/SrtReader.h"
+#include "core/SubtitleDocument.h"
 #include "core/TextCodec.h"
 #include "core/TimeStrings.h"
 
@@ -37,14 +38,22 @@ std::string toolOutputName(std::string_view path, std::string_view ending)
 SubtitleBlocks subtitleBlocksOf(std::string_view bytes, const std::string& path)
 {
     TextFile file = decodeTextFile(bytes);
-    // Taken as it comes, a binary file or an ASS script would pair no texts
-    // at all with the timeline, and the output would silently hold none.
+    // Taken as it comes, a binary file would pair no texts at all with the
+    // timeline, and the output would silently hold none.
     if (!file.decodable)
         refuseFile(MsgSecondFileUndecodable, path);
-    switch (foreignFormatOf(file.lines, path)) {
-    case ForeignFormat::WebVtt: refuseFile(MsgSecondFileIsWebVtt, path);
-    case ForeignFormat::Ass: refuseFile(MsgSecondFileIsAss, path);
-    case ForeignFormat::None: break;
+    // an ASS/SSA script or a WebVTT file gives its events' texts as a reader sees them
+    if (!file.lines.empty()) {
+        std::optional<std::u16string> text = decodeText(bytes, file.encoding);
+        if (!text)
+            refuseFile(MsgSecondFileUndecodable, path);
+        if (const TimelineFormat format = timelineFormatOf(*text); format != TimelineFormat::Srt) {
+            const SubtitleDocument document = SubtitleDocument::parse(format, std::move(*text));
+            std::vector<std::u16string> texts;
+            for (const DocumentEvent& event : document.events())
+                texts.push_back(event.Text);
+            return {std::move(texts), file.encoding};
+        }
     }
     auto lines = [&](auto test) { return std::any_of(file.lines.begin(), file.lines.end(), test); };
     if (!lines([](const auto& line) { return isTimeLine(line); }) &&

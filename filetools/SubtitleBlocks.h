@@ -17,10 +17,6 @@ namespace vt {
 inline constexpr std::string_view MsgSecondFileMissing = "字幕文件不存在，请检查。";
 inline constexpr std::string_view MsgSecondFileUndecodable = "字幕文件的编码无法识别：";
 inline constexpr std::string_view MsgSecondFileWithoutTimeCodes = "字幕文件里找不到时间码：";
-// Formats whose lines the SRT reader would half understand (core/SrtReader.h,
-// ForeignFormat): refused rather than read wrongly.
-inline constexpr std::string_view MsgSecondFileIsWebVtt = "字幕文件是 WebVTT 格式，目前还不支持这种格式：";
-inline constexpr std::string_view MsgSecondFileIsAss = "字幕文件是 ASS/SSA 格式，目前还不支持这种格式：";
 // An output named like the timeline file would be saved over when the
 // screen closes: the merge or export would be lost without a word.
 inline constexpr std::string_view MsgOutputIsTimeline = "不能保存到当前的时间轴文件上，请另选一个文件名。";
@@ -44,8 +40,9 @@ struct SubtitleBlocks {
 
 // Reads the second or spare file. Throws UserError: MsgSecondFileMissing
 // when no file is at path; MsgSecondFileUndecodable + name when its bytes
-// are no text; MsgSecondFileIsWebVtt or MsgSecondFileIsAss + name for a
-// WebVTT file or an ASS/SSA script; MsgSecondFileWithoutTimeCodes + name
+// are no text; an ASS/SSA script or a WebVTT file gives its events' texts
+// as a reader sees them (core/SubtitleDocument.h), and a broken one throws
+// its reader's error naming the line; MsgSecondFileWithoutTimeCodes + name
 // when it is not blank yet has no time line (a text file). An empty or
 // blank file gives no texts. FileError when it cannot be read.
 SubtitleBlocks readSubtitleBlocks(const std::string& path);

@@ -5,6 +5,7 @@
 #include "core/KnownContents.h"
 #include "core/SrtReader.h"
 #include "core/SrtWriter.h"
+#include "core/SubtitleDocument.h"
 #include "core/TextCodec.h"
 #include "core/TimeStrings.h"
 #include "analysis/FilmSoundCache.h"
@@ -12,7 +13,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cctype>
 #include <exception>
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -41,14 +45,43 @@ struct TimelineRead {
     std::vector<std::u16string> texts;
     int32_t sizingCount = 0;  // max(time lines, the text file's lines or blank lines)
     FileEncoding encoding;    // to save the timeline in
-    bool startsEmpty = false; // a new timeline: the SRT is rewritten to one empty line
+    bool startsEmpty = false; // a new timeline: the file is rewritten to newTimelineText
     FileEncoding srtEncoding;
     std::string srtBytes;     // as read: a save asks before replacing anything else
+    // an ASS/SSA or WebVTT timeline: the file, which a save writes back
+    std::optional<SubtitleDocument> document;
 };
 
 [[noreturn]] void refuseFile(std::string_view message, const std::string& path)
 {
     throw UserError(std::string(message) + shownName(path));
+}
+
+// What a new timeline's empty file starts as: a WebVTT or ASS file when its
+// name says so, so that the first save writes that format into it; else
+// one empty line (SRT).
+std::u16string newTimelineText(const std::string& fileName)
+{
+    std::string ending = std::filesystem::path(fileName).extension().string();
+    std::transform(ending.begin(), ending.end(), ending.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    if (ending == ".vtt")
+        return u"WEBVTT\r\n\r\n";
+    if (ending == ".ass" || ending == ".ssa")
+        return u"[Script Info]\r\n"
+               u"ScriptType: v4.00+\r\n"
+               u"PlayResX: 1920\r\n"
+               u"PlayResY: 1080\r\n"
+               u"\r\n"
+               u"[V4+ Styles]\r\n"
+               u"Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, BackColour, Bold, "
+               u"Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, Outline, Shadow, "
+               u"Alignment, MarginL, MarginR, MarginV, Encoding\r\n"
+               u"Style: Default,Noto Sans CJK SC,60,&H00FFFFFF,&H000000FF,&H00000000,&H80000000,0,0,0,0,100,100,0,0,"
+               u"1,2,1,2,20,20,40,1\r\n"
+               u"\r\n"
+               u"[Events]\r\n"
+               u"Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\r\n";
+    return u"\r\n";
 }
 
 TimelineRead readTimelineFiles(const LoadRequest& request)
@@ -60,18 +93,27 @@ TimelineRead readTimelineFiles(const LoadRequest& request)
         srt = decodeTextFile(read.srtBytes);
     }
     read.srtEncoding = srt.encoding;
-    // by its name even when it is empty: a new timeline would be saved into it as SRT
-    switch (foreignFormatOf(srt.lines, request.TimelineFileName)) {
-    case ForeignFormat::WebVtt: refuseFile(MsgTimelineIsWebVtt, request.TimelineFileName);
-    case ForeignFormat::Ass: refuseFile(MsgTimelineIsAss, request.TimelineFileName);
-    case ForeignFormat::None: break;
+    // ASS/SSA and WebVTT are told by what the file holds, whatever its name
+    if (srt.decodable && !srt.lines.empty()) {
+        std::optional<std::u16string> text = decodeText(read.srtBytes, srt.encoding);
+        if (!text)
+            refuseFile(MsgTimelineUndecodable, request.TimelineFileName);
+        if (const TimelineFormat format = timelineFormatOf(*text); format != TimelineFormat::Srt)
+            read.document = SubtitleDocument::parse(format, std::move(*text));
+    }
+    if (read.document) {
+        for (const DocumentEvent& event : read.document->events()) {
+            read.times.push_back(SrtTimeCode{event.StartMs, event.EndMs});
+            if (!request.TextFromTxtFile)
+                read.texts.push_back(event.Text);
+        }
     }
     // A new timeline's file was just created empty. One that holds anything
     // is not that file (another name was typed since, or it was written
     // elsewhere): emptying it would destroy a timeline, so it is read instead.
     read.startsEmpty = request.NewTimeline && srt.decodable && std::all_of(srt.lines.begin(), srt.lines.end(),
                                                           [](const auto& line) { return isBlankLine(line); });
-    if (!read.startsEmpty) {
+    if (!read.startsEmpty && !read.document) {
         // Whatever is not a timeline (a binary file, text in no encoding the
         // reader knows) would load as an empty one, and the first save
         // would wipe the file: it is turned away instead. An empty or blank
@@ -91,10 +133,11 @@ TimelineRead readTimelineFiles(const LoadRequest& request)
             refuseFile(MsgTextFileUndecodable, request.SubtitleTextFileName);
         read.texts = readTxtTexts(txt.lines, request.OneLinePerSubtitle);
         textSizing = countTxtSubtitles(txt.lines, request.OneLinePerSubtitle);
-    } else if (!read.startsEmpty) {
+    } else if (!read.startsEmpty && !read.document) {
         read.texts = readSrtTexts(srt.lines);
     }
-    read.sizingCount = std::max(countTimeLines(srt.lines), textSizing);
+    const int32_t timeLines = read.document ? int32_t(read.times.size()) : countTimeLines(srt.lines);
+    read.sizingCount = std::max(timeLines, textSizing);
     read.encoding = timelineEncoding(srt.encoding, request.TextFromTxtFile ? &txt.encoding : nullptr);
     return read;
 }
@@ -225,11 +268,17 @@ LoadOutcome loadProject(const LoadRequest& request, ProjectState& state, const L
         }
         TimelineArray slots = buildTimeline(timeline.times, timeline.texts, timeline.sizingCount, request.FrameRate);
         auto timelineCount = static_cast<int32_t>(timeline.times.size());
+        std::shared_ptr<TimelineDocument> document;
+        if (timeline.document)
+            document = documentOfLoad(std::move(*timeline.document), slots, timelineCount, request.FrameRate);
         ByteArray marks(summary.summary.size(), 0);
         rebuildWaveMarks(marks, slots, timelineCount, request.FrameRate);
         // last, so that a load that fails earlier leaves the file as it was
         if (timeline.startsEmpty) {
-            timeline.srtBytes = encodeText(u"\r\n", timeline.srtEncoding);
+            const std::u16string empty = newTimelineText(request.TimelineFileName);
+            if (const TimelineFormat format = timelineFormatOf(empty); format != TimelineFormat::Srt)
+                document = documentOfLoad(SubtitleDocument::parse(format, empty), slots, 0, request.FrameRate);
+            timeline.srtBytes = encodeText(empty, timeline.srtEncoding);
             writeFileAtomically(request.TimelineFileName, timeline.srtBytes);
         }
         rememberContents(request.TimelineFileName, timeline.srtBytes);
@@ -246,6 +295,7 @@ LoadOutcome loadProject(const LoadRequest& request, ProjectState& state, const L
         state.WaveMarks = std::move(marks);
         state.FilmSoundPending = summary.filmSoundPending;
         state.TimelineEncoding = timeline.encoding;
+        state.TimelineFileDocument = std::move(document);
         if (summary.videoLengthFrames)
             state.VideoLengthFrames = *summary.videoLengthFrames;
         state.NextPage = Page::Editor;

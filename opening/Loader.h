@@ -33,10 +33,6 @@ inline constexpr std::string_view MsgTextFileMissing = "字幕文本不存在，
 // file's name. Such a file is never loaded, so no save can overwrite it.
 inline constexpr std::string_view MsgTimelineUndecodable = "时间轴文件的编码无法识别：";
 inline constexpr std::string_view MsgTimelineWithoutTimeCodes = "时间轴文件里找不到时间码：";
-// Formats whose lines the SRT reader would half understand (core/SrtReader.h,
-// ForeignFormat): the first save would write SRT over them.
-inline constexpr std::string_view MsgTimelineIsWebVtt = "时间轴文件是 WebVTT 格式，目前还不支持用它作时间轴：";
-inline constexpr std::string_view MsgTimelineIsAss = "时间轴文件是 ASS/SSA 格式，目前还不支持用它作时间轴：";
 inline constexpr std::string_view MsgTextFileUndecodable = "字幕文本的编码无法识别：";
 // Shown after the WAV reader's own refusal.
 inline constexpr std::string_view MsgWavFailed = "WAV文件读取失败，请检查。";

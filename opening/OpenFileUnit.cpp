@@ -261,7 +261,14 @@ void TfileOpen::chooseVideo(const QString& video)
     Project.WaveSummaryFileName = toUtf8(ws);
     if (exists(ws))
         LabeledEdit2->setText(wav);  // the box holds the WAV name; the loader derives the summary's
+    // the film's timeline: its SRT, else an ASS/SSA or WebVTT file of its name
     QString srt = fromUtf8(companionName(toUtf8(video), "srt"));
+    if (!exists(srt))
+        for (const char* ending : {"ass", "ssa", "vtt"})
+            if (const QString other = fromUtf8(companionName(toUtf8(video), ending)); exists(other)) {
+                srt = other;
+                break;
+            }
     Project.TimelineFileName = toUtf8(srt);
     if (exists(srt))
         LabeledEdit3->setText(srt);
@@ -304,7 +311,7 @@ void TfileOpen::Button2Click()
 
 void TfileOpen::Button4Click()
 {
-    auto chosen = runFileDialog(this, {FileDialogRequest::Kind::Open, QString(), OpenFileText::SrtFilter, {}});
+    auto chosen = runFileDialog(this, {FileDialogRequest::Kind::Open, QString(), OpenFileText::TimelineFilter, {}});
     if (!chosen)
         return;
     Project.TimelineFileName = toUtf8(*chosen);
@@ -316,7 +323,7 @@ void TfileOpen::ButtonNewClick()
 {
     // the dialog has already asked before naming an existing file; it starts
     // on the film's name with ".srt" beside the film, what nearly everyone types
-    FileDialogRequest request{FileDialogRequest::Kind::Save, QString(), OpenFileText::SrtFilter, {}};
+    FileDialogRequest request{FileDialogRequest::Kind::Save, QString(), OpenFileText::TimelineFilter, {}};
     if (!LabeledEdit1->text().isEmpty())
         request.proposed = fromUtf8(std::filesystem::path(toUtf8(LabeledEdit1->text())).replace_extension(".srt").string());
     auto chosen = runFileDialog(this, request);

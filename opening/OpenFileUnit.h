@@ -51,6 +51,8 @@ inline const QString VideoFilter = QStringLiteral(
     "*.wmv;*.wmd;*.m2ts;*.m2t;*.mts;*.ts;*.tts;*.mp4;*.m4v;*.mp4v;*.3gp;*.3gpp;*.3g2;*.3gp2;*.dvr-ms;*.wtv");
 inline const QString WavFilter = QStringLiteral("波形文件 *.wav|*.wav|波形缩略文件 *.ws|*.ws");
 inline const QString SrtFilter = QStringLiteral("字幕文件 *.srt|*.srt");
+// The timeline's dialogs: SRT first, as designed, then the formats read beside it.
+inline const QString TimelineFilter = SrtFilter + QStringLiteral("|ASS/SSA 字幕 *.ass *.ssa|*.ass;*.ssa|WebVTT 字幕 *.vtt|*.vtt");
 inline const QString TxtFilter = QStringLiteral("纯文本文件|*.txt");
 }  // namespace OpenFileText
 

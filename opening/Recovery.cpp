@@ -3,6 +3,8 @@
 #include "core/Coverage.h"
 #include "core/FileIO.h"
 #include "core/SrtReader.h"
+#include "core/SrtWriter.h"
+#include "core/SubtitleDocument.h"
 #include "core/TextCodec.h"
 #include "core/TimelineRecovery.h"
 #include "opening/Loader.h"
@@ -12,6 +14,8 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <optional>
 #include <system_error>
 #include <tuple>
 
@@ -25,6 +29,8 @@ struct SrtRead {
     std::vector<SrtTimeCode> times;
     std::vector<std::u16string> texts;
     int32_t timeLines = 0;
+    // a copy of an ASS/SSA or WebVTT timeline is that file, with the changes
+    std::optional<SubtitleDocument> document;
 };
 
 SrtRead readSrtBytes(const std::string& bytes)
@@ -33,6 +39,20 @@ SrtRead readSrtBytes(const std::string& bytes)
     if (!file.decodable)
         throw UserError("undecodable");
     SrtRead read;
+    if (!file.lines.empty()) {
+        std::optional<std::u16string> text = decodeText(bytes, file.encoding);
+        if (!text)
+            throw UserError("undecodable");
+        if (const TimelineFormat format = timelineFormatOf(*text); format != TimelineFormat::Srt) {
+            read.document = SubtitleDocument::parse(format, std::move(*text));
+            for (const DocumentEvent& event : read.document->events()) {
+                read.times.push_back(SrtTimeCode{event.StartMs, event.EndMs});
+                read.texts.push_back(event.Text);
+            }
+            read.timeLines = int32_t(read.times.size());
+            return read;
+        }
+    }
     read.times = readSrtTimeCodes(file.lines);
     read.texts = readSrtTexts(file.lines);
     read.timeLines = countTimeLines(file.lines);
@@ -171,8 +191,10 @@ void restoreRecoveredTimeline(ProjectState& state, const RecoveryOffer& offer)
     std::string bytes;
     try {
         bytes = readWholeFile(offer.path);
-        std::optional<SrtRead> written = readWrittenBlocks(bytes);
-        read = written ? std::move(*written) : readSrtBytes(bytes);
+        read = readSrtBytes(bytes);
+        if (!read.document)
+            if (std::optional<SrtRead> written = readWrittenBlocks(bytes))
+                read = std::move(*written);
     } catch (const UserError&) {
         throw UserError(std::string(MsgRecoveryUnreadable) + fs::path(offer.path).filename().string());
     }
@@ -200,7 +222,13 @@ void restoreRecoveredTimeline(ProjectState& state, const RecoveryOffer& offer)
     ByteArray marks(state.WaveMarks.size(), 0);
     rebuildWaveMarks(marks, slots, count, state.FrameRate);
 
+    // the copy of an ASS/WebVTT timeline becomes the file a save writes back
+    std::shared_ptr<TimelineDocument> document;
+    if (read.document)
+        document = documentOfLoad(std::move(*read.document), slots, count, state.FrameRate);
+
     state.Timeline = std::move(slots);
+    state.TimelineFileDocument = std::move(document);
     state.TimelineCount = count;
     state.TextCount = textCount;
     state.WaveMarks = std::move(marks);

@@ -90,7 +90,8 @@ bool saveProjectTimeline(QWidget* window, ProjectState& project)
 {
     try {
         proSaveSrt(project.Timeline, project.TimelineCount, project.FrameRate, project.TimelineFileName,
-                   project.TimelineEncoding, project.NewTimeline, saveDialogue(window));
+                   project.TimelineEncoding, project.NewTimeline, saveDialogue(window),
+                   project.TimelineFileDocument.get());
         return true;
     } catch (const FileError& error) {
         showError(window, error);

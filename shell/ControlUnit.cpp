@@ -78,7 +78,7 @@ void TMainControl::autosaveNow()
         untimed = untimedTextsOf(Project.Timeline, Project.TimelineCount, Project.TextCount);
     try {
         autosaveTimeline(Project.Timeline, Project.TimelineCount, Project.FrameRate, Project.TimelineFileName,
-                         Project.TimelineEncoding, untimed ? &*untimed : nullptr);
+                         Project.TimelineEncoding, untimed ? &*untimed : nullptr, Project.TimelineFileDocument.get());
         autosaveFailureShown_ = false;
     } catch (const FileError& error) {
         std::fprintf(stderr, "veltrana: %s\n", error.what());

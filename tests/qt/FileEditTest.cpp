@@ -374,7 +374,7 @@ TEST_F(FileToolsScreen, TheMergeTakesItsFilesFromTheFieldsAndTheDialogs)
     QTest::mouseClick(screen->Button2_1open, Qt::LeftButton);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].kind, FileDialogRequest::Kind::Open);
-    EXPECT_EQ(requests[0].filter, FileEditText::SrtFilter);
+    EXPECT_EQ(requests[0].filter, FileEditText::SubtitleFilter);
     EXPECT_EQ(utf8(screen->LabeledEdit2_1->text()), second.string());
     const fs::path bilingual = dir_ / "english.双语.srt";
     EXPECT_EQ(utf8(screen->LabeledEdit2_2->text()), bilingual.string());

@@ -735,24 +735,11 @@ TEST_F(Loader, FileThatIsNoTimelineIsRefusedAndKept)
         paragraphs += "句" + std::to_string(i) + "\r\n\r\n";
     const std::string undecodable = std::string(MsgTimelineUndecodable) + "film.srt";
     const std::string noTimeCodes = std::string(MsgTimelineWithoutTimeCodes) + "film.srt";
-    const std::string isAss = std::string(MsgTimelineIsAss) + "film.srt";
-    const std::string isWebVtt = std::string(MsgTimelineIsWebVtt) + "film.srt";
     const struct {
         const char* name;
         std::string bytes;
         const std::string& message;
     } files[] = {
-        {"ASS script", "[Script Info]\r\nTitle: film\r\n\r\n[Events]\r\nFormat: Layer, Start, End, Style, Text\r\n"
-                       "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,你好\r\n", isAss},
-        {"ASS script with an arrow in a comment", "\xEF\xBB\xBF\r\n[script info]\r\n; 00:00:01,000 --> 00:00:02,000\r\n",
-         isAss},
-        {"WebVTT", "WEBVTT\n\n00:00:01.000 --> 00:00:02.000\n你好\n", isWebVtt},
-        {"WebVTT with its mark and a title", "\xEF\xBB\xBFWEBVTT - 片名\r\n\r\n1\r\n00:01.000 --> 00:02.000\r\nA\r\n",
-         isWebVtt},
-        {"WebVTT with cue settings", "WEBVTT\n\n00:00:01.000 --> 00:00:02.000 align:start position:10%\nA\n", isWebVtt},
-        {"WebVTT with NOTE and STYLE blocks",
-         "WEBVTT\n\nNOTE made by hand\n\nSTYLE\n::cue { color: red }\n\nid1\n00:00:01.000 --> 00:00:02.000\nA\n", isWebVtt},
-        {"UTF-16 of WebVTT", std::string("\xFF\xFEW\0E\0B\0V\0T\0T\0\n\0", 16), isWebVtt},
         {"texts without time lines", paragraphs, noTimeCodes},
         {"random bytes", randomBytes, undecodable},
         {"PNG", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x02\x80\0\0\x01\x68\x08\x02\0\0\0\x48\x50\xDD\x06", 33), undecodable},
@@ -776,17 +763,75 @@ TEST_F(Loader, FileThatIsNoTimelineIsRefusedAndKept)
             request.NewTimeline = false;
         }
     }
-    // a WebVTT file by its name alone, even empty as a new timeline's file
-    for (const std::string& bytes : {TwoOverlappingLines, std::string()}) {
-        loadEarlierProject();
-        request.TimelineFileName = write("film.VTT", bytes);
-        request.NewTimeline = bytes.empty();
-        EXPECT_EQ(load().messages, std::vector<std::string>{std::string(MsgTimelineIsWebVtt) + "film.VTT"});
-        EXPECT_EQ(readWholeFile(request.TimelineFileName), bytes);
-        request.TimelineFileName = path("film.srt");
-        request.NewTimeline = false;
-        expectEarlierProject();
+}
+
+// ASS and WebVTT timelines are told by their content, whatever their name,
+// and come back from a save without edits byte for byte, also where the
+// tidy pass moved a line in memory (two languages shown at once); a line
+// the user moves changes its time fields and nothing else; a broken file is
+// refused naming its line, and kept.
+TEST_F(Loader, AssAndWebVttTimelinesComeBackAsTheyWere)
+{
+    const std::string bilingual =
+        "\xEF\xBB\xBF[Script Info]\r\n; made by hand\r\nScriptType: v4.00+\r\n\r\n[V4+ Styles]\r\n"
+        "Format: Name, Fontname, Fontsize\r\nStyle: 中文,黑体,60\r\nStyle: English,Arial,40\r\n\r\n[Events]\r\n"
+        "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\r\n"
+        "Dialogue: 0,0:00:01.00,0:00:03.00,中文,,0,0,0,,{\\fad(200,0)}你好，世界\r\n"
+        "Dialogue: 0,0:00:01.00,0:00:03.00,English,,0,0,0,,Hello, world\r\n"
+        "Comment: 0,0:00:03.00,0:00:04.00,中文,,0,0,0,,待译\r\n"
+        "Dialogue: 1,0:00:05.00,0:00:06.50,中文,,0,0,0,,第二句\\N第二行\r\n";
+    const std::string cues = "WEBVTT - 片名\n\nNOTE 手工\n\n1\n00:01.000 --> 00:02.000 align:start\n<v 老王>你好\n\n"
+                             "00:00:03.000 --> 00:00:04.500\n再见\n";
+    struct Case {
+        const char* name;
+        std::string file;
+        std::string bytes;
+        int32_t lines;
+        int32_t moved;          // the line whose in-point goes 5 frames later
+        std::string before;     // its start time as written, and after the move
+        std::string after;
+    };
+    const Case cases[] = {
+        {"ASS", "film.ass", bilingual, 3, 2, "0:00:05.00", "0:00:05.20"},
+        {"ASS named .srt", "film.srt", bilingual, 3, 2, "0:00:05.00", "0:00:05.20"},
+        {"WebVTT", "film.vtt", cues, 2, 0, "00:01.000", "00:01.200"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        request.TimelineFileName = write(c.file, c.bytes);
+        ASSERT_TRUE(load().ok) << testing::PrintToString(load().messages);
+        ASSERT_NE(state.TimelineFileDocument, nullptr);
+        EXPECT_EQ(state.TimelineCount, c.lines);
+        auto saved = [&] {
+            return encodeText(timelineText(state.Timeline, state.TimelineCount, state.FrameRate,
+                                           state.TimelineFileDocument.get()),
+                              state.TimelineEncoding);
+        };
+        EXPECT_EQ(saved(), c.bytes);
+        state.Timeline[size_t(c.moved)].StartFrame += 5;
+        std::string expected = c.bytes;
+        expected.replace(expected.find(c.before), c.before.size(), c.after);
+        EXPECT_EQ(saved(), expected);
     }
+    // a new timeline named .vtt starts as an empty WebVTT file
+    request.TimelineFileName = write("new.vtt", "");
+    request.NewTimeline = true;
+    ASSERT_TRUE(load().ok);
+    EXPECT_EQ(readWholeFile(request.TimelineFileName).substr(0, 6), "WEBVTT");
+    ASSERT_NE(state.TimelineFileDocument, nullptr);
+    request.NewTimeline = false;
+
+    const std::string broken = "[Script Info]\n\n[Events]\nFormat: Layer, Start, End, Style, Text\n"
+                               "Dialogue: 0,0:00:01.00,0:00:02.00,Default,好\nDialogue: 0,0:00:03.00\n";
+    loadEarlierProject();
+    request.TimelineFileName = write("broken.ass", broken);
+    const LoadOutcome outcome = load();
+    EXPECT_FALSE(outcome.ok);
+    ASSERT_EQ(outcome.messages.size(), 1u);
+    EXPECT_NE(outcome.messages[0].find("第 6 行"), std::string::npos) << outcome.messages[0];
+    EXPECT_EQ(readWholeFile(request.TimelineFileName), broken);
+    request.TimelineFileName = path("film.srt");
+    expectEarlierProject();
 }
 
 TEST_F(Loader, EmptyOrBlankFilesAreEmptyTimelinesAndBinaryTextFilesAreRefused)

@@ -5,6 +5,7 @@
 #include "core/Coverage.h"
 #include "core/FileIO.h"
 #include "core/SrtWriter.h"
+#include "core/SubtitleDocument.h"
 #include "core/TextCodec.h"
 #include "core/TimelineBackup.h"
 #include "core/TimelineRecovery.h"
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -122,6 +124,65 @@ TEST(Recovery, FromAutosaveToOfferAnswerAndSave)
     proSaveSrt(edited.Timeline, edited.TimelineCount, edited.FrameRate, srt, Gbk, newTimeline);
     EXPECT_FALSE(fileExists(copy));
     EXPECT_TRUE(fileExists(aside));
+    fs::remove_all(dir);
+}
+
+// An ASS timeline's copy is that script with the changes: offered with the
+// line that differs, and taken back it becomes the file the next save
+// writes, so the save holds the recovered change and every style, comment
+// and untouched byte of the script.
+TEST(Recovery, AnAssTimelinesCopyKeepsTheScript)
+{
+    const fs::path dir = fs::temp_directory_path() / "veltrana-recovery-ass-test";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string ass = (dir / "film.ass").string();
+    const std::u16string script =
+        u"[Script Info]\r\n; 注释\r\n\r\n[V4+ Styles]\r\nFormat: Name, Fontsize\r\nStyle: 中文,60\r\n\r\n"
+        u"[Events]\r\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\r\n"
+        u"Dialogue: 0,0:00:01.00,0:00:02.00,中文,,0,0,0,,{\\an8}一\r\n"
+        u"Comment: 0,0:00:02.00,0:00:03.00,中文,,0,0,0,,备注\r\n"
+        u"Dialogue: 1,0:00:05.00,0:00:06.00,中文,,0,0,0,,二\r\n";
+    writeFileAtomically(ass, encodeText(script, Gbk));
+    makeOlder(ass);
+    auto opened = [&] {
+        ProjectState p;
+        p.TimelineFileName = ass;
+        p.FrameRate = 25.0f;
+        p.TimelineEncoding = Gbk;
+        auto document = std::make_shared<TimelineDocument>(
+            TimelineDocument{SubtitleDocument::parse(TimelineFormat::Ass, script), {{25, 50}, {125, 150}}, 25.0f});
+        p.Timeline = {{25, 50, u"一", 0}, {125, 150, u"二", 1}};
+        p.Timeline.resize(2 + 256, TimelineEntry{FreeSlotFrame, FreeSlotFrame, {}});
+        p.TimelineCount = p.TextCount = 2;
+        p.TimelineFileDocument = document;
+        p.WaveMarks.assign(4000, 0);
+        rebuildWaveMarks(p.WaveMarks, p.Timeline, p.TimelineCount, p.FrameRate);
+        return p;
+    };
+    ProjectState edited = opened();
+    edited.Timeline[1].StartFrame = 130;
+    edited.Timeline[1].Text = u"二!";
+    autosaveTimeline(edited.Timeline, 2, 25.0f, ass, Gbk, nullptr, edited.TimelineFileDocument.get());
+    const std::u16string expected =
+        u"[Script Info]\r\n; 注释\r\n\r\n[V4+ Styles]\r\nFormat: Name, Fontsize\r\nStyle: 中文,60\r\n\r\n"
+        u"[Events]\r\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\r\n"
+        u"Dialogue: 0,0:00:01.00,0:00:02.00,中文,,0,0,0,,{\\an8}一\r\n"
+        u"Comment: 0,0:00:02.00,0:00:03.00,中文,,0,0,0,,备注\r\n"
+        u"Dialogue: 1,0:00:05.20,0:00:06.00,中文,,0,0,0,,二!\r\n";
+    ASSERT_EQ(readWholeFile(recoveryFileName(ass)), encodeText(expected, Gbk));
+
+    std::optional<RecoveryOffer> offer = recoveryOffer(ass);
+    ASSERT_TRUE(offer);
+    EXPECT_EQ(offer->differingLines, 1);
+    ProjectState restored = opened();
+    restoreRecoveredTimeline(restored, *offer);
+    ASSERT_NE(restored.TimelineFileDocument, nullptr);
+    EXPECT_EQ(restored.Timeline[1].Text, u"二!");
+    bool newTimeline = false;
+    proSaveSrt(restored.Timeline, restored.TimelineCount, restored.FrameRate, ass, Gbk, newTimeline, {},
+               restored.TimelineFileDocument.get());
+    EXPECT_EQ(readWholeFile(ass), encodeText(expected, Gbk));
     fs::remove_all(dir);
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "core/FileIO.h"
+#include "core/SubtitleDocument.h"
 #include "filetools/Export.h"
 #include "filetools/Merge.h"
 
@@ -29,11 +30,10 @@ protected:
         put("good.srt", "1\r\n00:00:01,000 --> 00:00:02,000\r\nhello\r\n\r\n");
         put("out.srt", "an earlier output");
         put("picture.srt", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x02\x80\0\0\x01\x68\x08\x02\0\0\0\x48\x50\xDD\x06", 33));
-        put("script.srt", "[Script Info]\r\nTitle: film\r\n\r\n[Events]\r\n"
-                          "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,你好\r\n");
+        // its second event has too few fields for its Format line
+        put("broken.ass", "[Script Info]\r\nTitle: film\r\n\r\n[Events]\r\nFormat: Layer, Start, End, Style, Text\r\n"
+                          "Dialogue: 0,0:00:01.00,0:00:02.00,Default,你好\r\nDialogue: 0,0:00:03.00\r\n");
         put("notes.srt", "你好\r\n\r\n世界\r\n");
-        put("cues.srt", "\xEF\xBB\xBFWEBVTT\n\nNOTE a note\n\n1\n00:00:01.000 --> 00:00:02.000 align:start\nhello\n");
-        put("cues.vtt", "1\r\n00:00:01,000 --> 00:00:02,000\r\nhello\r\n");
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -52,6 +52,32 @@ protected:
 };
 
 }  // namespace
+
+// An ASS script or a WebVTT file as the second or spare file gives its
+// events' texts as a reader sees them: no override blocks, tags or comment
+// events, line breaks as "^p", whatever the file is named.
+TEST(SubtitleBlocks, AssAndWebVttGiveTheirTextsAsShown)
+{
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::vector<std::u16string> texts;
+    } files[] = {
+        {"bilingual.ass",
+         "[Script Info]\r\n\r\n[Events]\r\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\r\n"
+         "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,{\\an8\\fs40}你好，{\\i1}世界{\\i0}\\N第二行\r\n"
+         "Comment: 0,0:00:02.00,0:00:03.00,Default,,0,0,0,,不是字幕\r\n"
+         "Dialogue: 0,0:00:03.00,0:00:04.00,Default,,0,0,0,,Hello, world\r\n",
+         {u"你好，世界^p第二行", u"Hello, world"}},
+        {"cues.srt", "\xEF\xBB\xBFWEBVTT\n\nNOTE a note\n\n1\n00:00:01.000 --> 00:00:02.000 align:start\n<v 老王><i>你好</i>\n"
+                     "&lt;世界&gt;\n",
+         {u"你好^p<世界>"}},
+    };
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.name);
+        EXPECT_EQ(subtitleBlocksOf(file.bytes, file.name).texts, file.texts);
+    }
+}
 
 // Every refusal names what is wrong and leaves every file as it was, with
 // no output and no temporary file written.
@@ -76,11 +102,8 @@ TEST_F(ToolRefusals, LeaveEveryFileAsItWas)
     const Row rows[] = {
         {"missing.srt", path("out.srt"), std::string(MsgSecondFileMissing)},
         {"picture.srt", path("out.srt"), std::string(MsgSecondFileUndecodable) + "picture.srt"},
-        {"script.srt", path("out.srt"), std::string(MsgSecondFileIsAss) + "script.srt"},
+        {"broken.ass", path("out.srt"), EventLineError(7, u"Dialogue: 0,0:00:03.00").what()},
         {"notes.srt", path("out.srt"), std::string(MsgSecondFileWithoutTimeCodes) + "notes.srt"},
-        // WebVTT by its header, and by its name alone
-        {"cues.srt", path("out.srt"), std::string(MsgSecondFileIsWebVtt) + "cues.srt"},
-        {"cues.vtt", path("out.srt"), std::string(MsgSecondFileIsWebVtt) + "cues.vtt"},
         // the screen saves the timeline over it when it closes
         {"good.srt", (dir / "." / "film.srt").string(), std::string(MsgOutputIsTimeline)},
     };

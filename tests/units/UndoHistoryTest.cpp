@@ -3,6 +3,9 @@
 #include "core/Coverage.h"
 #include "editor/Commands.h"
 #include "editor/EditOps.h"
+#include "core/SrtWriter.h"
+#include "core/SubtitleDocument.h"
+#include "core/TimeStrings.h"
 #include "core/UndoHistory.h"
 
 #include <gtest/gtest.h>
@@ -166,4 +169,57 @@ TEST(UndoHistory, UndoingAnInsertionStandsOnTheInsertedLine)
         EXPECT_EQ(count, 3);
         EXPECT_EQ(timeline[1].Text, c.textOfSecondLine);
     }
+}
+
+// The events of an ASS timeline stay with their time codes: a line deleted,
+// one inserted and a text changed with "时间" unticked (texts stay in their
+// slots) are saved as that file's events in their own styles and layers
+// (the new line, with none before it, in the file's first style);
+// undoing all three gives the file back byte for byte, and redoing them
+// gives the same file as before the undo.
+TEST(UndoHistory, AnAssTimelineKeepsEachEventThroughEditsAndUndo)
+{
+    const std::u16string file =
+        u"[Script Info]\r\n\r\n[V4+ Styles]\r\nFormat: Name, Fontsize\r\nStyle: 中文,60\r\nStyle: English,40\r\n\r\n"
+        u"[Events]\r\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\r\n"
+        u"Dialogue: 0,0:00:01.00,0:00:02.00,中文,,0,0,0,,{\\an8}一\r\n"
+        u"Dialogue: 2,0:00:05.00,0:00:06.00,English,,0,0,0,,two\r\n"
+        u"Dialogue: 0,0:00:09.00,0:00:10.00,中文,,0,0,0,,三\r\n";
+    TimelineDocument document{SubtitleDocument::parse(TimelineFormat::Ass, file), {}, 25.0f};
+    TimelineArray timeline;
+    for (int32_t i = 0; i < 3; ++i) {
+        const DocumentEvent& e = document.document.events()[size_t(i)];
+        timeline.push_back({MsToFrame(e.StartMs, 25.0f), MsToFrame(e.EndMs, 25.0f), e.Text, i});
+        document.loadedFrames.emplace_back(timeline.back().StartFrame, timeline.back().EndFrame);
+    }
+    timeline.resize(timeline.size() + 256, TimelineEntry{FreeSlotFrame, FreeSlotFrame, {}});
+    int32_t count = 3, texts = 3;
+    ByteArray marks(2000, 0);
+    rebuildWaveMarks(marks, timeline, count, 25.0f);
+    TimelineState state{timeline, count, texts, marks, 25.0f};
+    UndoHistory history;
+    history.reset(state);
+    auto saved = [&] { return timelineText(timeline, count, 25.0f, &document); };
+
+    procDel(state, 0, EditColumns{true, true});  // the first event goes
+    ASSERT_TRUE(history.record(state));
+    // a line at 3 s, between the two left, text column unticked: "two" and "三" keep their slots
+    insertPlannedLine(state, 0, PlannedLine{75, 100, 0}, EditColumns{true, false}, [] {});
+    ASSERT_TRUE(history.record(state));
+    timeline[2].Text = u"三!";
+    ASSERT_TRUE(history.record(state));
+    const std::u16string edited = saved();
+    EXPECT_EQ(edited,
+              u"[Script Info]\r\n\r\n[V4+ Styles]\r\nFormat: Name, Fontsize\r\nStyle: 中文,60\r\nStyle: English,40\r\n\r\n"
+              u"[Events]\r\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\r\n"
+              u"Dialogue: 0,0:00:03.00,0:00:04.00,中文,,0,0,0,,two\r\n"
+              u"Dialogue: 2,0:00:05.00,0:00:06.00,English,,0,0,0,,三\r\n"
+              u"Dialogue: 0,0:00:09.00,0:00:10.00,中文,,0,0,0,,三!\r\n");
+
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(history.undo(state));
+    EXPECT_EQ(saved(), file);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(history.redo(state));
+    EXPECT_EQ(saved(), edited);
 }
