@@ -2,7 +2,9 @@
 // in GBK): the bilingual merge, the re-timed export and the text export,
 // each reading the other file, building the text and writing it atomically;
 // and the frame-rate conversion of a 10,000-line timeline: its new-rate
-// times alone, and the whole conversion with its save.
+// times alone, and the whole conversion with its save; the delivery checks
+// of the 10,000 lines, and "全部修正" on them.
+#include "core/DeliveryChecks.h"
 #include "core/FileIO.h"
 #include "core/SrtWriter.h"
 #include "core/TextCodec.h"
@@ -111,6 +113,44 @@ void BM_FrameRateConversion(benchmark::State& state)
     }
 }
 BENCHMARK(BM_FrameRateConversion)->Unit(benchmark::kMillisecond);
+
+// 10,000 lines a second and a bit apart, 10 to 59 frames long: short ones,
+// small gaps and fast ones among them.
+const TimelineArray& uneven()
+{
+    static const TimelineArray lines = [] {
+        TimelineArray t = project().timeline;
+        for (int32_t i = 0; i < Entries; ++i)
+            t[size_t(i)].EndFrame = t[size_t(i)].StartFrame + 10 + (i * 7) % 50;
+        return t;
+    }();
+    return lines;
+}
+
+// Every line's figures against the Chinese preset.
+void BM_DeliveryChecks(benchmark::State& state)
+{
+    const DeliveryRules rules;
+    size_t broken = 0;
+    for (auto _ : state)
+        broken = checkTimeline(uneven(), Entries, Rate, rules).size();
+    state.counters["lines_listed"] = double(broken);
+}
+BENCHMARK(BM_DeliveryChecks)->Unit(benchmark::kMillisecond);
+
+void BM_FixAll(benchmark::State& state)
+{
+    const DeliveryRules rules;
+    size_t fixed = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        TimelineArray copy = uneven();
+        state.ResumeTiming();
+        fixed = fixTimeline(copy, Entries, Rate, 1000000, rules).size();
+    }
+    state.counters["lines_fixed"] = double(fixed);
+}
+BENCHMARK(BM_FixAll)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -86,9 +86,12 @@ void RefreshWithLookup(benchmark::State& state)
     WaveViewState view;
     view.WaveWidth = width;
     view.WaveViewStart = summaryIndexOfFrame(position, Rate) - width;
+    // as the editor refreshes: the current line's delivery checks too
+    const DeliveryRules rules;
     for (auto _ : state) {
         const int32_t line = GetCurrLineNumb(f.timeline, f.count, f.marks, Rate, view, position);
-        WavePicture pic = ShowWav({f.summary, f.marks, f.timeline, f.count, Rate, position, line, 0}, view);
+        WavePicture pic = ShowWav(
+            {f.summary, f.marks, f.timeline, f.count, Rate, position, line, 0, nullptr, nullptr, nullptr, &rules}, view);
         benchmark::DoNotOptimize(pic.Columns.data());
     }
 }

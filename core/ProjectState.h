@@ -69,6 +69,22 @@ struct FileEncoding {
     bool operator==(const FileEncoding&) const = default;
 };
 
+// The rules the delivery checks hold a timeline to (core/DeliveryChecks.h):
+// the common ones for Chinese subtitles until the user sets others on the
+// file-tools screen. Characters are full-width ones; a half-width one counts
+// half.
+struct DeliveryRules {
+    int32_t MaxSpeedTenths = 90;      // 9 characters a second
+    int32_t MaxLineCharacters = 16;
+    int32_t MaxLines = 2;
+    int32_t MinFrames = 20;           // 5/6 s at 24 fps
+    int32_t MaxSecondsTenths = 70;    // 7 s
+    int32_t MinGapFrames = 2;
+    int32_t CloseGapFrames = 12;      // a gap this small or smaller is closed to MinGapFrames
+
+    friend bool operator==(const DeliveryRules&, const DeliveryRules&) = default;
+};
+
 // The screens the page loop can show next, as NextPage holds them.
 namespace Page {
 enum Number : int8_t {
@@ -139,6 +155,7 @@ struct ProjectState {
     // the file tools' remembered controls
     int8_t ToolRangeIndex = 1;
     bool MergeOnTop = false;
+    DeliveryRules Rules;
 
     int8_t NextPage = Page::OpenProject;  // a Page::Number
 

@@ -184,6 +184,8 @@ void TplayAndEdit::createTimeAndSubtitleRows()
     CheckBoxCuts->setToolTip(EditorText::SnapToCutsHint);
     // the keys stay with the window
     CheckBoxCuts->setFocusPolicy(Qt::NoFocus);
+    LabelReading = fixedLabel(QString(), this, system13, 100, 16);
+    LabelReading->setToolTip(EditorText::ReadingHint);
     LabelSaved = fixedLabel(EditorText::Saved + QStringLiteral("00:00:00"), this, system13, 110, 16);
     LabelSaved->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     LabelSaved->hide();
@@ -554,6 +556,9 @@ void TplayAndEdit::FormResize()
     LabelArrow->move(arrowLeft, y1);
     LabelTimeOut->move((cw + LabelArrow->width()) / 2, y1);
     LabelSaved->move(cw - 8 - LabelSaved->width(), y1);
+    // in the room between the out-point and the saved sign
+    const int readingLeft = LabelTimeOut->x() + LabelTimeOut->width() + 6;
+    LabelReading->setGeometry(readingLeft, y1, std::max(0, LabelSaved->x() - 4 - readingLeft), 16);
     // left of the play position's time, in the room the row leaves there
     CheckBoxCuts->move(std::max(2, LabelTime->x() - 6 - CheckBoxCuts->width()), y1);
 
@@ -762,7 +767,7 @@ void TplayAndEdit::TimerForWavTimer()
                                   WaveView, position);
     showPicture(ShowWav({Project.WaveSummary, Project.WaveMarks, Project.Timeline, Project.TimelineCount,
                          Project.FrameRate, position, CurrentLine, TrackBar2->value(), &Project.SpeechSpans,
-                         &Project.ShotChanges, &Project.ShotKeyFrames},
+                         &Project.ShotChanges, &Project.ShotKeyFrames, &Project.Rules},
                         WaveView));
     if (pendingWavInterval_) {
         TimerForWav->setInterval(*pendingWavInterval_);
@@ -1039,6 +1044,14 @@ void TplayAndEdit::showPicture(const WavePicture& picture)
     for (QLabel* label : {LabelTimeIn, LabelArrow, LabelTimeOut})
         if (label->isHidden() == picture.ShowTimeLabels)
             label->setVisible(picture.ShowTimeLabels);
+    const QString reading = QString::fromStdString(picture.LabelReading);
+    if (LabelReading->text() != reading) {
+        LabelReading->setText(reading);
+        LabelReading->setToolTip(QString::fromStdString(picture.LabelReadingAll) + QStringLiteral("\n") +
+                                 EditorText::ReadingHint);
+        setTextColour(*LabelReading, QPalette::WindowText,
+                      picture.ReadingBreaksRule ? QColor(192, 0, 0) : QColor(64, 64, 64));
+    }
     showLabelStyle(picture.LabeltxtFont);
     PaintBoxWav->showColumns(picture.Columns);
     PaintBoxWav->showCuts(picture.CutColumns, picture.KeyFrameColumns);

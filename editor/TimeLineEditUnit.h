@@ -67,6 +67,7 @@ inline const QString Texts = QStringLiteral("字幕");
 // the check box left of the time row: lines snap to the film's cuts (key B)
 inline const QString SnapToCuts = QStringLiteral("吸附镜头");
 inline const QString SnapToCutsHint = QStringLiteral("插入、移动、拉伸的字幕对齐镜头切换（B 键）");
+inline const QString ReadingHint = QStringLiteral("当前行的阅读速度（每秒几个字，半角字符和标点算半个）；红色是不合交付规则，规则在文件工具的“交付检查”里设");
 inline const QString Help = QStringLiteral("使用说明");
 inline const QString Save = QStringLiteral("保存");
 inline const QString Back = QStringLiteral("< 上一步  ");
@@ -102,6 +103,7 @@ public:
     QLabel* LabelArrow;
     QLabel* LabelTimeOut;  // the current line's out-point
     QLabel* LabelSaved;  // the sign that a save went through, in the time row's free right end
+    QLabel* LabelReading;  // the current line's reading speed and what rule it breaks, after the out-point
     QLabel* Labeltxt;  // the current line's text; a double click edits it in Edit1
     QLineEdit* Edit1;  // the text being typed, over Labeltxt
     WaveStrip* PaintBoxWav;  // the waveform strip with the lines as spans

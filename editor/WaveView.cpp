@@ -1,6 +1,7 @@
 #include "editor/WaveView.h"
 
 #include "core/Coverage.h"
+#include "core/DeliveryChecks.h"
 #include "core/TimeStrings.h"
 
 #include <algorithm>
@@ -109,6 +110,17 @@ WavePicture ShowWav(const WaveViewInput& in, WaveViewState& view)
         inIndex = roundedIndex(entry.StartFrame, in.FrameRate);
         outIndex = roundedIndex(entry.EndFrame, in.FrameRate);
         pic.ShowTimeLabels = true;
+        if (in.Rules) {
+            const LineCheck check = checkLine(in.Timeline, in.TimelineCount, line, in.FrameRate, *in.Rules);
+            const std::string reasons = problemText(check.problems);
+            pic.LabelReading = speedText(check.speedTenths);
+            pic.LabelReadingAll = pic.LabelReading;
+            if (check.problems) {
+                pic.LabelReading += " " + reasons.substr(0, reasons.find("、"));
+                pic.LabelReadingAll += " " + reasons;
+            }
+            pic.ReadingBreaksRule = check.problems != 0;
+        }
     } else {
         pic.LabeltxtText = NoSubtitleText;
     }

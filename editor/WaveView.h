@@ -84,6 +84,7 @@ struct WaveViewInput {
     const SpeechFrameList* Speech = nullptr;  // speech found in the sound, in order; none: no band
     const std::vector<int32_t>* Cuts = nullptr;       // the film's cuts found so far, in order
     const std::vector<int32_t>* KeyFrames = nullptr;  // marks standing in for cuts not looked for yet
+    const DeliveryRules* Rules = nullptr;  // the current line's reading speed and problems; none: not shown
 };
 
 // Columns first .. last (both included) of the strip under which speech is heard.
@@ -102,6 +103,11 @@ struct WavePicture {
     bool ShowTimeLabels = false;   // LabelTimeIn, LabelArrow, LabelTimeOut
     std::string LabelTimeIn;
     std::string LabelTimeOut;
+    // the current line's reading speed and, when it breaks a rule, the most
+    // serious reason (all of them in LabelReadingAll); empty with no current line
+    std::string LabelReading;
+    std::string LabelReadingAll;
+    bool ReadingBreaksRule = false;
     LabelFont LabeltxtFont = OutsideLineFont;
     std::vector<WaveColumn> Columns;
     std::vector<ColumnRun> SpeechColumns;  // the band drawn along the strip's top edge

@@ -1,5 +1,7 @@
 #include "filetools/FileEditUnit.h"
 
+#include "core/Coverage.h"
+#include "core/DeliveryChecks.h"
 #include "core/Errors.h"
 #include "core/FileIO.h"
 #include "core/FrameRateText.h"
@@ -22,6 +24,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QHeaderView>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +34,7 @@
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTimer>
 
 #include <algorithm>
@@ -69,6 +74,7 @@ TFileEdit::TFileEdit(QWidget* owner) : QDialog(owner)
     createMergeTab();
     createExportTab();
     createFinishTab();
+    createChecksTab();
 
     ButtonPrevious = button(this, FileEditText::Previous, 458, 416, 89, 25);
     ButtonClose = button(this, FileEditText::Close, 553, 416, 89, 25);
@@ -211,8 +217,151 @@ void TFileEdit::createFinishTab()
     Button1_1Save->setFont(programFont(QStringLiteral("楷体"), 48));
 }
 
+void TFileEdit::createChecksTab()
+{
+    QWidget* page = Pages[FileEditTab::Checks];
+    const QFont small = programFont(QStringLiteral("宋体"), 13);
+    struct Field {
+        int decimals;
+        double low, high;
+    };
+    static const Field fields[] = {{1, 0.5, 60}, {0, 1, 200}, {0, 1, 9}, {0, 0, 1000}, {1, 0.1, 600}, {0, 0, 100}, {0, 0, 200}};
+    for (size_t i = 0; i < RuleFields.size(); ++i) {
+        const int left = 6 + int(i % 4) * 139;
+        const int top = 8 + int(i / 4) * 28;
+        auto* caption = new QLabel(FileEditText::RuleCaptions[qsizetype(i)], page);
+        caption->setFont(small);
+        caption->setGeometry(left, top, 78, 22);
+        caption->setToolTip(FileEditText::RulesHint);
+        auto* field = new QDoubleSpinBox(page);
+        field->setFont(small);
+        field->setDecimals(fields[i].decimals);
+        field->setRange(fields[i].low, fields[i].high);
+        field->setSingleStep(fields[i].decimals ? 0.5 : 1);
+        field->setGeometry(left + 78, top, 56, 22);
+        field->setToolTip(FileEditText::RulesHint);
+        caption->setBuddy(field);
+        RuleFields[i] = field;
+    }
+    ButtonPreset = button(page, FileEditText::Preset, 6 + 3 * 139, 36, 134, 22);
+    ButtonPreset->setFont(small);
+    LabelChecks = new QLabel(page);
+    LabelChecks->setFont(small);
+    LabelChecks->setGeometry(6, 64, 550, 20);
+    TableChecks = new QTableWidget(0, 3, page);
+    TableChecks->setFont(small);
+    TableChecks->setGeometry(6, 86, 550, 190);
+    TableChecks->setHorizontalHeaderLabels(FileEditText::CheckColumns);
+    TableChecks->verticalHeader()->hide();
+    TableChecks->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TableChecks->setSelectionBehavior(QAbstractItemView::SelectRows);
+    TableChecks->setSelectionMode(QAbstractItemView::SingleSelection);
+    TableChecks->setColumnWidth(0, 96);
+    TableChecks->setColumnWidth(1, 250);
+    TableChecks->horizontalHeader()->setStretchLastSection(true);
+    ButtonFixAll = button(page, FileEditText::FixAll, 456, 282, 100, 25);
+}
+
+void TFileEdit::showRules(const DeliveryRules& rules)
+{
+    const double values[] = {rules.MaxSpeedTenths / 10.0, double(rules.MaxLineCharacters), double(rules.MaxLines),
+                             double(rules.MinFrames),     rules.MaxSecondsTenths / 10.0,   double(rules.MinGapFrames),
+                             double(rules.CloseGapFrames)};
+    for (size_t i = 0; i < RuleFields.size(); ++i) {
+        const QSignalBlocker quiet(RuleFields[i]);
+        RuleFields[i]->setValue(values[i]);
+    }
+}
+
+void TFileEdit::showChecks(const std::vector<DeliveryFix>& fixes)
+{
+    TableChecks->setRowCount(0);
+    if (!live_)
+        return;
+    const std::vector<LineCheck> broken =
+        checkTimeline(Project.Timeline, Project.TimelineCount, Project.FrameRate, Project.Rules);
+    auto addRow = [&](int32_t slot, const QString& reason, bool fixed) {
+        const TimelineEntry& line = Project.Timeline[size_t(slot)];
+        const int row = TableChecks->rowCount();
+        TableChecks->insertRow(row);
+        QString text = QString::fromStdU16String(line.Text);
+        text.replace(QStringLiteral("^p"), QStringLiteral(" / "));
+        const QString cells[] = {fromUtf8(FrameToTime(line.StartFrame, Project.FrameRate)), text, reason};
+        for (int c = 0; c < 3; ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            item->setData(Qt::UserRole, slot);
+            item->setToolTip(cells[c]);
+            if (fixed)
+                item->setBackground(QColor(200, 240, 200));
+            TableChecks->setItem(row, c, item);
+        }
+    };
+    for (const DeliveryFix& fix : fixes)
+        addRow(fix.slot, FileEditText::FixedReason + fromUtf8(fix.reason), true);
+    for (const LineCheck& check : broken)
+        addRow(check.slot, fromUtf8(speedText(check.speedTenths) + " " + problemText(check.problems)), false);
+    if (!fixes.empty())
+        LabelChecks->setText(FileEditText::ChecksFixed.arg(fixes.size()).arg(broken.size()));
+    else if (broken.empty())
+        LabelChecks->setText(FileEditText::ChecksNone);
+    else
+        LabelChecks->setText(FileEditText::ChecksCount.arg(broken.size()));
+}
+
+void TFileEdit::RuleFieldChange()
+{
+    DeliveryRules& r = Project.Rules;
+    r.MaxSpeedTenths = int32_t(std::lround(RuleFields[0]->value() * 10));
+    r.MaxLineCharacters = int32_t(std::lround(RuleFields[1]->value()));
+    r.MaxLines = int32_t(std::lround(RuleFields[2]->value()));
+    r.MinFrames = int32_t(std::lround(RuleFields[3]->value()));
+    r.MaxSecondsTenths = int32_t(std::lround(RuleFields[4]->value() * 10));
+    r.MinGapFrames = int32_t(std::lround(RuleFields[5]->value()));
+    r.CloseGapFrames = int32_t(std::lround(RuleFields[6]->value()));
+    showChecks();
+}
+
+void TFileEdit::ButtonPresetClick()
+{
+    Project.Rules = DeliveryRules{};
+    showRules(Project.Rules);
+    showChecks();
+}
+
+void TFileEdit::TableChecksClick(int row)
+{
+    const QTableWidgetItem* item = TableChecks->item(row, 0);
+    if (!item)
+        return;
+    const int32_t slot = item->data(Qt::UserRole).toInt();
+    if (slot >= 0 && slot < Project.TimelineCount && size_t(slot) < Project.Timeline.size())
+        Project.PlayPosition = Project.Timeline[size_t(slot)].StartFrame;
+}
+
+void TFileEdit::ButtonFixAllClick()
+{
+    if (!live_)
+        return;
+    // measured against the timeline as the editor left it
+    TimelineHistory.follow(timelineStateOf(Project));
+    const std::vector<DeliveryFix> fixes = fixTimeline(Project.Timeline, Project.TimelineCount, Project.FrameRate,
+                                                       Project.VideoLengthFrames, Project.Rules);
+    if (!fixes.empty()) {
+        rebuildWaveMarks(Project.WaveMarks, Project.Timeline, Project.TimelineCount, Project.FrameRate);
+        // one step of the editor's history: Ctrl+Z there takes the whole fix back
+        TimelineHistory.record(timelineStateOf(Project));
+        setWindowModified(timelineUnsaved(Project));
+    }
+    showChecks(fixes);
+}
+
 void TFileEdit::connectHandlers()
 {
+    for (QDoubleSpinBox* field : RuleFields)
+        connect(field, &QDoubleSpinBox::valueChanged, this, [this] { RuleFieldChange(); });
+    connect(ButtonPreset, &QPushButton::clicked, this, [this] { ButtonPresetClick(); });
+    connect(TableChecks, &QTableWidget::cellClicked, this, [this](int row, int) { TableChecksClick(row); });
+    connect(ButtonFixAll, &QPushButton::clicked, this, [this] { ButtonFixAllClick(); });
     connect(ButtonPrevious, &QPushButton::clicked, this, [this] { ButtonPreviousClick(); });
     connect(ButtonClose, &QPushButton::clicked, this, [this] { ButtonCloseClick(); });
     connect(Button1_1Save, &QPushButton::clicked, this, [this] { Button1_1SaveClick(); });
@@ -261,6 +410,8 @@ void TFileEdit::FormShow()
     showFrameRates();
     setRadioGroup1ItemIndex(Project.ToolRangeIndex);
     CheckBoxOnTop->setChecked(Project.MergeOnTop);
+    showRules(Project.Rules);
+    showChecks();
 }
 
 // The window frame, Alt+F4 and every button that leaves come here.
@@ -362,6 +513,7 @@ void TFileEdit::Button4moveClick()
     // one step of the editor's history: Ctrl+Z there takes the shift back
     TimelineHistory.record(timelineStateOf(Project));
     setWindowModified(timelineUnsaved(Project));
+    showChecks();
     LabeledEdit4_1->setText(FileEditText::NoShift);
     LabeledEdit4_2->setText(FileEditText::NoShift);
 }

@@ -8,17 +8,22 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/DeliveryChecks.h"
+
 #include <array>
 #include <optional>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
+class QTableWidget;
 class QWidget;
 
 namespace vt {
@@ -32,8 +37,23 @@ inline const QString CaptionPrefix = QStringLiteral("Veltrana时间轴  ");
 // an ideographic space before and after the words of each tab
 inline const QStringList TabCaptions = {QStringLiteral("　整体平移　"), QStringLiteral("　转换帧率　"),
                                         QStringLiteral("　双语字幕　"), QStringLiteral("　导入导出　"),
-                                        QStringLiteral("　保存收工　")};
+                                        QStringLiteral("　保存收工　"), QStringLiteral("交付检查")};
 inline const QString Previous = QStringLiteral("< 上一步  ");
+// the delivery checks' tab
+inline const QStringList RuleCaptions = {QStringLiteral("每秒字数 ≤"), QStringLiteral("每行字数 ≤"),
+                                         QStringLiteral("行数 ≤"),     QStringLiteral("最短帧数 ≥"),
+                                         QStringLiteral("最长秒数 ≤"), QStringLiteral("行距帧数 ≥"),
+                                         QStringLiteral("空隙收拢 ≤")};
+inline const QString RulesHint = QStringLiteral(
+    "汉字算一个字，半角字符和标点算半个，空格、换行、特效标签不算；空隙不超过“空隙收拢”帧数的，修正时收成“行距”帧数");
+inline const QString Preset = QStringLiteral("中文预设");
+inline const QString FixAll = QStringLiteral("全部修正");
+inline const QStringList CheckColumns = {QStringLiteral("时间"), QStringLiteral("字幕"), QStringLiteral("问题")};
+inline const QString ChecksNone = QStringLiteral("没有不合规则的行。");
+inline const QString ChecksCount = QStringLiteral("%1 行不合规则；点一行，回到编辑窗时就在那一行。");
+inline const QString ChecksFixed =
+    QStringLiteral("修正了 %1 行（绿色，可在编辑窗里 Ctrl+Z 撤销）；%2 行只改时间修不好，仍列在下面。");
+inline const QString FixedReason = QStringLiteral("已修正：");
 inline const QString Close = QStringLiteral("保存退出");
 inline const QString SaveAndQuit = QStringLiteral("保存、退出");
 
@@ -88,7 +108,7 @@ inline constexpr int FileEditClientHeight = 472;
 
 // The tabs by index.
 namespace FileEditTab {
-enum Index : int { Shift = 0, Conversion = 1, Merge = 2, Exports = 3, Finish = 4 };
+enum Index : int { Shift = 0, Conversion = 1, Merge = 2, Exports = 3, Finish = 4, Checks = 5 };
 }
 
 class TFileEdit : public QDialog {
@@ -97,7 +117,7 @@ public:
 
     // The controls keep their design names.
     QTabWidget* Tabs;
-    std::array<QWidget*, 5> Pages;  // in tab order (FileEditTab)
+    std::array<QWidget*, 6> Pages;  // in tab order (FileEditTab)
 
     // tab 1, the shift
     QLabel* NoteShift;
@@ -151,6 +171,14 @@ public:
     QPushButton* ButtonPrevious;
     QPushButton* ButtonClose;
 
+    // tab 6, the delivery checks: the rules' numbers (DeliveryRuleField
+    // order), the lines that break them, and the fix
+    std::array<QDoubleSpinBox*, 7> RuleFields;
+    QPushButton* ButtonPreset;  // "中文预设"
+    QTableWidget* TableChecks;  // time, text, reason; a click puts the editor on the line
+    QPushButton* ButtonFixAll;  // "全部修正"
+    QLabel* LabelChecks;        // how many lines break a rule, or what the fix did
+
     // The checked range item, -1 when none is.
     int RadioGroup1ItemIndex() const;
     void setRadioGroup1ItemIndex(int index);
@@ -169,6 +197,10 @@ public:
     void Button3_1openClick();
     void Button3_2saveSrtClick();
     void Button3_3saveTxtClick();
+    void RuleFieldChange();
+    void ButtonPresetClick();
+    void TableChecksClick(int row);
+    void ButtonFixAllClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -180,6 +212,10 @@ private:
     void createMergeTab();
     void createExportTab();
     void createFinishTab();
+    void createChecksTab();
+    void showRules(const DeliveryRules& rules);
+    // the table: the changes of the last fix (if any), then every line that breaks a rule
+    void showChecks(const std::vector<DeliveryFix>& fixes = {});
     void connectHandlers();
     QLabel* note(QWidget* page, const QString& text, int left, int top, int width, int height);
     QLineEdit* labeledEdit(QWidget* page, const QString& label, int left, int top, int width, int height,

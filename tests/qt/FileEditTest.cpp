@@ -3,7 +3,10 @@
 // saves, and each tool's button with its dialogs and messages. What the tools
 // compute is the window-free code's; here the files are checked byte for byte
 // for small cases written out by hand.
+#include "core/Coverage.h"
 #include "core/ProjectState.h"
+#include "core/TimelineState.h"
+#include "core/UndoHistory.h"
 #include "filetools/FileEditUnit.h"
 #include "filetools/FrameRateConversion.h"
 #include "filetools/Shift.h"
@@ -17,6 +20,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +28,7 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -139,7 +144,7 @@ TEST_F(FileToolsScreen, OpensOnTheFrameRateTabWithEveryTabInViewAndItsFieldsFill
     EXPECT_EQ(screen->Tabs->currentIndex(), FileEditTab::Conversion);
 
     QTabBar* bar = screen->Tabs->tabBar();
-    ASSERT_EQ(bar->count(), 5);
+    ASSERT_EQ(bar->count(), 6);  // the five designed tabs and the delivery checks
     for (int i = 0; i < bar->count(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(bar->tabText(i), FileEditText::TabCaptions[i]);
@@ -430,4 +435,44 @@ TEST_F(FileToolsScreen, TheExportsWriteTheSpareFileRetimedAndAsText)
     EXPECT_EQ(readAll(retimed), "1\r\n00:00:01,000 --> 00:00:03,000\r\nHello\r\n\r\n"
                                 "2\r\n00:00:04,000 --> 00:00:06,000\r\nWorld\r\n\r\n");
     EXPECT_EQ(readAll(text), "Hello\r\n\r\nWorld\r\n\r\n");
+}
+
+// The delivery checks' tab: the second line squeezed to 12 frames and a
+// third of 10 frames put in, both too short. The table lists
+// them; a click on a row puts the editor's play position on that line;
+// "全部修正" fixes them as one step of the editor's history, lists what it
+// did, and a rule changed on the tab applies at once and is kept.
+TEST_F(FileToolsScreen, TheChecksTabListsFixesAndTakesTheEditorThere)
+{
+    Project.Timeline[1] = {100, 112, u"世界"};
+    Project.Timeline[2] = {200, 210, u"好"};
+    Project.TimelineCount = Project.TextCount = 3;
+    rebuildWaveMarks(Project.WaveMarks, Project.Timeline, Project.TimelineCount, Project.FrameRate);
+    TimelineHistory.reset(timelineStateOf(Project));
+    auto screen = visit();
+    screen->Tabs->setCurrentIndex(FileEditTab::Checks);
+    ASSERT_EQ(screen->TableChecks->rowCount(), 2);
+    EXPECT_EQ(utf8(screen->TableChecks->item(0, 0)->text()), "00:00:04,000");
+    EXPECT_NE(utf8(screen->TableChecks->item(0, 2)->text()).find("太短"), std::string::npos);
+
+    const QRect cell = screen->TableChecks->visualItemRect(screen->TableChecks->item(1, 1));
+    QTest::mouseClick(screen->TableChecks->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_EQ(Project.PlayPosition, 200);
+
+    QTest::mouseClick(screen->ButtonFixAll, Qt::LeftButton);
+    EXPECT_EQ(Project.Timeline[1].EndFrame, 120);
+    EXPECT_EQ(Project.Timeline[2].EndFrame, 220);
+    EXPECT_EQ(screen->TableChecks->rowCount(), 2) << "the two fixes, and nothing left to list";
+    EXPECT_NE(utf8(screen->TableChecks->item(0, 2)->text()).find("已修正"), std::string::npos);
+    TimelineState state = timelineStateOf(Project);
+    ASSERT_TRUE(TimelineHistory.undo(state));
+    EXPECT_EQ(Project.Timeline[1].EndFrame, 112);
+    EXPECT_EQ(Project.Timeline[2].EndFrame, 210) << "one step undoes the whole fix";
+
+    screen->RuleFields[3]->setValue(5);  // lines of 5 frames are long enough now
+    EXPECT_EQ(Project.Rules.MinFrames, 5);
+    EXPECT_EQ(screen->TableChecks->rowCount(), 0);
+    screen->close();
+    auto again = visit();
+    EXPECT_EQ(again->RuleFields[3]->value(), 5.0) << "the rules are remembered";
 }
