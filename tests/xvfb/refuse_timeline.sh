@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# A file named like the film's timeline that is no SRT timeline (an ASS
-# script, then a WebVTT file with cue settings and a NOTE, saved as film.srt)
-# in a real X window: "指定" picks the film, " 下一步 >"
+# A file named like the film's timeline that cannot be read as one (an ASS
+# script with an events line cut short, then a text without a time code,
+# saved as film.srt) in a real X window: "指定" picks the film, " 下一步 >"
 # shows a message instead of the editor, Esc leaves the screen alone, and
 # after the program is closed by the screen's close box the file holds
 # exactly the bytes it held before. Run under xvfb-run; $1 = build folder.
@@ -80,7 +80,7 @@ refuse() {
   echo "$1: refused with a message, the screen stayed (Esc too), the close box ended the program (status 0), film.srt unchanged"
 }
 
-printf '[Script Info]\r\nTitle: film\r\n\r\n[Events]\r\nFormat: Layer, Start, End, Style, Text\r\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,你好\r\n' >"$work/film.srt"
-refuse ass
-printf '\xef\xbb\xbfWEBVTT\n\nNOTE made by hand\n\n1\n00:00:01.000 --> 00:00:02.000 align:start position:10%%\n你好\n' >"$work/film.srt"
-refuse webvtt
+printf '[Script Info]\r\nTitle: film\r\n\r\n[Events]\r\nFormat: Layer, Start, End, Style, Text\r\nDialogue: 0,0:00:01.00,0:00:02.00,Default,你好\r\nDialogue: 0,0:00:03.00\r\n' >"$work/film.srt"
+refuse broken-ass
+printf '\xef\xbb\xbf你好\n\n世界\n' >"$work/film.srt"
+refuse no-time-codes
