@@ -3,8 +3,8 @@
 # film.ass (UTF-8 with its mark, CR LF, two styles, a comment event, override
 # blocks, a [Fonts] section after the events) is opened from the command
 # line and the first screen's Enter. In the editor the first line's text is
-# edited (a double-click on the label, " OK" typed on, Enter) and F moves the
-# line 4 frames later; "保存" writes the file back. Every byte but that line's
+# edited (a double-click on the label, " OK" typed on, Enter) and S moves the
+# line 4 frames earlier; "保存" writes the file back. Every byte but that line's
 # two times and its text must be as it was, and those must be as predicted:
 # the leading override block kept, the line break written as \N.
 # Run under xvfb-run; $1 = build folder.
@@ -29,8 +29,8 @@ ass() {  # the script, with the first event's times and text given
   printf 'Dialogue: 1,0:00:03.00,0:00:04.00,English,,0000,0000,0000,,{\\i1}Hello,{\\i0} world\r\n'
   printf '\r\n[Fonts]\r\nfontname: a.ttf\r\n!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!\r\n'
 }
-ass '0:00:00.00' '0:00:01.00' '{\an8}你好\N世界' >"$work/film/film.ass"
-ass '0:00:00.16' '0:00:01.16' '{\an8}你好\N世界 OK' >"$work/expected.ass"
+ass '0:00:01.00' '0:00:02.00' '{\an8}你好\N世界' >"$work/film/film.ass"
+ass '0:00:00.84' '0:00:01.84' '{\an8}你好\N世界 OK' >"$work/expected.ass"
 
 (cd "$work/film" && exec env XDG_STATE_HOME="$work/state" XDG_CACHE_HOME="$work/cache" "$build/veltrana" film.mp4 \
   >>"$work/program.log" 2>&1) &
@@ -44,7 +44,8 @@ cw=684; ch=562
 label_x=$((cw / 2)); label_y=$((ch - 208))
 save_x=188; row_y=$((ch - 33))
 sleep 0.5
-# resting on the subtitle label stands the picture still, on the first line
+# resting on the subtitle label stands the picture still, at the start: the
+# first line, a second later, is the current line
 xdotool mousemove --window "$editor" "$label_x" "$label_y"
 sleep 0.3
 xdotool mousemove --window "$editor" $((label_x + 1)) "$label_y"
@@ -55,7 +56,7 @@ xdotool type --delay 30 -- " OK"
 sleep 0.2
 xdotool key Return
 sleep 0.5
-xdotool key f
+xdotool key s
 sleep 0.5
 press_revealed "$save_x" "$row_y"
 for _ in $(seq 1 25); do cmp -s "$work/film/film.ass" "$work/expected.ass" && break; sleep 0.2; done
@@ -67,4 +68,4 @@ fi
 kill "$pid"
 wait "$pid" || true
 pid=""
-echo "ass_timeline: film.ass found beside the film, its first line's text edited and moved 4 frames with F; saved with only that line's times and text changed, the rest byte for byte"
+echo "ass_timeline: film.ass found beside the film, its first line's text edited and moved 4 frames earlier with S; saved with only that line's times and text changed, the rest byte for byte"
