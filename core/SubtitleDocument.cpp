@@ -397,6 +397,25 @@ TimelineFormat timelineFormatOf(std::u16string_view text)
     return TimelineFormat::Srt;
 }
 
+std::optional<SubtitleDocument> documentOf(std::string_view bytes, const TextFile& file)
+{
+    if (!file.decodable || file.lines.empty())
+        return std::nullopt;
+    // what timelineFormatOf looks at: the first line, and the first that is not blank
+    std::u16string head = file.lines.front();
+    for (size_t i = 1; i < file.lines.size() && isBlankLine(head); ++i)
+        head = file.lines[i];
+    if (file.lines.front() != head)
+        head = file.lines.front() + u"\n" + head;
+    const TimelineFormat format = timelineFormatOf(head);
+    if (format == TimelineFormat::Srt)
+        return std::nullopt;
+    std::optional<std::u16string> text = decodeText(bytes, file.encoding);
+    if (!text)
+        return std::nullopt;
+    return SubtitleDocument::parse(format, std::move(*text));
+}
+
 EventLineError::EventLineError(int32_t lineNumber, std::u16string_view line)
     : UserError(MsgTimeLinePrefix + std::to_string(lineNumber) + MsgEventLineMiddle + printable(toUtf8(line))),
       lineNumber_(lineNumber)

@@ -19,11 +19,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace vt {
+
+struct TextFile;  // core/TextCodec.h
 
 enum class TimelineFormat : int8_t { Srt, Ass, WebVtt };
 
@@ -126,6 +129,12 @@ private:
     int32_t headFormat_ = -1;
     std::u16string firstStyle_;  // ASS: the first style's name, "Default" if there is none
 };
+
+// The ASS/SSA or WebVTT document of a file: its bytes and what
+// decodeTextFile made of them. The format is told from the lines already
+// decoded, so an SRT (or any other text) gives nothing without being
+// decoded a second time. Throws as parse does.
+std::optional<SubtitleDocument> documentOf(std::string_view bytes, const TextFile& file);
 
 // A text as a reader sees it, for the file tools' merge and exports, which
 // take ASS/WebVTT as their second or spare file: the same "text as shown" as

@@ -43,17 +43,11 @@ SubtitleBlocks subtitleBlocksOf(std::string_view bytes, const std::string& path)
     if (!file.decodable)
         refuseFile(MsgSecondFileUndecodable, path);
     // an ASS/SSA script or a WebVTT file gives its events' texts as a reader sees them
-    if (!file.lines.empty()) {
-        std::optional<std::u16string> text = decodeText(bytes, file.encoding);
-        if (!text)
-            refuseFile(MsgSecondFileUndecodable, path);
-        if (const TimelineFormat format = timelineFormatOf(*text); format != TimelineFormat::Srt) {
-            const SubtitleDocument document = SubtitleDocument::parse(format, std::move(*text));
-            std::vector<std::u16string> texts;
-            for (const DocumentEvent& event : document.events())
-                texts.push_back(event.Text);
-            return {std::move(texts), file.encoding};
-        }
+    if (const std::optional<SubtitleDocument> document = documentOf(bytes, file)) {
+        std::vector<std::u16string> texts;
+        for (const DocumentEvent& event : document->events())
+            texts.push_back(event.Text);
+        return {std::move(texts), file.encoding};
     }
     auto lines = [&](auto test) { return std::any_of(file.lines.begin(), file.lines.end(), test); };
     if (!lines([](const auto& line) { return isTimeLine(line); }) &&

@@ -94,13 +94,7 @@ TimelineRead readTimelineFiles(const LoadRequest& request)
     }
     read.srtEncoding = srt.encoding;
     // ASS/SSA and WebVTT are told by what the file holds, whatever its name
-    if (srt.decodable && !srt.lines.empty()) {
-        std::optional<std::u16string> text = decodeText(read.srtBytes, srt.encoding);
-        if (!text)
-            refuseFile(MsgTimelineUndecodable, request.TimelineFileName);
-        if (const TimelineFormat format = timelineFormatOf(*text); format != TimelineFormat::Srt)
-            read.document = SubtitleDocument::parse(format, std::move(*text));
-    }
+    read.document = documentOf(read.srtBytes, srt);
     if (read.document) {
         for (const DocumentEvent& event : read.document->events()) {
             read.times.push_back(SrtTimeCode{event.StartMs, event.EndMs});

@@ -39,19 +39,13 @@ SrtRead readSrtBytes(const std::string& bytes)
     if (!file.decodable)
         throw UserError("undecodable");
     SrtRead read;
-    if (!file.lines.empty()) {
-        std::optional<std::u16string> text = decodeText(bytes, file.encoding);
-        if (!text)
-            throw UserError("undecodable");
-        if (const TimelineFormat format = timelineFormatOf(*text); format != TimelineFormat::Srt) {
-            read.document = SubtitleDocument::parse(format, std::move(*text));
-            for (const DocumentEvent& event : read.document->events()) {
-                read.times.push_back(SrtTimeCode{event.StartMs, event.EndMs});
-                read.texts.push_back(event.Text);
-            }
-            read.timeLines = int32_t(read.times.size());
-            return read;
+    if ((read.document = documentOf(bytes, file))) {
+        for (const DocumentEvent& event : read.document->events()) {
+            read.times.push_back(SrtTimeCode{event.StartMs, event.EndMs});
+            read.texts.push_back(event.Text);
         }
+        read.timeLines = int32_t(read.times.size());
+        return read;
     }
     read.times = readSrtTimeCodes(file.lines);
     read.texts = readSrtTexts(file.lines);
