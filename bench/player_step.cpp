@@ -16,6 +16,7 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -74,28 +75,33 @@ const ClipSpec kShortGop{"gop12n-360p.avi",
 // The editor's picture band for a 16:9 film in its design window.
 const QRect kPicture(0, 0, 554, 312);
 
+// The same film shown full size, as on a 1920x1080 screen.
+const QRect kFullHd(0, 0, 1920, 1080);
+
 struct Setup {
     QWidget window;
     std::unique_ptr<vt::MediaPlayer> player;
+    QRect picture = kPicture;
     int count = 0;
 };
 
-bool openClip(Setup& s, const std::string& clip)
+bool openClip(Setup& s, const std::string& clip, const QRect& picture = kPicture)
 {
-    s.window.resize(680, 310 + 2);
+    s.picture = picture;
+    s.window.resize(std::max(680, picture.width()), picture.height() + 2);
     s.window.show();
     s.player = vt::createMediaPlayer(false);
     s.player->setDisplayWindow(&s.window);
-    s.player->setDisplayRect(kPicture);
+    s.player->setDisplayRect(picture);
     s.player->setFileName(clip);
     s.player->open();
     s.count = static_cast<int>(s.player->length());
     return s.count > 0;
 }
 
-int shownFrame(QWidget& window)
+int shownFrame(QWidget& window, const QRect& picture = kPicture)
 {
-    return vt::testclips::frameNumberIn(window.grab(kPicture).toImage());
+    return vt::testclips::frameNumberIn(window.grab(picture).toImage());
 }
 
 long peakResidentMiB()
@@ -169,11 +175,11 @@ void stepOurs(benchmark::State& state, const ClipSpec& spec, int delta, int stan
 // right = it shows the frame the player reports; distinct/s = pictures that
 // differ from the one before, per second; in_order = those exactly one frame
 // (or one jump) before the last.
-void backwardLevel(benchmark::State& state, const ClipSpec& spec, int level, int playMs)
+void backwardLevel(benchmark::State& state, const ClipSpec& spec, int level, int playMs, QRect picture = kPicture)
 {
     std::string clip = clipPath(spec);
     Setup s;
-    if (clip.empty() || !openClip(s, clip)) {
+    if (clip.empty() || !openClip(s, clip, picture)) {
         state.SkipWithError("ffmpeg could not make the clip");
         return;
     }
@@ -197,7 +203,7 @@ void backwardLevel(benchmark::State& state, const ClipSpec& spec, int level, int
             if (level != -3)
                 s.player->play();
             pump(tickMs);
-            int shown = shownFrame(s.window);
+            int shown = shownFrame(s.window, s.picture);
             right += shown == s.player->position();
             if (shown != last) {
                 distinct += 1;
@@ -406,6 +412,12 @@ BENCHMARK_CAPTURE(backwardLevel, long_gop_1080p_level_minus3_after_3s_play, kLon
     ->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(backwardLevel, long_gop_1080p_level_minus10_after_3s_play, kLongGop, -10, 3000)
     ->UseManualTime()->Iterations(1)->Repetitions(9)->Unit(benchmark::kMillisecond);
+// The peak memory of the whole process counts what a run of each level holds
+// at the two sizes; run each in a process of its own (--benchmark_filter).
+BENCHMARK_CAPTURE(backwardLevel, full_hd_picture_level_minus3, kLongGop, -3, 3000, kFullHd)
+    ->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(backwardLevel, full_hd_picture_level_minus10, kLongGop, -10, 3000, kFullHd)
+    ->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {

@@ -15,6 +15,7 @@ extern "C" {
 
 #include <new>
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace vt {
 
@@ -34,6 +35,70 @@ void MappedAllocator<T>::deallocate(T* p, size_t n) noexcept
 }
 
 template struct MappedAllocator<uint8_t>;
+
+namespace {
+
+constexpr size_t PageBytes = 4096;
+
+// Rows start on 32-byte boundaries, where swscale's vector code wants them.
+int alignedRow(int bytes)
+{
+    return (bytes + 31) / 32 * 32;
+}
+
+}  // namespace
+
+size_t FramePicture::bytesFor(int w, int h)
+{
+    const size_t luma = size_t(alignedRow(w)) * size_t(h);
+    const size_t chroma = size_t(alignedRow((w + 1) / 2)) * size_t((h + 1) / 2);
+    return (luma + 2 * chroma + PageBytes - 1) / PageBytes * PageBytes;
+}
+
+void FramePicture::allocate(int w, int h)
+{
+    filmWidth = w;
+    filmHeight = h;
+    strides[0] = alignedRow(w);
+    strides[1] = strides[2] = alignedRow((w + 1) / 2);
+    offsets[0] = 0;
+    offsets[1] = size_t(strides[0]) * size_t(h);
+    offsets[2] = offsets[1] + size_t(strides[1]) * size_t((h + 1) / 2);
+    planes.resize(bytesFor(w, h));
+}
+
+PictureToRgb::~PictureToRgb()
+{
+    sws_freeContext(sws_);
+}
+
+bool PictureToRgb::convert(const FramePicture& picture, uint8_t* dst, int stride)
+{
+    // the bars, and behind the film while it is drawn in
+    for (int y = 0; y < picture.height; ++y)
+        std::fill_n(reinterpret_cast<uint32_t*>(dst + size_t(y) * size_t(stride)), picture.width, 0xff000000u);
+    if (picture.filmWidth <= 0 || picture.filmHeight <= 0)
+        return true;
+    SwsContext* next = sws_getCachedContext(sws_, picture.filmWidth, picture.filmHeight, AV_PIX_FMT_YUV420P,
+                                            picture.filmWidth, picture.filmHeight, AV_PIX_FMT_BGRA, SWS_POINT,
+                                            nullptr, nullptr, nullptr);
+    if (!next)
+        return false;
+    if (next != sws_ || picture.colorspace != space_ || picture.fullRange != full_) {
+        sws_setColorspaceDetails(next, sws_getCoefficients(picture.colorspace), picture.fullRange ? 1 : 0,
+                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+        space_ = picture.colorspace;
+        full_ = picture.fullRange;
+    }
+    sws_ = next;
+    const uint8_t* src[4] = {picture.planes.data() + picture.offsets[0], picture.planes.data() + picture.offsets[1],
+                             picture.planes.data() + picture.offsets[2], nullptr};
+    const int srcStride[4] = {picture.strides[0], picture.strides[1], picture.strides[2], 0};
+    uint8_t* out[4] = {dst + size_t(picture.filmY) * size_t(stride) + size_t(picture.filmX) * 4, nullptr, nullptr,
+                       nullptr};
+    int outStride[4] = {stride, 0, 0, 0};
+    return sws_scale(sws_, src, srcStride, 0, picture.filmHeight, out, outStride) > 0;
+}
 
 namespace {
 
@@ -203,19 +268,10 @@ struct FrameCache::Decoder {
         return true;
     }
 
-    // The frame just received shrunk to width x height, the film fitted
-    // inside with black bars; null when swscale cannot convert it.
+    // The frame just received shrunk to fit inside width x height, as the
+    // player places it; null when swscale cannot convert it.
     std::shared_ptr<FramePicture> scale(int32_t n, int width, int height, const Film& film)
     {
-        auto pic = std::make_shared<FramePicture>();
-        pic->frame = n;
-        pic->width = width;
-        pic->height = height;
-        pic->stride = width * 4;
-        pic->pixels.resize(size_t(pic->stride) * size_t(height));
-        std::fill(reinterpret_cast<uint32_t*>(pic->pixels.data()),
-                  reinterpret_cast<uint32_t*>(pic->pixels.data()) + size_t(width) * size_t(height), 0xff000000u);
-        // the film fitted inside, as the player places it
         double shape = film.displayWidth > 0 && film.displayHeight > 0
                            ? double(film.displayWidth) / film.displayHeight
                            : double(frame->width) / std::max(1, frame->height);
@@ -226,26 +282,38 @@ struct FrameCache::Decoder {
             iw = std::max(1, int(std::lround(height * shape)));
         }
         ih = std::max(1, ih);
-        const int x = (width - iw) / 2;
-        const int y = (height - ih) / 2;
-        // area averaging: the filter for shrinking a film to the
-        // picture band, and cheaper there than bilinear
+        auto pic = std::make_shared<FramePicture>();
+        pic->frame = n;
+        pic->width = width;
+        pic->height = height;
+        pic->filmX = (width - iw) / 2;
+        pic->filmY = (height - ih) / 2;
+        pic->allocate(iw, ih);
+        // area averaging: the filter for shrinking a film to the picture
+        // band, and cheaper there than bilinear
         SwsContext* next = sws_getCachedContext(sws, frame->width, frame->height,
-                                                static_cast<AVPixelFormat>(frame->format), iw, ih, AV_PIX_FMT_BGRA,
+                                                static_cast<AVPixelFormat>(frame->format), iw, ih, AV_PIX_FMT_YUV420P,
                                                 SWS_AREA, nullptr, nullptr, nullptr);
         if (!next)
             return nullptr;
-        const int space = swsColorspace(*frame);
-        const bool full = fullRange(*frame);
+        // the film's own matrix and range are kept, and applied when drawn;
+        // a film in RGB is kept in full range
+        const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
+        const bool rgb = desc && (desc->flags & AV_PIX_FMT_FLAG_RGB);
+        const int space = rgb ? SWS_CS_ITU709 : swsColorspace(*frame);
+        const bool full = rgb || fullRange(*frame);
         if (next != sws || space != swsSpace || full != swsFull) {
-            sws_setColorspaceDetails(next, sws_getCoefficients(space), full ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT),
-                                     1, 0, 1 << 16, 1 << 16);
+            sws_setColorspaceDetails(next, sws_getCoefficients(space), full ? 1 : 0, sws_getCoefficients(space),
+                                     full ? 1 : 0, 0, 1 << 16, 1 << 16);
             swsSpace = space;
             swsFull = full;
         }
         sws = next;
-        uint8_t* dst[4] = {pic->pixels.data() + size_t(y) * pic->stride + size_t(x) * 4, nullptr, nullptr, nullptr};
-        int dstStride[4] = {pic->stride, 0, 0, 0};
+        pic->colorspace = space;
+        pic->fullRange = full;
+        uint8_t* dst[4] = {pic->planes.data() + pic->offsets[0], pic->planes.data() + pic->offsets[1],
+                           pic->planes.data() + pic->offsets[2], nullptr};
+        int dstStride[4] = {pic->strides[0], pic->strides[1], pic->strides[2], 0};
         sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride);
         return pic;
     }
@@ -287,6 +355,7 @@ void FrameCache::setPictureSize(int width, int height)
     height_ = height;
     ++generation_;
     pictures_.clear();
+    bytesHeld_ = 0;
     wake_.notify_all();
 }
 
@@ -325,12 +394,32 @@ size_t FrameCache::picturesHeld() const
     return pictures_.size();
 }
 
+size_t FrameCache::bytesHeld() const
+{
+    std::lock_guard lock(mutex_);
+    return bytesHeld_;
+}
+
+size_t FrameCache::budgetFor(uint64_t physicalBytes)
+{
+    constexpr uint64_t MiB = uint64_t{1} << 20;
+    return size_t(std::clamp<uint64_t>(physicalBytes / 8, 128 * MiB, 160 * MiB));
+}
+
+size_t FrameCache::defaultBudgetBytes()
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    return budgetFor(pages > 0 && pageSize > 0 ? uint64_t(pages) * uint64_t(pageSize) : 0);
+}
+
 void FrameCache::giveUp()
 {
     {
         std::lock_guard lock(mutex_);
         usable_ = false;
         pictures_.clear();
+        bytesHeld_ = 0;
     }
     notify_();
 }
@@ -349,7 +438,8 @@ size_t FrameCache::capacityLocked() const
 {
     if (width_ <= 0 || height_ <= 0)
         return 0;
-    return std::max<size_t>(8, budgetBytes_ / (size_t(width_) * size_t(height_) * 4));
+    // pictures of a film that fills the band: bars only make them smaller
+    return std::max<size_t>(8, budgetBytes_ / FramePicture::bytesFor(width_, height_));
 }
 
 void FrameCache::keepRangeLocked(int32_t& from, int32_t& to) const
@@ -457,10 +547,12 @@ void FrameCache::evictLocked()
         bool behind = heading_ == Heading::Forward ? d < 0 : d > 0;
         return (d < 0 ? -d : d) * (behind ? 3 : 1);
     };
-    while (pictures_.size() > capacity) {
+    while (pictures_.size() > capacity || (bytesHeld_ > budgetBytes_ && pictures_.size() > 8)) {
         auto first = pictures_.begin();
         auto last = std::prev(pictures_.end());
-        pictures_.erase(cost(first->first) >= cost(last->first) ? first : last);
+        auto dropped = cost(first->first) >= cost(last->first) ? first : last;
+        bytesHeld_ -= dropped->second->planes.size();
+        pictures_.erase(dropped);
     }
 }
 
@@ -584,7 +676,11 @@ bool FrameCache::receiveFrames(Worker& worker, bool& ended, bool& news)
             return false;
         lock.lock();
         if (generation == generation_) {
-            pictures_[n] = std::move(picture);
+            bytesHeld_ += picture->planes.size();
+            auto& slot = pictures_[n];
+            if (slot)
+                bytesHeld_ -= slot->planes.size();
+            slot = std::move(picture);
             evictLocked();
             if (n == want_) {
                 news = true;

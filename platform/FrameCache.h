@@ -10,7 +10,11 @@
 // fall on the frame grid (variable rate, frames missing) is given up as a
 // whole: the player then seeks exactly as it would without this.
 //
-// No Qt here: the pictures are plain 32-bit buffers in QImage's RGB32 layout.
+// Pictures are kept as the film's own planar YUV 4:2:0 at the size they are
+// shown, 12 bits a pixel against 32 for RGB, and turned into RGB when drawn;
+// how many are kept follows a budget in bytes.
+//
+// No Qt here: drawn pictures are plain 32-bit buffers in QImage's RGB32 layout.
 #pragma once
 
 #include <atomic>
@@ -24,6 +28,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+struct SwsContext;
 
 namespace vt {
 
@@ -42,16 +48,48 @@ struct MappedAllocator {
     friend bool operator==(const MappedAllocator&, const MappedAllocator&) { return true; }
 };
 
-// One frame's picture, 0xffRRGGBB pixels in rows of stride bytes, the film
-// fitted inside with black bars where its shape differs.
+// One frame's picture of width x height, the film fitted inside with black
+// bars where its shape differs. Only the film part is kept: three planes of
+// 8-bit YUV 4:2:0 (chroma at half the width and height, rounded up), in the
+// film's own colour matrix and range.
 struct FramePicture {
     int32_t frame = 0;
     int width = 0;
     int height = 0;
-    int stride = 0;
-    std::vector<uint8_t, MappedAllocator<uint8_t>> pixels;
+    // where the film lies in the picture
+    int filmX = 0;
+    int filmY = 0;
+    int filmWidth = 0;
+    int filmHeight = 0;
+    int colorspace = 0;  // swscale's SWS_CS_* of the film
+    bool fullRange = false;
+    int strides[3] = {};
+    size_t offsets[3] = {};
+    std::vector<uint8_t, MappedAllocator<uint8_t>> planes;
+
+    // What a picture of the film part's size takes, rounded to whole pages.
+    static size_t bytesFor(int filmWidth, int filmHeight);
+    // Shapes the planes for a film part of w x h.
+    void allocate(int w, int h);
 };
 using FramePicturePtr = std::shared_ptr<const FramePicture>;
+
+// Turns cached pictures into 0xffRRGGBB pixels for drawing, bars included;
+// keeps its converter from one picture to the next. One per thread.
+class PictureToRgb {
+public:
+    PictureToRgb() = default;
+    ~PictureToRgb();
+    PictureToRgb(const PictureToRgb&) = delete;
+    PictureToRgb& operator=(const PictureToRgb&) = delete;
+    // dst holds picture.height rows of stride bytes; false when swscale fails.
+    bool convert(const FramePicture& picture, uint8_t* dst, int stride);
+
+private:
+    SwsContext* sws_ = nullptr;
+    int space_ = -1;
+    bool full_ = false;
+};
 
 class FrameCache {
 public:
@@ -66,13 +104,16 @@ public:
         int displayHeight = 0;
     };
 
-    // Pictures held at most: 1080p films shown at the editor's size keep about
-    // 600 frames (24 s at 25 fps), two to three groups of a typical H.264 film.
-    static constexpr size_t DefaultBudgetBytes = size_t{512} << 20;
+    // The memory pictures may take on this machine: an eighth of its memory,
+    // at least 128 MiB and at most 160 MiB. A film shown at the editor's size
+    // keeps about 600 frames in 160 MiB (24 s at 25 fps), two to three groups
+    // of a typical H.264 film; shown at 1920x1080, about 50.
+    static size_t defaultBudgetBytes();
+    static size_t budgetFor(uint64_t physicalBytes);
 
     // notify is called on the decoding thread when the frame last wanted is
     // ready, cannot be made, or the film is given up; it must only post.
-    FrameCache(Film film, std::function<void()> notify, size_t budgetBytes = DefaultBudgetBytes);
+    FrameCache(Film film, std::function<void()> notify, size_t budgetBytes = defaultBudgetBytes());
     ~FrameCache();
     FrameCache(const FrameCache&) = delete;
     FrameCache& operator=(const FrameCache&) = delete;
@@ -96,6 +137,8 @@ public:
     // frame, or before its first).
     bool cannotMake(int32_t frame) const;
     size_t picturesHeld() const;
+    // What the pictures held take.
+    size_t bytesHeld() const;
 
 private:
     struct Decoder;
@@ -151,6 +194,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::map<int32_t, FramePicturePtr> pictures_;
+    size_t bytesHeld_ = 0;
     int32_t want_ = -1;
     Heading heading_ = Heading::Standing;
     bool jumping_ = false;

@@ -28,6 +28,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <malloc.h>
+
 namespace vt {
 
 namespace {
@@ -164,8 +166,18 @@ constexpr qint64 HandoffQuietMs = 550;
 
 enum ObservedProperty : uint64_t { TimePos = 1, EofReached, Seeking, Paused };
 
+// The decoders' pictures (a few megabytes each, in pools) go straight to the
+// system and back to it when freed. glibc otherwise raises its threshold for
+// that after the first such free, and from then on keeps them in its heaps,
+// where a player opened after another finds them too scattered to reuse.
+void handLargeBuffersToTheSystem()
+{
+    static const bool once = [] { return mallopt(M_MMAP_THRESHOLD, 256 * 1024) == 1; }();
+    (void)once;
+}
+
 MpvPlayer::MpvPlayer(bool withAudio)
-    : mpv_(withAudio),
+    : mpv_((handLargeBuffersToTheSystem(), withAudio)),
       // mpv calls these from its own threads: only post a call to the GUI thread
       picture_(mpv_.handle(),
                [this] { QMetaObject::invokeMethod(this, [this] { onRenderUpdate(); }, Qt::QueuedConnection); })
@@ -300,6 +312,7 @@ void MpvPlayer::drawFromCache()
 {
     handover_.drawAllFromCache();
     setVideoDecoding(false);
+    picture_.dropRendered();
     awaitingPicture_ = true;
     cache_->want(frame_, FrameCache::Heading::Standing);
 }

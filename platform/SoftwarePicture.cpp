@@ -137,14 +137,30 @@ void SoftwarePicture::showRendered()
     surface_->update();
 }
 
+void SoftwarePicture::dropRendered()
+{
+    if (!buffer_.pixels)
+        return;
+    if (surface_ && surface_->frame.constBits() == buffer_.pixels)
+        surface_->frame = QImage();
+    std::free(buffer_.pixels);
+    buffer_.pixels = nullptr;
+    buffer_.width = buffer_.height = 0;
+    buffer_.stride = 0;
+}
+
 void SoftwarePicture::showCached(const FramePicturePtr& picture)
 {
     if (!surface_)
         return;
-    // the image shares the cache's pixels and keeps them alive while shown
-    auto* keep = new FramePicturePtr(picture);
-    surface_->frame = QImage(picture->pixels.data(), picture->width, picture->height, picture->stride,
-                             QImage::Format_RGB32, [](void* p) { delete static_cast<FramePicturePtr*>(p); }, keep);
+    // the picture shown may be the buffer about to be given back
+    const void* before = cached_.pixels;
+    if (cached_.resize(picture->width, picture->height) && before && surface_->frame.constBits() == before)
+        surface_->frame = QImage();
+    if (!toRgb_.convert(*picture, static_cast<uint8_t*>(cached_.pixels), int(cached_.stride)))
+        return;
+    surface_->frame = QImage(static_cast<const uchar*>(cached_.pixels), cached_.width, cached_.height,
+                             static_cast<qsizetype>(cached_.stride), QImage::Format_RGB32);
     surface_->update();
 }
 

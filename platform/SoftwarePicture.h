@@ -42,7 +42,9 @@ public:
     bool render();
     // Shows the frame render() made last.
     void showRendered();
-    // Shows the cache's picture, sharing its pixels while shown.
+    // mpv draws nothing for a while: its buffer goes back to the system.
+    void dropRendered();
+    // Shows the cache's picture, turned into RGB in a buffer of its own.
     void showCached(const FramePicturePtr& picture);
     void clear();
 
@@ -62,6 +64,9 @@ private:
     mpv_render_context* render_ = nullptr;
     QPointer<Surface> surface_;
     FrameBuffer buffer_;
+    // the cache's picture shown, in RGB; mpv goes on rendering into buffer_ meanwhile
+    FrameBuffer cached_;
+    PictureToRgb toRgb_;
     std::function<void()> onUpdate_;
 };
 

@@ -16,6 +16,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The picture as the player draws it.
+QImage drawn(const FramePicture& p)
+{
+    QImage image(p.width, p.height, QImage::Format_RGB32);
+    PictureToRgb toRgb;
+    EXPECT_TRUE(toRgb.convert(p, image.bits(), int(image.bytesPerLine())));
+    return image;
+}
+
 struct News {
     std::mutex mutex;
     std::condition_variable cv;
@@ -35,10 +44,8 @@ int drawnIn(FrameCache& cache, News& news, int32_t frame)
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     std::unique_lock lock(news.mutex);
     for (;;) {
-        if (FramePicturePtr p = cache.picture(frame)) {
-            QImage image(p->pixels.data(), p->width, p->height, p->stride, QImage::Format_RGB32);
-            return frameNumberIn(image);
-        }
+        if (FramePicturePtr p = cache.picture(frame))
+            return frameNumberIn(drawn(*p));
         if (cache.cannotMake(frame))
             return -1;
         if (news.cv.wait_until(lock, deadline) == std::cv_status::timeout)
@@ -84,7 +91,8 @@ TEST_F(FrameCacheTest, StepsBackAcrossAKeyFrameWhileTheWishesRunAhead)
 {
     News news;
     // room for about 60 pictures: the group behind is kept only in part
-    FrameCache cache(filmOf(longGop_, 25.0, 330), [&] { news.post(); }, size_t(60) * 240 * 136 * 4);
+    const size_t budget = 60 * FramePicture::bytesFor(240, 136);
+    FrameCache cache(filmOf(longGop_, 25.0, 330), [&] { news.post(); }, budget);
     cache.setPictureSize(240, 136);
 
     // wishes faster than a group decodes; only the last one counts
@@ -97,6 +105,7 @@ TEST_F(FrameCacheTest, StepsBackAcrossAKeyFrameWhileTheWishesRunAhead)
         ASSERT_EQ(drawnIn(cache, news, f), f) << "stepping back to " << f;
     }
     EXPECT_LE(cache.picturesHeld(), 61u);
+    EXPECT_LE(cache.bytesHeld(), budget);
 
     // a new size drops what was made at the old one, mid-decoding
     cache.want(120, FrameCache::Heading::Backward);
@@ -127,7 +136,7 @@ TEST_F(FrameCacheTest, ASeekKeepsTheFramesOfAJumpBackBeforeIt)
     for (int32_t f : {270, 309}) {
         FramePicturePtr p = cache.picture(f);
         ASSERT_TRUE(p) << f;
-        EXPECT_EQ(frameNumberIn(QImage(p->pixels.data(), p->width, p->height, p->stride, QImage::Format_RGB32)), f);
+        EXPECT_EQ(frameNumberIn(drawn(*p)), f);
     }
 }
 
