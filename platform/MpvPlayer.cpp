@@ -18,6 +18,7 @@
 #include "platform/MpvClient.h"
 #include "platform/PictureHandover.h"
 #include "platform/SoftwarePicture.h"
+#include "platform/SoundGrains.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -90,6 +91,7 @@ private:
     void wantWhileStanding();
     void catchUpWhileStanding();
     void drawFromCache();
+    void showFromCache();
     void setVideoDecoding(bool on);
 
     // Released in the opposite order: the cache's thread, then the render
@@ -97,6 +99,9 @@ private:
     MpvClient mpv_;
     SoftwarePicture picture_;
     std::unique_ptr<FrameCache> cache_;
+    // the sound under a frame stepped onto, for a player with sound
+    const bool withAudio_;
+    std::unique_ptr<SoundGrains> grains_;
 
     std::string fileName_;
     TimeFormat format_ = TimeFormat::Frames;
@@ -180,7 +185,8 @@ MpvPlayer::MpvPlayer(bool withAudio)
     : mpv_((handLargeBuffersToTheSystem(), withAudio)),
       // mpv calls these from its own threads: only post a call to the GUI thread
       picture_(mpv_.handle(),
-               [this] { QMetaObject::invokeMethod(this, [this] { onRenderUpdate(); }, Qt::QueuedConnection); })
+               [this] { QMetaObject::invokeMethod(this, [this] { onRenderUpdate(); }, Qt::QueuedConnection); }),
+      withAudio_(withAudio)
 {
     cachePlayTimer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&cachePlayTimer_, &QTimer::timeout, this, [this] { cachePlayTick(); });
@@ -285,6 +291,8 @@ void MpvPlayer::open()
     if (picture_.hasSurface() && !displayRectSet_ && videoSize_.isValid())
         resizeSurface(QRect(QPoint(0, 0), videoSize_));
     startCache();
+    if (withAudio_ && hasAudio_ && hasVideo_)
+        grains_ = std::make_unique<SoundGrains>(fileName_, fps_);
 }
 
 void MpvPlayer::startCache()
@@ -315,6 +323,20 @@ void MpvPlayer::drawFromCache()
     picture_.dropRendered();
     awaitingPicture_ = true;
     cache_->want(frame_, FrameCache::Heading::Standing);
+}
+
+// A step the cache serves. Where mpv drew the film (the frames the cache
+// could not make), the cache draws every picture again from here on, so that
+// play from this frame has mpv's sound at once rather than after a hand-over.
+void MpvPlayer::showFromCache()
+{
+    if (handover_.cacheDrawsAll()) {
+        handover_.showFromCache();
+        return;
+    }
+    handover_.drawAllFromCache();
+    setVideoDecoding(false);
+    picture_.dropRendered();
 }
 
 void MpvPlayer::resizeSurface(const QRect& rect)
@@ -355,6 +377,7 @@ void MpvPlayer::close()
     open_ = false;
     stopCachePlay();
     cache_.reset();
+    grains_.reset();
     handover_.reset();
     const char* cmd[] = {"stop", nullptr};
     mpv_.command(cmd);
@@ -497,6 +520,9 @@ void MpvPlayer::step(int32_t frames)
     const auto target = static_cast<int32_t>(std::clamp<int64_t>(int64_t(from) + frames, 0, lastFrame()));
     if (target == from && !wasPlaying && (handover_.cacheShows() || !eofReached_))
         return;
+    // a single frame's step lets the user hear what lies under it
+    if (grains_ && !wasPlaying && (frames == 1 || frames == -1) && target != from)
+        grains_->play(target);
     if (target < from) {
         heading_ = FrameCache::Heading::Backward;
         sinceStepBack_.restart();
@@ -514,7 +540,7 @@ void MpvPlayer::step(int32_t frames)
         const bool jumping = wasPlaying && target < from - 1;
         if (FramePicturePtr picture = cache_->picture(target)) {
             frame_ = target;
-            handover_.showFromCache();
+            showFromCache();
             showCached(picture);
             cache_->want(target, heading_, jumping);
             if (!wasPlaying)
@@ -529,7 +555,7 @@ void MpvPlayer::step(int32_t frames)
         // before it, for the step back that so often comes next.
         if ((target < from || handover_.cacheShows() || (!wasPlaying && !frameStep)) && !cache_->cannotMake(target)) {
             frame_ = target;
-            handover_.showFromCache();
+            showFromCache();
             awaitingPicture_ = true;
             cache_->want(target, heading_, jumping);
             return;
