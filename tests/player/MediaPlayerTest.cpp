@@ -8,7 +8,10 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <fstream>
+#include <vector>
 
 using namespace vt;
 using vt::testsupport::pumpEvents;
@@ -260,4 +263,72 @@ TEST_F(MediaPlayerTest, PictureIsDrawnInsideTheDisplayRectangle)
         all.save(qEnvironmentVariable("VT_SCREENSHOT_DIR") + QStringLiteral("/player-picture.png"));
     EXPECT_EQ(frameNumberIn(all.copy(100, 50, ClipWidth, ClipHeight)), 37);
     EXPECT_TRUE(showsPicture(all.copy(100, 50, ClipWidth, ClipHeight)));
+}
+
+// The sound under a frame, as the editor's player plays it: only a single
+// frame's step while nothing plays sounds, and what sounds is that frame's.
+// ALSA's file device keeps every grain as it was handed to the output.
+TEST_F(MediaPlayerTest, ASingleFramesStepPlaysTheSoundUnderThatFrame)
+{
+    // frame n sounds at 400 + 50 * (n mod 40) Hz; its number is drawn along the top
+    const std::string film = (dir_ / "tones.mp4").string();
+    const std::string make =
+        "ffmpeg -v error -y -f lavfi -i color=c=gray:s=480x270:r=25 -f lavfi -i "
+        "\"aevalsrc='0.5*sin(2*PI*(400+50*mod(floor(t*25),40))*t)':s=48000:d=8\" "
+        "-vf \"geq=lum='if(lt(Y\\,32)\\,if(bitand(N\\,pow(2\\,floor(X/32)))\\,235\\,16)\\,lum(X\\,Y))':cb=128:cr=128\" "
+        "-frames:v 200 -c:v libx264 -preset ultrafast -g 250 -bf 3 -c:a aac -b:a 128k -shortest \"" + film + "\"";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    const fs::path heard = dir_ / "heard.raw";
+    setenv("VELTRANA_SOUND_DEVICE", ("file:FILE=" + heard.string() + ",FORMAT=raw").c_str(), 1);
+    std::vector<int32_t> grains;
+    {
+        QWidget window;
+        window.resize(ClipWidth, ClipHeight);
+        window.show();
+        auto player = createMediaPlayer(true);
+        player->setDisplayWindow(&window);
+        player->setFileName(film);
+        player->open();
+        // a seek (a click on the waveform), single frames either way, a jump
+        // back, play; only the single frames sound
+        const struct {
+            int step;
+            bool sounds;
+        } moves[] = {{+120, false}, {+1, true}, {-1, true}, {-1, true}, {-40, false}, {+1, true}, {0, false}, {-1, true}};
+        for (const auto& m : moves) {
+            if (m.step == 0) {
+                player->play();
+                pumpEvents(300);
+                player->pause();
+            } else {
+                player->step(m.step);
+            }
+            ASSERT_TRUE(player->waitUntilSettled(10000));
+            if (m.sounds)
+                grains.push_back(int32_t(player->position()));
+            EXPECT_EQ(shownFrame(window), player->position());
+            pumpEvents(150);
+        }
+    }
+    unsetenv("VELTRANA_SOUND_DEVICE");
+
+    std::vector<int16_t> pcm(fs::exists(heard) ? fs::file_size(heard) / 2 : 0);
+    std::ifstream(heard, std::ios::binary).read(reinterpret_cast<char*>(pcm.data()), std::streamsize(pcm.size() * 2));
+    // mono at the film's rate, 40 ms a grain
+    const size_t grain = 48000 * 40 / 1000;
+    ASSERT_EQ(pcm.size(), grains.size() * grain) << "one grain for each single frame's step, and no other sound";
+    auto power = [&](size_t from, double hz) {
+        double re = 0, im = 0;
+        for (size_t i = 0; i < grain; ++i) {
+            re += pcm[from + i] * std::cos(2 * M_PI * hz * double(i) / 48000);
+            im += pcm[from + i] * std::sin(2 * M_PI * hz * double(i) / 48000);
+        }
+        return re * re + im * im;
+    };
+    for (size_t g = 0; g < grains.size(); ++g) {
+        const int32_t f = grains[g];
+        const double own = power(g * grain, 400 + 50 * (f % 40));
+        EXPECT_GT(own, 20 * power(g * grain, 400 + 50 * ((f + 39) % 40))) << "grain " << g << " of frame " << f;
+        EXPECT_GT(own, 20 * power(g * grain, 400 + 50 * ((f + 1) % 40))) << "grain " << g << " of frame " << f;
+    }
 }
