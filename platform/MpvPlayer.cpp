@@ -10,9 +10,7 @@
 // decodes each group once, keeps what was shown and what lies just behind,
 // and plays on at the pace of the sound, which mpv plays alone with its
 // video switched off; a turn back is then a look-up. A film the cache gives
-// up on is drawn by mpv, with the cache still serving steps back; mpv then
-// stands paused where it was while the cache shows a picture, and "play" runs
-// on through the cached pictures until mpv takes over at the same frame.
+// up on, and the frames it cannot make, are drawn by mpv as before.
 #include "platform/FrameCache.h"
 #include "platform/MediaPlayer.h"
 #include "platform/MpvClient.h"
@@ -81,7 +79,6 @@ private:
     void startCachePlay();
     void stopCachePlay();
     void cachePlayTick();
-    void sendMpvAhead();
     double clockFrame() const;
     int32_t dueFrame() const;
     FramePicturePtr advanceToDue();
@@ -132,9 +129,7 @@ private:
     // a step asked for a new picture that has not been drawn yet
     bool awaitingPicture_ = false;
 
-    // Who draws the picture of frame_, and where mpv stands meanwhile: while
-    // the cache shows a frame of a film mpv draws, mpv stands paused at
-    // mpvFrame_, out of step.
+    // Who draws the picture of frame_; the frame mpv was sent to last.
     PictureHandover handover_;
     int32_t mpvFrame_ = 0;
     FrameCache::Heading heading_ = FrameCache::Heading::Standing;
@@ -142,12 +137,10 @@ private:
     PlayClock playClock_;
     QTimer cachePlayTimer_;
     // since the last step back: the levels that jump back play for at most
-    // half a second between jumps, and sending mpv ahead on each would only
-    // take the processor from the cache
+    // half a second between jumps
     QElapsedTimer sinceStepBack_;
-    // how long mpv's exact seeks take on this film, to send it far enough ahead
+    // since mpv was sent somewhere
     QElapsedTimer seekClock_;
-    double seekSeconds_ = 0.35;
     int32_t standingWish_ = -1;
     // bumped by every step and play: a wish made while standing still is
     // dropped once the user has moved on
@@ -156,18 +149,12 @@ private:
 
 constexpr int StandingWishMs = 100;
 
-// A frame the cache showed and the user still looks at after this long: mpv
-// is sent there, so that play starts on mpv, with its sound, without waiting
-// for a seek. Longer than the slowest stepping level's period (200 ms), so
-// that a run of steps back does not set mpv decoding beside the cache.
-constexpr int CatchUpMs = 250;
-
 // Play waits this long at most for mpv to start the sound where the picture stands.
 constexpr qint64 SoundWaitMs = 500;
 
-// A step back shorter ago than this keeps mpv out of it (the jumps come
-// back every 200-500 ms).
-constexpr qint64 HandoffQuietMs = 550;
+// Play that starts sooner than this after a step back is the play between
+// the jumps of a fast backward level (they come every 200-500 ms).
+constexpr qint64 JumpPlayMs = 550;
 
 enum ObservedProperty : uint64_t { TimePos = 1, EofReached, Seeking, Paused };
 
@@ -318,9 +305,9 @@ void MpvPlayer::setVideoDecoding(bool on)
 
 void MpvPlayer::drawFromCache()
 {
-    handover_.drawAllFromCache();
+    if (handover_.drawAllFromCache())
+        picture_.dropRendered();
     setVideoDecoding(false);
-    picture_.dropRendered();
     awaitingPicture_ = true;
     cache_->want(frame_, FrameCache::Heading::Standing);
 }
@@ -330,11 +317,8 @@ void MpvPlayer::drawFromCache()
 // play from this frame has mpv's sound at once rather than after a hand-over.
 void MpvPlayer::showFromCache()
 {
-    if (handover_.cacheDrawsAll()) {
-        handover_.showFromCache();
+    if (!handover_.drawAllFromCache())
         return;
-    }
-    handover_.drawAllFromCache();
     setVideoDecoding(false);
     picture_.dropRendered();
 }
@@ -446,8 +430,7 @@ void MpvPlayer::haltPlaying()
         return;
     if (handover_.cachePlays()) {
         stopCachePlay();
-        if (handover_.cacheDrawsAll())
-            setPause(true);
+        setPause(true);
     } else {
         frame_ = currentFrame();
         mpvFrame_ = frame_;
@@ -465,7 +448,6 @@ void MpvPlayer::play()
     ++standSerial_;
     if (handover_.cacheShows() && hasVideo_) {
         startCachePlay();
-        // mpv, sent here while the user looked, takes over at once
         cachePlayTick();
         return;
     }
@@ -513,7 +495,6 @@ void MpvPlayer::step(int32_t frames)
     const bool wasPlaying = state_ == State::Playing;
     haltPlaying();
     state_ = State::Stopped;
-    handover_.forgetHandoff();
     standingWish_ = -1;
     ++standSerial_;
     const int32_t from = frame_;
@@ -637,32 +618,16 @@ void MpvPlayer::wantWhileStanding()
     });
 }
 
-// While the user looks at a frame the cache showed: its frames before are
-// made (unless he is on his way back, which makes them anyway), then mpv is
-// sent there to stand ready for play.
+// While the user looks at a frame the cache showed, its frames before are
+// made (unless he is on his way back, which makes them anyway); mpv, playing
+// the sound alone, finds its place when play starts.
 void MpvPlayer::catchUpWhileStanding()
 {
     const int serial = ++standSerial_;
-    auto still = [this, serial] {
-        return serial == standSerial_ && cache_ && open_ && handover_.cacheShows() && state_ != State::Playing &&
-               !awaitingPicture_;
-    };
-    QTimer::singleShot(StandingWishMs, this, [this, still] {
-        if (still() && heading_ != FrameCache::Heading::Backward)
+    QTimer::singleShot(StandingWishMs, this, [this, serial] {
+        if (serial == standSerial_ && cache_ && open_ && handover_.cacheShows() && state_ != State::Playing &&
+            !awaitingPicture_ && heading_ != FrameCache::Heading::Backward)
             cache_->want(frame_, FrameCache::Heading::Standing);
-    });
-    // mpv playing the sound alone finds its place at once when play starts
-    if (handover_.cacheDrawsAll())
-        return;
-    QTimer::singleShot(CatchUpMs, this, [this, still] {
-        if (!still() || handover_.cacheDrawsAll())
-            return;
-        const bool there = mpvFrame_ == frame_ && (handover_.handoff() == frame_ || !seekInFlight_);
-        handover_.mpvSentTo(frame_);
-        if (!there) {
-            seekExact(frame_);
-            eofReached_ = false;
-        }
     });
 }
 
@@ -670,15 +635,13 @@ void MpvPlayer::startCachePlay()
 {
     handover_.startPlay();
     playClock_.setAt(frame_);
-    if (handover_.cacheDrawsAll()) {
-        // going back in jumps, the play between keeps the frames behind coming
-        if (sinceStepBack_.elapsed() >= HandoffQuietMs)
-            heading_ = FrameCache::Heading::Forward;
-        // the sound starts where the picture stands; the picture waits for it
-        if (hasAudio_) {
-            seekExact(frame_);
-            setPause(false);
-        }
+    // going back in jumps, the play between keeps the frames behind coming
+    if (sinceStepBack_.elapsed() >= JumpPlayMs)
+        heading_ = FrameCache::Heading::Forward;
+    // the sound starts where the picture stands; the picture waits for it
+    if (hasAudio_) {
+        seekExact(frame_);
+        setPause(false);
     }
     const int period = std::max(4, static_cast<int>(500.0 / fps_));
     cachePlayTimer_.start(period);
@@ -692,31 +655,8 @@ void MpvPlayer::stopCachePlay()
 
 void MpvPlayer::cachePlayTick()
 {
-    if (!handover_.cachePlays() || !cache_ || awaitingPicture_)
-        return;
-    if (handover_.cacheDrawsAll()) {
+    if (handover_.cachePlays() && cache_ && !awaitingPicture_)
         playCachedPictures();
-        return;
-    }
-    // mpv stands on the frame shown and is paused: it plays on from here with its sound
-    const int32_t handoff = handover_.handoff();
-    if (handoff == frame_ && !seekInFlight_) {
-        cachePlayTimer_.stop();
-        handover_.mpvTakesOver();
-        timePos_ = frame_ / fps_;
-        cache_->rest();
-        setPause(false);
-        return;
-    }
-    const int32_t due = dueFrame();
-    if (FramePicturePtr latest = advanceToDue()) {
-        showCached(latest);
-        cache_->want(frame_, heading_);
-    }
-    const bool stuck = frame_ < due && !cache_->picture(frame_ + 1) && (handoff < 0 || frame_ < handoff);
-    if ((handoff < frame_ && sinceStepBack_.elapsed() >= HandoffQuietMs) || (stuck && handoff < frame_) ||
-        (frame_ >= lastFrame() && handoff < 0))
-        sendMpvAhead();
 }
 
 // Where the play clock stands, in frames with their fraction.
@@ -731,14 +671,13 @@ int32_t MpvPlayer::dueFrame() const
     return static_cast<int32_t>(std::clamp<double>(std::floor(clockFrame() + 1e-6), 0.0, lastFrame()));
 }
 
-// Moves frame_ on over the cached pictures up to the frame due (and not past
-// where mpv is to take over); the last one passed, or null.
+// Moves frame_ on over the cached pictures up to the frame due; the last one
+// passed, or null.
 FramePicturePtr MpvPlayer::advanceToDue()
 {
     const int32_t due = dueFrame();
-    const int32_t handoff = handover_.handoff();
     FramePicturePtr latest;
-    while (frame_ < due && (handoff < 0 || frame_ < handoff)) {
+    while (frame_ < due) {
         FramePicturePtr next = cache_->picture(frame_ + 1);
         if (!next)
             break;
@@ -769,18 +708,6 @@ void MpvPlayer::playCachedPictures()
     cache_->want(frame_, heading_);
 }
 
-// Sends mpv to where the cached frames will have got when its seek is done.
-void MpvPlayer::sendMpvAhead()
-{
-    int32_t target = frame_;
-    const auto lead = static_cast<int32_t>(std::ceil(seekSeconds_ * fps_)) + 2;
-    while (target < frame_ + lead && target < lastFrame() && cache_->picture(target + 1))
-        ++target;
-    handover_.mpvSentTo(target);
-    seekExact(target);
-    eofReached_ = false;
-}
-
 void MpvPlayer::drainEvents()
 {
     for (;;) {
@@ -806,7 +733,7 @@ void MpvPlayer::handleEvent(const mpv_event& event)
             paused_ = *static_cast<int*>(prop->data) != 0;
         // The length is mpv's estimate from the duration, which a sound track
         // ending first cuts short: at the end the picture names the real last frame.
-        if (eofReached_ && hasVideo_ && fps_ > 0.0 && !handover_.cacheDrawsAll()) {
+        if (eofReached_ && hasVideo_ && fps_ > 0.0 && !handover_.cacheShows()) {
             const double last = std::floor(timePos_ * fps_ + 0.5);
             if (last > lastFrame() && last < INT32_MAX)
                 frameCount_ = static_cast<int32_t>(last) + 1;
@@ -835,8 +762,6 @@ void MpvPlayer::handleEvent(const mpv_event& event)
         // where the seek went, not where it came from
         if (seekInFlight_ && fps_ > 0.0) {
             timePos_ = mpvFrame_ / fps_;
-            if (!handover_.cacheDrawsAll())
-                seekSeconds_ = 0.7 * seekSeconds_ + 0.3 * (seekClock_.nsecsElapsed() * 1e-9);
         }
         // the sound is there: the pictures start with it
         if (seekInFlight_ && handover_.drawer() == PictureHandover::Drawer::CacheAllPlay)
@@ -857,12 +782,9 @@ void MpvPlayer::onRenderUpdate()
 void MpvPlayer::renderFrame()
 {
     // with its video switched off mpv has nothing to draw
-    if (handover_.cacheDrawsAll())
+    if (handover_.cacheShows())
         return;
     if (!picture_.render())
-        return;
-    // mpv goes on drawing while the cache shows the picture; those frames are not the one reported
-    if (handover_.cacheShows())
         return;
     const bool stepped = awaitingPicture_ && state_ != State::Playing && !seekInFlight_;
     awaitingPicture_ = false;
