@@ -355,7 +355,6 @@ void FrameCache::setPictureSize(int width, int height)
     height_ = height;
     ++generation_;
     pictures_.clear();
-    bytesHeld_ = 0;
     wake_.notify_all();
 }
 
@@ -397,7 +396,10 @@ size_t FrameCache::picturesHeld() const
 size_t FrameCache::bytesHeld() const
 {
     std::lock_guard lock(mutex_);
-    return bytesHeld_;
+    size_t bytes = 0;
+    for (const auto& [frame, picture] : pictures_)
+        bytes += picture->planes.size();
+    return bytes;
 }
 
 size_t FrameCache::budgetFor(uint64_t physicalBytes)
@@ -419,7 +421,6 @@ void FrameCache::giveUp()
         std::lock_guard lock(mutex_);
         usable_ = false;
         pictures_.clear();
-        bytesHeld_ = 0;
     }
     notify_();
 }
@@ -547,12 +548,10 @@ void FrameCache::evictLocked()
         bool behind = heading_ == Heading::Forward ? d < 0 : d > 0;
         return (d < 0 ? -d : d) * (behind ? 3 : 1);
     };
-    while (pictures_.size() > capacity || (bytesHeld_ > budgetBytes_ && pictures_.size() > 8)) {
+    while (pictures_.size() > capacity) {
         auto first = pictures_.begin();
         auto last = std::prev(pictures_.end());
-        auto dropped = cost(first->first) >= cost(last->first) ? first : last;
-        bytesHeld_ -= dropped->second->planes.size();
-        pictures_.erase(dropped);
+        pictures_.erase(cost(first->first) >= cost(last->first) ? first : last);
     }
 }
 
@@ -676,11 +675,7 @@ bool FrameCache::receiveFrames(Worker& worker, bool& ended, bool& news)
             return false;
         lock.lock();
         if (generation == generation_) {
-            bytesHeld_ += picture->planes.size();
-            auto& slot = pictures_[n];
-            if (slot)
-                bytesHeld_ -= slot->planes.size();
-            slot = std::move(picture);
+            pictures_[n] = std::move(picture);
             evictLocked();
             if (n == want_) {
                 news = true;

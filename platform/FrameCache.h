@@ -194,7 +194,6 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::map<int32_t, FramePicturePtr> pictures_;
-    size_t bytesHeld_ = 0;
     int32_t want_ = -1;
     Heading heading_ = Heading::Standing;
     bool jumping_ = false;

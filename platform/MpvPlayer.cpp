@@ -305,9 +305,7 @@ void MpvPlayer::setVideoDecoding(bool on)
 
 void MpvPlayer::drawFromCache()
 {
-    if (handover_.drawAllFromCache())
-        picture_.dropRendered();
-    setVideoDecoding(false);
+    showFromCache();
     awaitingPicture_ = true;
     cache_->want(frame_, FrameCache::Heading::Standing);
 }

@@ -40,6 +40,8 @@ struct SoundGrains::Decoder {
     AVFrame* frame = nullptr;
     SwrContext* swr = nullptr;
     AVChannelLayout outLayout{};
+    AVChannelLayout inLayout{};
+    int inFormat = -1;
     int rate = 0;
     double timeBase = 0.0;
     double start = 0.0;
@@ -47,6 +49,7 @@ struct SoundGrains::Decoder {
     ~Decoder()
     {
         swr_free(&swr);
+        av_channel_layout_uninit(&inLayout);
         av_channel_layout_uninit(&outLayout);
         av_frame_free(&frame);
         av_packet_free(&packet);
@@ -124,6 +127,32 @@ struct SoundGrains::Decoder {
         return true;
     }
 
+    // The resampler for the frame's format, made again only when it changes;
+    // same rate in and out: it only converts, and holds nothing back.
+    bool prepareResampler(const AVFrame& f)
+    {
+        AVChannelLayout layout{};
+        if (f.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+            av_channel_layout_default(&layout, f.ch_layout.nb_channels);
+        else
+            av_channel_layout_copy(&layout, &f.ch_layout);
+        if (swr && f.format == inFormat && av_channel_layout_compare(&layout, &inLayout) == 0) {
+            av_channel_layout_uninit(&layout);
+            return true;
+        }
+        swr_free(&swr);
+        av_channel_layout_uninit(&inLayout);
+        inLayout = layout;
+        inFormat = f.format;
+        if (swr_alloc_set_opts2(&swr, &outLayout, AV_SAMPLE_FMT_S16, rate, &inLayout, AVSampleFormat(inFormat), rate,
+                                0, nullptr) < 0 ||
+            swr_init(swr) < 0) {
+            swr_free(&swr);
+            return false;
+        }
+        return true;
+    }
+
     // Copies what of the frame (its first sample at offset from the grain's
     // first) falls inside the grain; true once the frame reaches past it.
     bool place(const AVFrame& f, int64_t offset, int count, std::vector<int16_t>& out)
@@ -132,18 +161,7 @@ struct SoundGrains::Decoder {
             return true;
         if (offset + f.nb_samples <= 0)
             return false;
-        AVChannelLayout inLayout{};
-        if (f.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
-            av_channel_layout_default(&inLayout, f.ch_layout.nb_channels);
-        else
-            av_channel_layout_copy(&inLayout, &f.ch_layout);
-        // same rate in and out: the resampler only converts, and holds nothing back
-        swr_free(&swr);
-        const bool ready = swr_alloc_set_opts2(&swr, &outLayout, AV_SAMPLE_FMT_S16, rate, &inLayout,
-                                               AVSampleFormat(f.format), f.sample_rate, 0, nullptr) >= 0 &&
-                           swr_init(swr) >= 0;
-        av_channel_layout_uninit(&inLayout);
-        if (!ready || f.sample_rate != rate)
+        if (f.sample_rate != rate || !prepareResampler(f))
             return false;
         const int channels = outLayout.nb_channels;
         std::vector<int16_t> converted(size_t(f.nb_samples) * size_t(channels));
