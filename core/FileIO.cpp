@@ -71,8 +71,69 @@ mode_t currentUmask()
 
 }  // namespace
 
-void writeFileAtomically(const std::string& path, std::string_view bytes)
+std::string linkTarget(const std::string& path)
 {
+    std::string at = path;
+    // as many hops as the kernel follows before it calls it a loop
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st {};
+        if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return at;
+        std::error_code ec;
+        const std::filesystem::path to = std::filesystem::read_symlink(at, ec);
+        if (ec)
+            return at;
+        at = (to.is_absolute() ? to : std::filesystem::path(folderOf(at)) / to).lexically_normal().string();
+    }
+    return at;
+}
+
+bool fileIsReadOnly(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    if ((st.st_mode & 0222) == 0)
+        return true;
+    return ::access(path.c_str(), W_OK) != 0 && errno == EACCES;
+}
+
+void writeFileInPlace(const std::string& given, std::string_view bytes)
+{
+    const std::string path = linkTarget(given);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        fail(MsgCannotSaveFile, given, errno);
+    auto abandon = [&](int err) {
+        ::close(fd);
+        fail(MsgCannotSaveFile, given, err);
+    };
+    // a file system that cannot reserve (EOPNOTSUPP) is written all the same
+    if (!bytes.empty()) {
+        const int err = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
+        if (err != 0 && err != EOPNOTSUPP && err != EINVAL)
+            abandon(err);
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            abandon(errno);
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd) != 0)
+        abandon(errno);
+    if (::close(fd) != 0)
+        fail(MsgCannotSaveFile, given, errno);
+}
+
+void writeFileAtomically(const std::string& given, std::string_view bytes)
+{
+    // through a link to the file it names, so that the link stays a link
+    const std::string path = linkTarget(given);
     // the temporary is made 0600 and gets its final mode only when it holds
     // everything, so no one else can open it half written
     mode_t mode = 0;
@@ -89,7 +150,7 @@ void writeFileAtomically(const std::string& path, std::string_view bytes)
     int fd = ::mkstemp(name.data());
     if (fd < 0) {
         int err = errno;
-        throw FileError(std::string(MsgCannotSaveFile) + quoted(path) + std::string(MsgFolderBefore) +
+        throw FolderRefusesNewFile(std::string(MsgCannotSaveFile) + quoted(given) + std::string(MsgFolderBefore) +
                         quoted(folderOf(path)) + " " + std::string(MsgFolderAfter) + ": " + std::strerror(err));
     }
     std::string tmp(name.data());
@@ -98,7 +159,7 @@ void writeFileAtomically(const std::string& path, std::string_view bytes)
         int err = errno;
         ::close(fd);
         ::unlink(tmp.c_str());
-        fail(MsgCannotSaveFile, path, err);
+        fail(MsgCannotSaveFile, given, err);
     };
 
     size_t done = 0;
@@ -117,12 +178,12 @@ void writeFileAtomically(const std::string& path, std::string_view bytes)
     if (::close(fd) != 0) {
         int err = errno;
         ::unlink(tmp.c_str());
-        fail(MsgCannotSaveFile, path, err);
+        fail(MsgCannotSaveFile, given, err);
     }
     if (::rename(tmp.c_str(), path.c_str()) != 0) {
         int err = errno;
         ::unlink(tmp.c_str());
-        fail(MsgCannotSaveFile, path, err);
+        fail(MsgCannotSaveFile, given, err);
     }
     // make the rename itself durable
     int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY);

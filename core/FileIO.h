@@ -19,6 +19,14 @@ public:
     using UserError::UserError;
 };
 
+// No new file can be made in the folder a file is to be written in (no
+// permission, a read-only disk): the file itself may still take the bytes
+// in place.
+class FolderRefusesNewFile : public FileError {
+public:
+    using FileError::FileError;
+};
+
 // How a failed save or read begins: the file's name (in quotes) and the
 // system's reason follow. A save that cannot make its temporary file names
 // the folder that refused it, never the temporary, which the user never saw.
@@ -32,8 +40,28 @@ inline constexpr std::string_view MsgFileShrank = "文件在读取过程中变�
 // Replaces the file at path with bytes; on any failure the old file stays
 // untouched, no temporary file is left behind, and FileError is thrown. A
 // replaced file keeps its permissions; a new one gets 0666 less the umask,
-// as any other program's new file would.
+// as any other program's new file would. A path that is a symbolic link is
+// written through it: the file it leads to is replaced in its own folder and
+// the link stays. Throws FolderRefusesNewFile when that folder takes no new
+// file.
 void writeFileAtomically(const std::string& path, std::string_view bytes);
+
+// Writes bytes over the existing file at path itself, for a file whose
+// folder takes no new file. The room is claimed before the first byte is
+// written, so a full disk fails with the file untouched; a failure after
+// that (an I/O error) can leave it half written, which is why this is only
+// for when nothing else can keep the user's work. Throws FileError.
+void writeFileInPlace(const std::string& path, std::string_view bytes);
+
+// The file path leads to through any symbolic links (a relative link is
+// read from its own folder); path itself when it is no link, and the last
+// link's target when that does not exist yet.
+std::string linkTarget(const std::string& path);
+
+// The file at path exists and this program may not write to it: it lacks
+// the permission, or no one has write permission on it (which counts for
+// root too: the user marked it read-only).
+bool fileIsReadOnly(const std::string& path);
 
 // Reads the whole file; throws FileError when it cannot be opened or read.
 std::string readWholeFile(const std::string& path);

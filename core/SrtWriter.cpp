@@ -11,6 +11,10 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <mutex>
+#include <set>
+
+#include <unistd.h>
 
 namespace vt {
 
@@ -28,19 +32,60 @@ std::string nowForName()
 
 // Another program's version of the timeline, about to be replaced: into the
 // backup folder, else beside the timeline, whose folder the save is about to
-// write in anyway. Throws FileError when neither can take it.
-void keepOtherVersion(const std::string& fileName, const SaveDialogue& dialogue)
+// write in anyway. Returns what the user is to be told (empty: nothing);
+// throws FileError when neither can take it.
+std::string keepOtherVersion(const std::string& fileName)
 {
     BackupOutcome kept = backUpNow(fileName);
     if (kept.kept)
-        return;
-    std::filesystem::path path(fileName);
+        return {};
+    std::filesystem::path path(linkTarget(fileName));
     std::filesystem::path beside =
         path.parent_path() / (path.stem().string() + std::string(OtherVersionInfix) + nowForName() +
                               path.extension().string());
     writeFileAtomically(beside.string(), readWholeFile(fileName));
-    if (dialogue.notice)
-        dialogue.notice(kept.notice + "\r" + std::string(MsgOtherVersionBeside) + shownName(beside.string()));
+    return kept.notice + "\r" + std::string(MsgOtherVersionBeside) + shownName(beside.string());
+}
+
+}  // namespace
+
+namespace {
+
+std::mutex readOnlyConsentLock;
+std::set<std::string> readOnlyConsent;  // full paths the user let this run replace
+
+// A read-only timeline is replaced only on the user's word, asked once a run.
+void confirmReadOnly(const std::string& fileName, const SaveDialogue& dialogue)
+{
+    if (!fileIsReadOnly(fileName))
+        return;
+    const std::string full = fullPath(fileName);
+    {
+        std::lock_guard lock(readOnlyConsentLock);
+        if (readOnlyConsent.contains(full))
+            return;
+    }
+    const std::string question = std::string(MsgReadOnlyAsk) + shownName(fileName) + std::string(MsgReadOnlyAskEnd);
+    if (!dialogue.confirmReadOnly || !dialogue.confirmReadOnly(question))
+        throw TimelineReadOnly(std::string(MsgReadOnlyNotSaved) + shownName(fileName));
+    std::lock_guard lock(readOnlyConsentLock);
+    readOnlyConsent.insert(full);
+}
+
+// The bytes over the timeline: atomically where its folder lets the program
+// make a file, else in place when the file itself takes them. True when it
+// was written in place.
+bool writeTimelineBytes(const std::string& fileName, std::string_view bytes)
+{
+    try {
+        writeFileAtomically(fileName, bytes);
+        return false;
+    } catch (const FolderRefusesNewFile&) {
+        if (!fileExists(fileName) || ::access(linkTarget(fileName).c_str(), W_OK) != 0)
+            throw;
+    }
+    writeFileInPlace(fileName, bytes);
+    return true;
 }
 
 }  // namespace
@@ -50,19 +95,31 @@ void proSaveSrt(const TimelineArray& timeline, int32_t timelineCount, float fram
 {
     std::u16string text = timelineText(timeline, timelineCount, frameRate, document);
     std::string bytes = encodeText(text, encoding);
+    // what the user is told waits until the file is written: a notice never
+    // says "saved" of a save that then fails
+    std::string notice;
     if (changedSinceRemembered(fileName)) {
         std::string question = std::string(MsgChangedOnDiskAsk) + shownName(fileName) + std::string(MsgChangedOnDiskAskEnd);
         if (!dialogue.confirmReplace || !dialogue.confirmReplace(question))
             throw TimelineChangedOnDisk(std::string(MsgChangedOnDiskNotSaved) + shownName(fileName));
-        keepOtherVersion(fileName, dialogue);
-    } else if (BackupOutcome first = backUpBeforeFirstSave(fileName); !first.kept && dialogue.notice) {
-        dialogue.notice(first.notice + "\r" + std::string(MsgSavedWithoutBackup));
+        confirmReadOnly(fileName, dialogue);
+        notice = keepOtherVersion(fileName);
+    } else {
+        confirmReadOnly(fileName, dialogue);
+        if (BackupOutcome first = backUpBeforeFirstSave(fileName); !first.kept)
+            notice = first.notice;
     }
-    writeFileAtomically(fileName, bytes);
+    const bool inPlace = writeTimelineBytes(fileName, bytes);
     rememberContents(fileName, bytes);
     rememberSavedTimeline(fileName, timelineFingerprint(timeline, timelineCount, frameRate));
     removeRecoveryFile(fileName);
     newTimeline = false;
+    if (inPlace)
+        notice += (notice.empty() ? "" : "\r") + std::string(MsgSavedInPlace);
+    else if (!notice.empty() && notice.find(MsgOtherVersionBeside) == std::string::npos)
+        notice += "\r" + std::string(MsgSavedWithoutBackup);
+    if (!notice.empty() && dialogue.notice)
+        dialogue.notice(notice);
 }
 
 uint64_t timelineFingerprint(const TimelineArray& timeline, int32_t timelineCount, float frameRate)

@@ -21,6 +21,24 @@ public:
     using FileError::FileError;
 };
 
+// The timeline file is marked read-only and the user would not have it
+// replaced: nothing was saved.
+class TimelineReadOnly : public FileError {
+public:
+    using FileError::FileError;
+};
+
+// The question before a read-only timeline is replaced, and the refusal.
+inline constexpr std::string_view MsgReadOnlyAsk = "文件是只读的：";
+inline constexpr std::string_view MsgReadOnlyAskEnd =
+    "\r选“是”：先把它备份，再用编辑窗里的时间轴替换它（它仍是只读的）。\r"
+    "选“否”：不动它。";
+inline constexpr std::string_view MsgReadOnlyNotSaved = "没有保存：时间轴文件是只读的：";
+// After the save, when the file's folder took no new file and the file
+// itself was written over in place; a backup notice (if any) comes first.
+inline constexpr std::string_view MsgSavedInPlace =
+    "时间轴所在的文件夹里不能建立新文件，时间轴已直接写回原文件。";
+
 // The question and the refusal, each in pieces around the file's name.
 inline constexpr std::string_view MsgChangedOnDiskTitle = "时间轴文件被改过";
 inline constexpr std::string_view MsgChangedOnDiskAsk = "时间轴文件 ";
@@ -43,9 +61,18 @@ inline constexpr std::string_view MsgOtherVersionBeside = "被替换的那个版
 //    replaced only when the dialogue's confirmReplace says so, and then a
 //    copy of it is kept first (the backup folder, else beside it); else
 //    TimelineChangedOnDisk is thrown and nothing is written;
+//  - a file marked read-only (fileIsReadOnly) is replaced only when the
+//    dialogue's confirmReadOnly says so, asked once a run; else
+//    TimelineReadOnly is thrown and nothing is written;
 //  - the first save over an existing file in a run copies it to the backup
 //    folder (core/TimelineBackup.h); a copy that cannot be made does not
-//    stop the save: the dialogue's notice is told, once.
+//    stop the save: the dialogue's notice is told, once, after the file was
+//    written.
+// A file whose folder takes no new file (FolderRefusesNewFile) but which
+// may itself be written is written over in place (writeFileInPlace), and
+// the notice says so; one that cannot be written at all throws
+// FolderRefusesNewFile. A timeline reached through a symbolic link is
+// written through it.
 // A save remembers what it wrote (core/KnownContents.h) and removes the
 // timeline's autosaved copy (core/TimelineRecovery.h). On failure throws
 // FileError (core/FileIO.h) with the system's text and leaves newTimeline

@@ -62,6 +62,10 @@ struct SaveDialogue {
     std::function<bool(const std::string& question)> confirmReplace;
     // Told (UTF-8) when no backup could be kept; the save went through.
     std::function<void(const std::string& notice)> notice;
+    // Asked before a file marked read-only is replaced; the answer offered
+    // first is no, since the mark is the user's own word. Without it such a
+    // file is left alone.
+    std::function<bool(const std::string& question)> confirmReadOnly{};
 };
 
 // The question before a file the user had is written over without a copy,

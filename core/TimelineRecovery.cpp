@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -51,6 +52,16 @@ std::string hex(uint64_t value)
 {
     char text[24];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+std::string timestampForName()
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
     return text;
 }
 
@@ -189,23 +200,54 @@ std::string recoveryFolder()
     return state.empty() ? state : state + "/recovery";
 }
 
+namespace {
+
+// A copy carries its timeline's own extension (".ass" for film.ass), so that
+// it opens as what it holds; ".srt" for a timeline named without one.
+std::string copyExtension(const std::string& timelinePath)
+{
+    const std::string ext = fs::path(timelinePath).extension().string();
+    return ext.size() > 1 ? ext : std::string(".srt");
+}
+
+// The copy's name in a folder of the program's own: <stem>.<hash><extension>.
+std::string ownFolderCopyName(const std::string& timelinePath)
+{
+    std::string prefix = backupNamePrefix(timelinePath);
+    prefix.pop_back();  // its closing "."
+    return prefix + copyExtension(timelinePath);
+}
+
+}  // namespace
+
 std::string recoveryFileName(const std::string& timelinePath)
 {
     std::string folder = recoveryFolder();
     if (folder.empty())
         return {};
-    return folder + "/" + backupNamePrefix(timelinePath) + "srt";
+    return folder + "/" + ownFolderCopyName(timelinePath);
 }
 
-std::string legacyRecoveryFileName(const std::string& timelinePath)
+std::vector<std::string> earlierRecoveryFileNames(const std::string& timelinePath)
 {
-    std::string folder = recoveryFolder();
-    if (folder.empty())
-        return {};
     const fs::path full = timelineIdentity(timelinePath);
-    char hash[16];
-    std::snprintf(hash, sizeof hash, "%08x", legacyPathHash(full.string()));
-    return folder + "/" + full.stem().string() + "." + hash + ".srt";
+    std::vector<std::string> names;
+    const std::string folder = recoveryFolder();
+    if (!folder.empty()) {
+        char hash[16];
+        std::snprintf(hash, sizeof hash, "%08x", legacyPathHash(full.string()));
+        names.push_back(folder + "/" + full.stem().string() + "." + hash + ".srt");
+    }
+    // before the copies carried the timeline's extension, every one ended in .srt
+    const std::string srtNamed = backupNamePrefix(full.string()) + "srt";
+    if (copyExtension(full.string()) != ".srt") {
+        if (!folder.empty())
+            names.push_back(folder + "/" + srtNamed);
+        if (std::string runtime = runtimeFolder(); !runtime.empty())
+            names.push_back(runtime + "/" + srtNamed);
+    }
+    names.push_back((full.parent_path() / ("." + full.filename().string() + ".veltrana-autosave")).string());
+    return names;
 }
 
 std::vector<std::string> recoveryPlaces(const std::string& timelinePath)
@@ -214,9 +256,11 @@ std::vector<std::string> recoveryPlaces(const std::string& timelinePath)
     if (std::string inState = recoveryFileName(timelinePath); !inState.empty())
         places.push_back(inState);
     const fs::path full = timelineIdentity(timelinePath);
-    places.push_back((full.parent_path() / ("." + full.filename().string() + ".veltrana-autosave")).string());
+    places.push_back(
+        (full.parent_path() / ("." + full.stem().string() + ".veltrana-autosave" + copyExtension(full.string())))
+            .string());
     if (std::string runtime = runtimeFolder(); !runtime.empty())
-        places.push_back(runtime + "/" + backupNamePrefix(full.string()) + "srt");
+        places.push_back(runtime + "/" + ownFolderCopyName(full.string()));
     return places;
 }
 
@@ -272,19 +316,54 @@ std::string autosaveTimeline(const TimelineArray& timeline, int32_t timelineCoun
             std::error_code ec;
             fs::remove(untimedTextsFileName(place), ec);
         }
-        if (std::string legacy = legacyRecoveryFileName(fileName); !legacy.empty())
-            removeCopy(legacy);
+        for (const std::string& earlier : earlierRecoveryFileNames(fileName))
+            removeCopy(earlier);
         return place;
     }
     throw FileError(std::string(MsgAutosaveFailed) + tried + std::string(MsgAutosaveFailedEnd));
+}
+
+std::string rescueTimeline(const TimelineArray& timeline, int32_t timelineCount, float frameRate,
+                           const std::string& fileName, FileEncoding encoding, const UntimedTexts* untimed,
+                           const TimelineDocument* document)
+{
+    std::string tried;
+    try {
+        const std::string copy = autosaveTimeline(timeline, timelineCount, frameRate, fileName, encoding, untimed, document);
+        return copy.empty() ? fileName : copy;
+    } catch (const FileError& error) {
+        tried = error.what();
+    }
+    const std::string bytes = encodeText(timelineText(timeline, timelineCount, frameRate, document), encoding);
+    const fs::path timelinePath(fileName);
+    const std::string name = timelinePath.stem().string() + std::string(RescueInfix) + timestampForName() +
+                             copyExtension(fileName);
+    std::vector<std::string> folders;
+    if (const char* home = std::getenv("HOME"); home && *home)
+        folders.push_back(home);
+    std::error_code ec;
+    if (fs::path tmp = fs::temp_directory_path(ec); !ec)
+        folders.push_back(tmp.string());
+    for (const std::string& folder : folders) {
+        const std::string place = (fs::path(folder) / name).string();
+        try {
+            if (untimed)
+                writeFileAtomically(untimedTextsFileName(place), untimedTextsBytes(*untimed, bytes));
+            writeFileAtomically(place, bytes);
+            return place;
+        } catch (const FileError& error) {
+            tried += "\r" + printable(error.what());
+        }
+    }
+    throw FileError(tried);
 }
 
 void removeRecoveryFile(const std::string& timelinePath)
 {
     for (const std::string& place : recoveryPlaces(timelinePath))
         removeCopy(place);
-    if (std::string legacy = legacyRecoveryFileName(timelinePath); !legacy.empty())
-        removeCopy(legacy);
+    for (const std::string& earlier : earlierRecoveryFileNames(timelinePath))
+        removeCopy(earlier);
 }
 
 std::optional<int64_t> AutosaveSchedule::changed(const std::string& file, int64_t now, int64_t delayMs)

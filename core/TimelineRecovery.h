@@ -19,22 +19,23 @@ namespace vt {
 // stateFolder()/recovery; empty when there is no state folder.
 std::string recoveryFolder();
 
-// The recovery file of a timeline: <its stem>.<hash of its full path>.srt in
-// recoveryFolder() (film.srt -> film.1a2b3c4d5e6f7a8b.srt); empty when there
-// is no state folder.
+// The recovery file of a timeline: <its stem>.<hash of its full path> and its
+// own extension in recoveryFolder() (film.ass -> film.1a2b3c4d5e6f7a8b.ass;
+// .srt for a name without one); empty when there is no state folder.
 std::string recoveryFileName(const std::string& timelinePath);
 
 // Every place the timeline's copy may be, in the order the autosave tries
 // them: recoveryFileName(), a hidden file beside the timeline
-// (.film.srt.veltrana-autosave), and <$XDG_RUNTIME_DIR>/veltrana/<the same
+// (.film.veltrana-autosave.srt), and <$XDG_RUNTIME_DIR>/veltrana/<the same
 // name as in the state folder> when that variable is set. The state folder
 // may be unwritable or full; the timeline's own folder is the one its save
 // needs anyway.
 std::vector<std::string> recoveryPlaces(const std::string& timelinePath);
 
-// The name an earlier version gave the copy in the state folder (a shorter
-// hash), still offered; empty when there is no state folder.
-std::string legacyRecoveryFileName(const std::string& timelinePath);
+// The names earlier versions gave the copy (a shorter hash, ".srt" whatever
+// the timeline's extension, the hidden file's older name): still offered,
+// and removed with the copies.
+std::vector<std::string> earlierRecoveryFileNames(const std::string& timelinePath);
 
 // Beside a copy of a project whose texts come from a TXT file: the texts
 // after the timed lines, which the SRT cannot hold (<copy>.texts).
@@ -80,6 +81,26 @@ struct TimelineDocument;
 std::string autosaveTimeline(const TimelineArray& timeline, int32_t timelineCount, float frameRate,
                              const std::string& fileName, FileEncoding encoding,
                              const UntimedTexts* untimed = nullptr, const TimelineDocument* document = nullptr);
+
+// Where edits went that the timeline file would not take while a signal
+// ended the program, which cannot ask the user: the first of the autosave
+// places (autosaveTimeline), then the home folder, then the system's
+// temporary folder, as <stem>.未保存的修改.<date-time><extension>. Returns
+// the path; the timeline's own when it already holds the edits. Throws
+// FileError naming every place tried when none takes them.
+inline constexpr std::string_view RescueInfix = ".未保存的修改.";
+std::string rescueTimeline(const TimelineArray& timeline, int32_t timelineCount, float frameRate,
+                           const std::string& fileName, FileEncoding encoding,
+                           const UntimedTexts* untimed = nullptr, const TimelineDocument* document = nullptr);
+
+// For standard error, after a rescue, with the path for %1 (twice) and,
+// when nothing took the edits, the places tried.
+inline constexpr std::string_view MsgRescuedTo =
+    "veltrana: 时间轴无法保存到原处，未保存的修改写在：%1\n"
+    "veltrana: the timeline could not be saved where it is; the unsaved edits are in: %1\n";
+inline constexpr std::string_view MsgRescueFailed =
+    "veltrana: 未保存的修改无处可写，已经丢失：%1\n"
+    "veltrana: nowhere would take the unsaved edits; they are lost: %1\n";
 
 // After a save: the timeline file holds everything, the copies go, from
 // every place.

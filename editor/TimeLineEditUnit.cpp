@@ -20,6 +20,7 @@
 #include "platform/Look.h"
 #include "platform/MediaPlayer.h"
 #include "platform/Messages.h"
+#include "platform/TimelineSave.h"
 #include "platform/Timer.h"
 #include "platform/TrackBar.h"
 #include "platform/WindowInput.h"
@@ -614,7 +615,7 @@ bool TplayAndEdit::FormClose()
     ScrollBar1->setPageStep(5);
     ScrollBar1->setValue(1);
     ScrollBar1->setMaximum(100);
-    if (live_ && !saveTimeline()) {
+    if (live_ && !saveTimeline() && !mayLeaveUnsaved(this, Project)) {
         resumeAfterFailedClose();
         return false;
     }

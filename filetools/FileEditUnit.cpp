@@ -18,6 +18,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Look.h"
 #include "platform/Messages.h"
+#include "platform/TimelineSave.h"
 #include "platform/QtText.h"
 #include "platform/PageScreen.h"
 
@@ -431,7 +432,7 @@ bool TFileEdit::FormClose()
 {
     Project.ToolRangeIndex = int8_t(RadioGroup1ItemIndex());
     Project.MergeOnTop = CheckBoxOnTop->isChecked();
-    if (live_ && !saveTimeline()) {
+    if (live_ && !saveTimeline() && !mayLeaveUnsaved(this, Project)) {
         // the screen stays, so that nothing shifted here is lost; leaving it
         // again tries the save again
         Project.NextPage = Page::Quit;

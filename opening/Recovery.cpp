@@ -147,7 +147,8 @@ std::optional<RecoveryOffer> recoveryOffer(const std::string& timelineFileName)
     if (timelineFileName.empty() || !fileExists(timelineFileName))
         return std::nullopt;
     std::vector<std::string> places = recoveryPlaces(timelineFileName);
-    places.push_back(legacyRecoveryFileName(timelineFileName));
+    for (const std::string& earlier : earlierRecoveryFileNames(timelineFileName))
+        places.push_back(earlier);
     std::string path;
     fs::file_time_type savedAt{};
     for (const std::string& place : places) {

@@ -2,8 +2,6 @@
 
 #include "platform/EndSignals.h"
 
-#include "core/FileIO.h"
-#include "core/SrtWriter.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -30,14 +28,14 @@ void setQuestionAnswerer(QuestionAnswerer a)
     answerer() = std::move(a);
 }
 
-bool askYesNo(QWidget* parent, const QString& title, const QString& text)
+bool askYesNo(QWidget* parent, const QString& title, const QString& text, bool yesIsDefault)
 {
     if (answerer())
         return answerer()(text);
     QString shown = text;
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QMessageBox box(QMessageBox::Question, title, shown, QMessageBox::Yes | QMessageBox::No, parent);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(yesIsDefault ? QMessageBox::Yes : QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
@@ -83,20 +81,11 @@ SaveDialogue saveDialogue(QWidget* parent)
                     std::fprintf(stderr, "veltrana: %s\n", notice.c_str());
                 else
                     showMessage(parent, notice);
+            },
+            [parent](const std::string& question) {
+                return !endingBySignal() &&
+                       askYesNo(parent, QApplication::applicationName(), QString::fromStdString(question), false);
             }};
-}
-
-bool saveProjectTimeline(QWidget* window, ProjectState& project)
-{
-    try {
-        proSaveSrt(project.Timeline, project.TimelineCount, project.FrameRate, project.TimelineFileName,
-                   project.TimelineEncoding, project.NewTimeline, saveDialogue(window),
-                   project.TimelineFileDocument.get());
-        return true;
-    } catch (const FileError& error) {
-        showError(window, error);
-        return false;
-    }
 }
 
 }  // namespace vt

@@ -25,9 +25,9 @@ void showError(QWidget* parent, const UserError& error);
 using MessageSink = std::function<void(const QString&)>;
 void setMessageSink(MessageSink sink);
 
-// A modal question with the buttons Yes (the default: Enter) and No (also
-// Esc or the close box); true for Yes.
-bool askYesNo(QWidget* parent, const QString& title, const QString& text);
+// A modal question with the buttons Yes (the default: Enter, unless
+// yesIsDefault is false) and No (also Esc or the close box); true for Yes.
+bool askYesNo(QWidget* parent, const QString& title, const QString& text, bool yesIsDefault = true);
 
 // While set, questions go to the answerer instead of a message box.
 using QuestionAnswerer = std::function<bool(const QString& text)>;
@@ -36,10 +36,5 @@ void setQuestionAnswerer(QuestionAnswerer answerer);
 // A save's or an overwrite's questions and notices (core/TimelineBackup.h)
 // as message boxes over parent, titled with the program's name.
 SaveDialogue saveDialogue(QWidget* parent);
-
-// The project's timeline saved as every screen saves it (proSaveSrt), asking
-// and telling through window's boxes; a failure is shown there too. True
-// when it was saved.
-bool saveProjectTimeline(QWidget* window, ProjectState& project);
 
 }  // namespace vt

@@ -643,7 +643,7 @@ TEST_F(EditorWindow, AnAutosaveThatCannotBeWrittenIsShownOnce)
     const std::string state = std::getenv("XDG_STATE_HOME");
     const fs::path blocked = srt_.parent_path() / "state-is-a-file";
     std::ofstream(blocked) << "";
-    const fs::path besideCopy = srt_.parent_path() / ".film.srt.veltrana-autosave";
+    const fs::path besideCopy = srt_.parent_path() / ".film.veltrana-autosave.srt";
     fs::create_directory(besideCopy);
     ::setenv("XDG_STATE_HOME", blocked.c_str(), 1);
     ::setenv("VELTRANA_AUTOSAVE_SECONDS", "1", 1);

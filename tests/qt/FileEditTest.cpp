@@ -13,6 +13,7 @@
 #include "filetools/SubtitleBlocks.h"
 #include "platform/Dialogs.h"
 #include "platform/Messages.h"
+#include "platform/TimelineSave.h"
 #include "tests/support/Clips.h"
 #include "tests/support/Events.h"
 #include "tests/support/Layout.h"
@@ -20,6 +21,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -258,17 +260,69 @@ TEST_F(FileToolsScreen, EveryWayOutSavesWhatTheShiftMade)
     }
 }
 
-// A timeline file that cannot be written: the screen stays as it was, and
-// the page loop is not sent on.
-TEST_F(FileToolsScreen, ASaveThatFailsKeepsTheScreenOpen)
+// A timeline file that cannot be written: the user is offered to save it
+// elsewhere, from the home folder with its name. Declining, then declining
+// to leave unsaved, keeps the screen as it was (the page loop is not sent
+// on); saying yes to leaving closes it; a file chosen in the dialog takes
+// the timeline and becomes the project's.
+TEST_F(FileToolsScreen, ASaveThatFailsOffersAnotherPlaceAndNeverTraps)
 {
-    Project.TimelineFileName = (dir_ / "gone" / "film.srt").string();
-    auto screen = visit();
-    QTest::mouseClick(screen->ButtonPrevious, Qt::LeftButton);
-    pumpEvents(50);
-    EXPECT_TRUE(screen->isVisible());
-    EXPECT_EQ(messages.size(), 1u);
-    EXPECT_EQ(Project.NextPage, Page::Quit);
+    const std::string nowhere = (dir_ / "gone" / "film.srt").string();
+    const std::string elsewhere = (dir_ / "elsewhere.srt").string();
+    struct Case {
+        const char* name;
+        std::vector<bool> answers;  // save elsewhere?, then leave unsaved?
+        std::optional<std::string> chosen;
+        bool stays;
+        std::string timelineAfter;
+    };
+    const Case cases[] = {
+        {"declined twice", {false, false}, std::nullopt, true, nowhere},
+        {"leaves unsaved", {false, true}, std::nullopt, false, nowhere},
+        {"dialog cancelled, stays", {true, false}, std::nullopt, true, nowhere},
+        {"saved elsewhere", {true}, elsewhere, false, elsewhere},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Project.TimelineFileName = nowhere;
+        Project.NextPage = Page::FileTools;
+        std::vector<std::string> questions;
+        std::vector<bool> answers = c.answers;
+        setQuestionAnswerer([&](const QString& text) {
+            questions.push_back(utf8(text));
+            if (answers.empty())
+                return false;
+            const bool a = answers.front();
+            answers.erase(answers.begin());
+            return a;
+        });
+        requests.clear();
+        this->answers.clear();
+        if (c.chosen)
+            this->answers = {QString::fromStdString(*c.chosen)};
+        auto screen = visit();
+        QTest::mouseClick(screen->ButtonPrevious, Qt::LeftButton);
+        pumpEvents(50);
+        setQuestionAnswerer(nullptr);
+        EXPECT_EQ(screen->isVisible(), c.stays);
+        EXPECT_TRUE(messages.empty()) << messages[0];
+        ASSERT_GE(questions.size(), 1u);
+        EXPECT_NE(questions[0].find(MsgSaveElsewhereAsk), std::string::npos) << questions[0];
+        EXPECT_EQ(questions.size(), c.answers.size());
+        if (c.answers.size() > 1)
+            EXPECT_EQ(questions[1], std::string(MsgLeaveUnsavedAsk));
+        if (c.answers[0]) {
+            ASSERT_EQ(requests.size(), 1u);
+            EXPECT_EQ(requests[0].proposed.toStdString(), QDir::home().filePath(QStringLiteral("film.srt")).toStdString());
+        }
+        EXPECT_EQ(Project.TimelineFileName, c.timelineAfter);
+        if (c.stays)
+            EXPECT_EQ(Project.NextPage, Page::Quit);
+        else
+            EXPECT_EQ(Project.NextPage, Page::Editor);
+        if (c.chosen)
+            EXPECT_NE(readWholeFile(*c.chosen).find("世界"), std::string::npos);
+    }
 }
 
 TEST_F(FileToolsScreen, SecondsAndFramesFillEachOtherWhenLeft)

@@ -354,7 +354,7 @@ TEST_F(RecoveryFolder, AnUnwritableStateFolderFallsBackBesideTheTimeline)
     onDisk(p);
     p.Timeline[0].Text = u"改过";
     const std::string copy = autosaveTimeline(p.Timeline, 3, 25.0f, srt, Gbk);
-    EXPECT_EQ(copy, (dir / ".film.srt.veltrana-autosave").string());
+    EXPECT_EQ(copy, (dir / ".film.veltrana-autosave.srt").string());
     std::optional<RecoveryOffer> offer = recoveryOffer(srt);
     ASSERT_TRUE(offer);
     EXPECT_EQ(offer->path, copy);
