@@ -205,28 +205,51 @@ void ShotSearch::run()
     publish(marks);
 }
 
-std::vector<int32_t> shotChangesOf(const PictureOpener& open, float frameRate, const std::string& cacheFile,
-                                   const std::atomic<bool>& cancel)
+ShotAnswer shotChangesOf(const PictureOpener& open, float frameRate, const std::string& cacheFile,
+                         const std::atomic<bool>& cancel)
 {
+    ShotAnswer answer;
     if (!cacheFile.empty())
-        if (std::optional<std::vector<int32_t>> cached = readShotChangesCache(cacheFile, frameRate))
-            return *cached;
-    std::vector<int32_t> cuts;
+        if (std::optional<std::vector<int32_t>> cached = readShotChangesCache(cacheFile, frameRate)) {
+            answer.end = ShotAnswer::End::Found;
+            answer.cuts = std::move(*cached);
+            return answer;
+        }
     try {
         std::unique_ptr<PictureSource> pictures = open(0, cancel);
-        if (!pictures)
-            return cuts;
-        cuts = frameNumbers(findShotChanges(*pictures, frameRate, cancel));
-    } catch (const UserError&) {
-        return {};
+        if (!pictures) {
+            answer.end = ShotAnswer::End::NoPictures;
+        } else {
+            ShotChangeFinder finder(pictures->width(), pictures->height(), frameRate);
+            // a film of which not one picture decodes has no cuts to tell: it was not looked at
+            bool seen = false;
+            while (std::optional<SmallPicture> picture = pictures->next()) {
+                if (cancel.load(std::memory_order_relaxed))
+                    break;
+                seen = true;
+                finder.add(*picture);
+            }
+            answer.cuts = frameNumbers(finder.finish());
+            answer.end = seen ? ShotAnswer::End::Found : ShotAnswer::End::Unreadable;
+        }
+    } catch (const UserError& error) {
+        answer.end = ShotAnswer::End::Unreadable;
+        answer.why = error.what();
     }
-    if (!cancel.load() && !cacheFile.empty()) {
+    if (cancel.load())
+        return ShotAnswer{};
+    if (answer.end != ShotAnswer::End::Found) {
+        answer.cuts.clear();
+        return answer;
+    }
+    if (!cacheFile.empty()) {
         try {
-            writeShotChangesCache(cacheFile, frameRate, cuts);
+            writeShotChangesCache(cacheFile, frameRate, answer.cuts);
         } catch (const FileError&) {
+            // looked for again next time; nothing is lost
         }
     }
-    return cuts;
+    return answer;
 }
 
 }  // namespace vt

@@ -80,9 +80,22 @@ private:
     std::thread worker_;  // last: started once everything above exists
 };
 
+// What looking for the cuts of a film came to.
+struct ShotAnswer {
+    enum class End {
+        Found,       // cuts: all of them (none in a film of one shot)
+        NoPictures,  // the opener gave no pictures
+        Unreadable,  // not one picture decoded, or decoding broke off
+        Stopped,     // `cancel` was set
+    };
+    End end = End::Stopped;
+    std::vector<int32_t> cuts;  // Found only
+    std::string why;            // Unreadable: the decoder's own text, when it gave one
+};
+
 // The whole search in the calling thread, for the command line: the cache,
-// else every picture looked at (and the result cached).
-std::vector<int32_t> shotChangesOf(const PictureOpener& open, float frameRate, const std::string& cacheFile,
-                                   const std::atomic<bool>& cancel);
+// else every picture looked at. Only an answer found to the end is cached.
+ShotAnswer shotChangesOf(const PictureOpener& open, float frameRate, const std::string& cacheFile,
+                         const std::atomic<bool>& cancel);
 
 }  // namespace vt

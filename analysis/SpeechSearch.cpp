@@ -21,17 +21,26 @@ constexpr std::string_view SpeechMagic = "VTSPCH02";
 
 constexpr int BackgroundNice = 10;
 
+// The whole sound into the finder; false when not one sample came.
+bool feed(SoundSource& sound, SpeechFinder& finder, const std::atomic<bool>& cancel)
+{
+    bool heard = false;
+    while (!cancel.load(std::memory_order_relaxed)) {
+        const std::span<const int16_t> samples = sound.next();
+        if (samples.empty())
+            break;
+        heard = true;
+        finder.add(samples);
+    }
+    return heard;
+}
+
 }  // namespace
 
 SpeechSpanList findSpeech(SoundSource& sound, std::unique_ptr<VoiceDecider> decider, const std::atomic<bool>& cancel)
 {
     SpeechFinder finder(sound.format(), std::move(decider));
-    while (!cancel.load(std::memory_order_relaxed)) {
-        const std::span<const int16_t> samples = sound.next();
-        if (samples.empty())
-            break;
-        finder.add(samples);
-    }
+    feed(sound, finder, cancel);
     return finder.finish();
 }
 
@@ -125,40 +134,61 @@ void SpeechSearch::run()
     found_ = std::move(spans);
 }
 
-std::optional<SpeechSpanList> speechOfSound(const SoundOpener& open, const VoiceDeciderMaker& decider,
-                                            const std::string& cacheFile, const std::atomic<bool>& cancel)
+SpeechAnswer searchSpeech(const SoundOpener& open, const VoiceDeciderMaker& decider, const std::string& cacheFile,
+                          const std::atomic<bool>& cancel)
 {
+    SpeechAnswer answer;
     if (!cacheFile.empty()) {
-        if (std::optional<SpeechSpanList> cached = readSpeechCache(cacheFile))
-            return cached;
+        if (std::optional<SpeechSpanList> cached = readSpeechCache(cacheFile)) {
+            answer.end = SpeechAnswer::End::Found;
+            answer.spans = std::move(*cached);
+            return answer;
+        }
     }
-    SpeechSpanList spans;
-    bool complete = false;
     try {
         std::unique_ptr<SoundSource> sound = open(cancel);
-        if (sound) {
-            const SoundFormat format = sound->format();
-            if (format.channels >= 1 && format.channels <= 2 && format.sampleRate >= SpeechFinder::MinSampleRate
-                && format.sampleRate <= SpeechFinder::MaxSampleRate) {
-                spans = findSpeech(*sound, decider ? decider() : nullptr, cancel);
-                complete = true;
-            }
+        const SoundFormat format = sound ? sound->format() : SoundFormat{};
+        if (!sound) {
+            answer.end = SpeechAnswer::End::NoSound;
+        } else if (format.channels < 1 || format.channels > 2 || format.sampleRate < SpeechFinder::MinSampleRate ||
+                   format.sampleRate > SpeechFinder::MaxSampleRate) {
+            answer.end = SpeechAnswer::End::Unreadable;
+            answer.why = SoundFormatUnusable;
+        } else {
+            SpeechFinder finder(format, decider ? decider() : nullptr);
+            // a sound of which not one sample decodes is not silence: nothing was heard at all
+            const bool heard = feed(*sound, finder, cancel);
+            answer.spans = finder.finish();
+            answer.end = heard ? SpeechAnswer::End::Found : SpeechAnswer::End::Unreadable;
         }
-    } catch (const UserError&) {
+    } catch (const UserError& error) {
         // a sound that breaks off has no spans this time; the next opening tries again
-        spans.clear();
-        complete = false;
+        answer.end = SpeechAnswer::End::Unreadable;
+        answer.why = error.what();
     }
     if (cancel.load())
-        return std::nullopt;
-    if (complete && !cacheFile.empty()) {
+        return SpeechAnswer{};
+    if (answer.end != SpeechAnswer::End::Found) {
+        answer.spans.clear();
+        return answer;
+    }
+    if (!cacheFile.empty()) {
         try {
-            writeSpeechCache(cacheFile, spans);
+            writeSpeechCache(cacheFile, answer.spans);
         } catch (const FileError&) {
             // found again at the next opening; nothing is lost
         }
     }
-    return spans;
+    return answer;
+}
+
+std::optional<SpeechSpanList> speechOfSound(const SoundOpener& open, const VoiceDeciderMaker& decider,
+                                            const std::string& cacheFile, const std::atomic<bool>& cancel)
+{
+    SpeechAnswer answer = searchSpeech(open, decider, cacheFile, cancel);
+    if (answer.end == SpeechAnswer::End::Stopped)
+        return std::nullopt;
+    return std::move(answer.spans);
 }
 
 }  // namespace vt

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 namespace vt {
@@ -49,9 +50,32 @@ void writeSpeechCache(const std::string& cacheFile, const SpeechSpanList& spans)
 // meet in one frame become one.
 SpeechFrameList speechFramesOf(const SpeechSpanList& spans, float frameRate);
 
+// What looking for the speech in a sound came to.
+struct SpeechAnswer {
+    enum class End {
+        Found,        // spans: all the speech (none in sound where no one speaks)
+        NoSound,      // the opener gave no sound
+        Unreadable,   // not one sample decoded, decoding broke off, or a sound the finder cannot take
+        Stopped,      // `cancel` was set
+    };
+    End end = End::Stopped;
+    SpeechSpanList spans;  // Found only
+    std::string why;       // Unreadable: the decoder's own text, when it gave one
+};
+
+// A sound whose channels or sample rate the speech finder cannot take.
+inline constexpr std::string_view SoundFormatUnusable = "声音的声道数或采样率无法分析";
+
 // The spans of a sound: from the cache when it holds them, else found and
-// cached (an empty cache name caches nothing). Empty spans for sound that
-// cannot be decoded; nothing only once `cancel` is set.
+// cached (an empty cache name caches nothing). Only an answer that was
+// found to the end is cached: a sound that could not be read is tried
+// again next time.
+SpeechAnswer searchSpeech(const SoundOpener& open, const VoiceDeciderMaker& decider, const std::string& cacheFile,
+                          const std::atomic<bool>& cancel);
+
+// searchSpeech for the editor, which shows no speech where none could be
+// found: empty spans for sound that cannot be decoded; nothing only once
+// `cancel` is set.
 std::optional<SpeechSpanList> speechOfSound(const SoundOpener& open, const VoiceDeciderMaker& decider,
                                             const std::string& cacheFile, const std::atomic<bool>& cancel);
 

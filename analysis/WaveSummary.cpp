@@ -1,5 +1,6 @@
 #include "analysis/WaveSummary.h"
 
+#include "analysis/FilmSoundCache.h"
 #include "core/FileIO.h"
 
 #include <algorithm>
@@ -27,6 +28,9 @@ constexpr std::array<uint8_t, 16> PcmSubFormat = {0x01, 0x00, 0x00, 0x00, 0x00, 
                                                    0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 constexpr uint16_t FormatPcm = 1;
 constexpr uint16_t FormatExtensible = 0xFFFE;
+
+// the kind of a WAV's summary kept in the cache folder, and its version
+constexpr std::string_view WavSummaryMagic = "VTWAVWS1";
 
 // A streamed header does not know its data size yet and writes one of these.
 constexpr uint32_t StreamedSizeZero = 0;
@@ -307,11 +311,41 @@ WaveSummaryResult CreateWS(const std::string& wavFileName, const std::string& ws
                            const SummaryProgress& progress)
 {
     WaveSummaryResult result = summarizeWav(wavFileName, progress);
-    if (result.built())
-        writeFileAtomically(wsFileName,
-                            std::string_view(reinterpret_cast<const char*>(result.summary.data()),
-                                             result.summary.size()));
+    if (!result.built())
+        return result;
+    try {
+        writeFileAtomically(wsFileName, std::string_view(reinterpret_cast<const char*>(result.summary.data()),
+                                                         result.summary.size()));
+        return result;
+    } catch (const FileError&) {
+        // the WAV's folder takes no file: a disc, a read-only share, a folder that is not the user's
+    }
+    const std::string cached = waveSummaryCacheFile(wavFileName);
+    if (!cached.empty() && !result.summary.empty()) {
+        try {
+            writeCacheFile(cached, WavSummaryMagic, result.summary);
+        } catch (const FileError&) {
+            // summarised again at the next opening; this one goes on with the summary it has
+        }
+    }
     return result;
+}
+
+std::string waveSummaryCacheFile(const std::string& wavFileName)
+{
+    return cacheFileBeside(wavFileName, ".wavws");
+}
+
+std::optional<ByteArray> readWaveSummaryCache(const std::string& wavFileName)
+{
+    const std::string cached = waveSummaryCacheFile(wavFileName);
+    if (cached.empty())
+        return std::nullopt;
+    std::optional<ByteArray> summary = readCacheFile(cached, WavSummaryMagic);
+    // an empty summary is never kept: no key works on a strip without sound
+    if (summary && summary->empty())
+        return std::nullopt;
+    return summary;
 }
 
 StreamingSummary::StreamingSummary(const PcmFormat& format) : format_(format)

@@ -72,12 +72,27 @@ WaveSummaryResult summarizeWav(const std::string& wavFileName,
 // the file cannot be opened or read.
 std::optional<uint64_t> summaryBytesOfWav(const std::string& wavFileName);
 
-// summarizeWav, then (only when the summary was built) replaces the ".ws"
-// file with the summary bytes. The cache is written to a temporary name and
-// renamed into place, so a crash never leaves a short cache behind. Throws
-// like summarizeWav, and FileError when the cache cannot be written.
+// summarizeWav, then (only when the summary was built) keeps the summary
+// for the next opening: it replaces the ".ws" file, written to a temporary
+// name and renamed into place, so a crash never leaves a short one behind.
+// Where that file cannot be written (a WAV on read-only media, a folder that
+// takes no new file, a full disk, a folder of that name) the summary goes to
+// the cache folder instead (waveSummaryCacheFile). One that neither place
+// takes is built again at the next opening: a summary that cannot be kept
+// never stops the work. Throws like summarizeWav.
 WaveSummaryResult CreateWS(const std::string& wavFileName, const std::string& wsFileName,
                            const SummaryProgress& progress = {});
+
+// Where the summary of this WAV is kept when no ".ws" can be written beside
+// it: in the cache folder, named after the WAV's full path, size and
+// modification time like the summaries of films' own sound (so a WAV
+// replaced or edited gets a summary of its own), with their header rule;
+// empty when there is no cache folder or the WAV cannot be looked at.
+std::string waveSummaryCacheFile(const std::string& wavFileName);
+
+// The summary an earlier CreateWS kept in the cache folder for this WAV;
+// nothing when there is none, or it is empty or damaged.
+std::optional<ByteArray> readWaveSummaryCache(const std::string& wavFileName);
 
 // The sample layout of PCM sound as the summary reads it.
 struct PcmFormat {

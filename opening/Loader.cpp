@@ -166,7 +166,15 @@ SummaryRead obtainSummary(const LoadRequest& request, const std::string& wsFileN
     SummaryRead read;
     const bool wavBeside = !isWaveSummaryName(request.WavFileName) && fileExists(request.WavFileName);
     if (fileExists(wsFileName)) {
-        ByteArray stored = readWaveSummaryFile(wsFileName);
+        ByteArray stored;
+        try {
+            stored = readWaveSummaryFile(wsFileName);
+        } catch (const FileError&) {
+            // with its WAV beside, a ".ws" that cannot be read is a cache that cannot be used: the WAV gives the
+            // summary again; alone, it is all there is, and its error is the load's
+            if (!wavBeside)
+                throw;
+        }
         // a ".ws" of another sound, or one cut short, is rebuilt like a damaged cache
         if (wavBeside ? summaryFitsWav(stored, request.WavFileName) : !stored.empty()) {
             read.summary = std::move(stored);
@@ -174,6 +182,12 @@ SummaryRead obtainSummary(const LoadRequest& request, const std::string& wsFileN
         }
     }
     if (wavBeside) {
+        // the summary an earlier opening kept in the cache folder, where none could be written beside the WAV
+        if (std::optional<ByteArray> kept = readWaveSummaryCache(request.WavFileName);
+            kept && summaryFitsWav(*kept, request.WavFileName)) {
+            read.summary = std::move(*kept);
+            return read;
+        }
         outcome.summaryShown = true;
         if (callbacks.summaryStarted)
             callbacks.summaryStarted();

@@ -1,9 +1,11 @@
 // The project loader behind the open-project screen's " 下一步 >": checks the
 // chosen files, reads the timeline and its texts, obtains the waveform
 // summary, converts and tidies the time codes and builds the coverage marks.
-// The summary comes from the ".ws" file, else the WAV, else the film's own
-// sound as an earlier opening cached it, else the placeholder. A ".ws" that
-// is empty, or whose length the WAV beside it cannot give, counts as none;
+// The summary comes from the ".ws" file, else the cache folder where an
+// earlier opening kept it because no ".ws" could be written beside the WAV
+// (read-only media), else the WAV, else the film's own sound as an earlier
+// opening cached it, else the placeholder. A ".ws" that is empty, or whose
+// length the WAV beside it cannot give, counts as none;
 // so does a WAV too short for one pair. With the
 // placeholder, FilmSoundPending tells the editor to summarise the film's
 // sound in the background (FilmSoundSummary.h).

@@ -51,4 +51,36 @@ bool FfmpegInput::open(const std::string& path, const std::atomic<bool>& stop, c
     return avcodec_open2(decoder_, codec, nullptr) >= 0;
 }
 
+int mainPictureStream(const AVFormatContext& f)
+{
+    auto isFilm = [&f](int i) {
+        const AVStream* s = f.streams[i];
+        return s->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(s->disposition & AV_DISPOSITION_ATTACHED_PIC);
+    };
+    const int best = av_find_best_stream(const_cast<AVFormatContext*>(&f), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (best >= 0 && isFilm(best))
+        return best;
+    for (unsigned i = 0; i < f.nb_streams; ++i)
+        if (isFilm(int(i)))
+            return int(i);
+    return -1;
+}
+
+std::optional<FilmContents> filmContentsOf(const std::string& path)
+{
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0)
+        return std::nullopt;
+    std::optional<FilmContents> contents;
+    if (avformat_find_stream_info(format, nullptr) >= 0) {
+        contents.emplace();
+        for (unsigned i = 0; i < format->nb_streams; ++i)
+            if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+                contents->sound = true;
+        contents->pictures = mainPictureStream(*format) >= 0;
+    }
+    avformat_close_input(&format);
+    return contents;
+}
+
 }  // namespace vt

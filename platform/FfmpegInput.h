@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 
 struct AVCodecContext;
@@ -45,5 +46,21 @@ private:
     AVCodecContext* decoder_ = nullptr;
     int stream_ = -1;
 };
+
+// The film's main picture stream, for FfmpegInput::open: FFmpeg's best
+// video stream, else the first; a cover picture that a sound file keeps as
+// a video stream is no film. Negative when there is none.
+int mainPictureStream(const AVFormatContext& format);
+
+// What kinds of streams a file holds, as its container tells.
+struct FilmContents {
+    bool sound = false;
+    bool pictures = false;  // a main picture stream, as mainPictureStream picks it
+};
+
+// Empty when FFmpeg cannot read the file as a film at all (not a media
+// file, or one cut off before its stream information). It tells why a
+// decoder found nothing to decode; it decodes nothing itself.
+std::optional<FilmContents> filmContentsOf(const std::string& path);
 
 }  // namespace vt

@@ -34,23 +34,6 @@ std::string formatName(int format)
     return name ? name : std::to_string(format);
 }
 
-// The film's main picture stream. A cover picture that a sound file keeps
-// as a video stream is no film.
-int mainVideo(const AVFormatContext& f)
-{
-    auto isFilm = [&f](int i) {
-        const AVStream* s = f.streams[i];
-        return s->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(s->disposition & AV_DISPOSITION_ATTACHED_PIC);
-    };
-    const int best = av_find_best_stream(const_cast<AVFormatContext*>(&f), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (best >= 0 && isFilm(best))
-        return best;
-    for (unsigned i = 0; i < f.nb_streams; ++i)
-        if (isFilm(int(i)))
-            return int(i);
-    return -1;
-}
-
 // The player's frame grid: time counted from the file's start as
 // libavformat names it, frame n at n / fps after it.
 struct FrameGrid {
@@ -234,7 +217,7 @@ public:
             c.pkt_timebase = s.time_base;
             c.thread_count = 0;  // as many as libavcodec finds worth it, as FFmpeg's own tools use
         };
-        if (!(fps_ > 0.0) || width <= 0 || !input_.open(path, cancel_, mainVideo, setup))
+        if (!(fps_ > 0.0) || width <= 0 || !input_.open(path, cancel_, mainPictureStream, setup))
             return false;
         file_ = input_.format();
         decoder_ = input_.decoder();
@@ -404,7 +387,7 @@ std::vector<int64_t> keyFramesOf(const std::string& path, float frameRate, const
     // the decoder FfmpegInput opens is never fed; one thread is all it needs
     auto oneThread = [](AVCodecContext& c, const AVStream&) { c.thread_count = 1; };
     FfmpegInput input;
-    if (!(frameRate > 0.0f) || !input.open(path, cancel, mainVideo, oneThread))
+    if (!(frameRate > 0.0f) || !input.open(path, cancel, mainPictureStream, oneThread))
         return {};
     const FrameGrid grid(*input.format(), *input.stream(), double(frameRate));
     std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(av_packet_alloc(), [](AVPacket* p) { av_packet_free(&p); });
@@ -432,7 +415,7 @@ std::optional<double> filmFrameRate(const std::string& path)
     const std::atomic<bool> never{false};
     auto oneThread = [](AVCodecContext& c, const AVStream&) { c.thread_count = 1; };
     FfmpegInput input;
-    if (!input.open(path, never, mainVideo, oneThread))
+    if (!input.open(path, never, mainPictureStream, oneThread))
         return std::nullopt;
     // the rate the container states for the whole stream, as the player takes it
     AVRational rate = input.stream()->avg_frame_rate;

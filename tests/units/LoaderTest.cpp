@@ -5,6 +5,7 @@
 #include "core/SrtWriter.h"
 #include "core/TextCodec.h"
 #include "analysis/WaveSummary.h"
+#include "tests/support/NormalUser.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,8 @@
 #include <fstream>
 #include <functional>
 #include <stdexcept>
+
+#include <sys/stat.h>
 
 using namespace vt;
 namespace fs = std::filesystem;
@@ -35,13 +38,14 @@ std::string wavFile(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bit
 }
 
 // One second of 44.1 kHz 16-bit stereo: silence, except that the first frame
-// of every 10 ms chunk has the most significant bytes 100 (left) and 50 (right).
-std::string oneSecondOfClicks()
+// of every 10 ms chunk has the most significant bytes 100 (left) and 50 (right),
+// or those given.
+std::string oneSecondOfClicks(int left = 100, int right = 50)
 {
     std::string data(44100 * 4, '\0');
     for (size_t chunk = 0; chunk < 100; ++chunk) {
-        data[chunk * 1764 + 1] = char(100);
-        data[chunk * 1764 + 3] = char(50);
+        data[chunk * 1764 + 1] = char(left);
+        data[chunk * 1764 + 3] = char(right);
     }
     return wavFile(1, 2, 44100, 16, data);
 }
@@ -378,6 +382,125 @@ TEST_F(Loader, SummaryFileThatCannotBelongToItsWavIsRebuilt)
             EXPECT_EQ(int8_t(state.WaveSummary[202]), 36);  // the placeholder's n
         }
     }
+}
+
+// ---- a WAV whose folder takes no summary ------------------------------------
+
+// A cache folder of the test's own that an ordinary user can write to, for
+// the length of one test.
+class OrdinaryCacheFolder {
+public:
+    OrdinaryCacheFolder()
+    {
+        const char* was = std::getenv("XDG_CACHE_HOME");
+        before_ = was ? was : "";
+        std::string tmpl = (fs::temp_directory_path() / "loader-cache-XXXXXX").string();
+        if (::mkdtemp(tmpl.data()))
+            folder_ = tmpl;
+        ::chmod(folder_.c_str(), 0777);
+        ::setenv("XDG_CACHE_HOME", folder_.c_str(), 1);
+    }
+    ~OrdinaryCacheFolder()
+    {
+        ::setenv("XDG_CACHE_HOME", before_.c_str(), 1);
+        std::error_code ec;
+        fs::remove_all(folder_, ec);
+    }
+
+private:
+    std::string before_;
+    std::string folder_;
+};
+
+std::vector<std::string> namesIn(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A project on a disc or a read-only share, or one whose ".ws" name a folder
+// has taken, still opens: the WAV's summary goes to the cache folder, the
+// next opening takes it from there without reading the WAV again, a ".ws"
+// that fits beside the WAV still comes first, and a WAV changed since gets
+// a summary of its own. The first opening runs as an ordinary user, whom
+// the folder's mode refuses (the tests may run as root, whom it does not).
+TEST_F(Loader, SummaryOfAWavWhoseFolderTakesNoFileIsKeptInTheCacheFolder)
+{
+    struct Case {
+        const char* what;
+        mode_t folderMode;
+        bool wsIsAFolder;
+    };
+    const Case cases[] = {
+        {"read-only folder", 0555, false},
+        {"a folder named film.ws", 0777, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        OrdinaryCacheFolder cache;
+        fs::remove_all(path("film.ws"));
+        write("film.srt", "");
+        write("film.wav", oneSecondOfClicks());
+        if (c.wsIsAFolder)
+            fs::create_directory(path("film.ws"));
+        ASSERT_EQ(::chmod(dir.c_str(), c.folderMode), 0);
+        const std::vector<std::string> before = namesIn(dir);
+        summaryStarts = 0;
+
+        const int first = normaluser::runAsNormalUser([this] {
+            const LoadOutcome outcome = load();
+            if (!outcome.ok)
+                return 1;
+            return summaryStarts == 1 && state.WaveSummary.size() == 200 && int8_t(state.WaveSummary[0]) == 75 ? 0
+                                                                                                             : 2;
+        });
+        EXPECT_EQ(first, 0) << "1: the load failed, 2: it gave another summary";
+        EXPECT_EQ(namesIn(dir), before) << "a file was left beside the WAV";
+        EXPECT_TRUE(fs::is_regular_file(waveSummaryCacheFile(path("film.wav"))));
+
+        // whoever opens it next (root, whom the folder would let write, too)
+        summaryStarts = 0;
+        ASSERT_TRUE(load().ok);
+        EXPECT_EQ(summaryStarts, 0) << "the WAV was summarised again";
+        ASSERT_EQ(state.WaveSummary.size(), 200u);
+        EXPECT_EQ(int8_t(state.WaveSummary[0]), 75);
+        EXPECT_EQ(namesIn(dir), before);
+
+        ASSERT_EQ(::chmod(dir.c_str(), 0700), 0);
+        fs::remove_all(path("film.ws"));
+        write("film.ws", std::string(200, '\x05'));
+        ASSERT_TRUE(load().ok);
+        EXPECT_EQ(int8_t(state.WaveSummary[0]), 5) << "the .ws beside the WAV did not come first";
+
+        // the same name and length, other sound
+        fs::remove(path("film.ws"));
+        write("film.wav", oneSecondOfClicks(60, 20));
+        ASSERT_TRUE(load().ok);
+        EXPECT_EQ(int8_t(state.WaveSummary[0]), 40) << "the summary of the WAV before it changed";
+    }
+}
+
+// Beside its WAV, a ".ws" that cannot be read is a cache that cannot be
+// used: the WAV gives the summary again, and the load goes on.
+TEST_F(Loader, UnreadableSummaryBesideItsWavIsBuiltAgain)
+{
+    write("film.srt", "");
+    write("film.wav", oneSecondOfClicks());
+    write("film.ws", std::string(200, '\x05'));
+    ASSERT_EQ(::chmod(path("film.ws").c_str(), 0), 0);
+    ASSERT_EQ(::chmod(dir.c_str(), 0777), 0);
+
+    const int loaded = normaluser::runAsNormalUser([this] {
+        const LoadOutcome outcome = load();
+        return outcome.ok && summaryStarts == 1 && int8_t(state.WaveSummary[0]) == 75 ? 0 : 1;
+    });
+
+    EXPECT_EQ(loaded, 0);
+    ASSERT_EQ(::chmod(dir.c_str(), 0700), 0);
+    EXPECT_EQ(readWholeFile(path("film.ws")).substr(0, 1), std::string(1, char(75)));
 }
 
 TEST_F(Loader, EmptySummaryFileBesideAWavThatIsNoneIsRefused)
