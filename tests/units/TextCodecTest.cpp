@@ -110,6 +110,81 @@ TEST(TextCodec, EachFileIsReadInItsOwnEncodingAndWrittenBackAsItWas)
     }
 }
 
+// Bytes that only look like UTF-8: overlong forms, encoded surrogates, code
+// points past U+10FFFF and sequences cut short. Read as UTF-8 they would
+// need a replacement character, so they are no UTF-8: the file is read in
+// the 8-bit encoding that holds them, whole, and written back as it was.
+TEST(TextCodec, BytesThatOnlyLookLikeUtf8AreReadAsTheEncodingThatHoldsThem)
+{
+    const struct {
+        const char* name;
+        std::string bytes;
+        FileEncoding encoding;
+        std::u16string text;
+    } files[] = {
+        {"an overlong slash, C0 AF", "1\r\n\xC0\xAF\r\n", Gbk, u"1\r\n蜡\r\n"},
+        {"an overlong two-byte form, C1 BF", "1\r\n\xC1\xBF\r\n", Gbk, u"1\r\n量\r\n"},
+        {"an overlong three-byte NUL, E0 80 80", "1\r\n\xE0\x80\x80\r\n", Western, u"1\r\nà€€\r\n"},
+        {"an overlong three-byte slash, E0 80 AF", "1\r\n\xE0\x80\xAF\r\n", Western, u"1\r\nà€¯\r\n"},
+        {"an overlong four-byte NUL, F0 80 80 80", "1\r\n\xF0\x80\x80\x80\r\n", Western, u"1\r\nð€€€\r\n"},
+        {"an overlong four-byte form, F0 8F BF BF", "1\r\n\xF0\x8F\xBF\xBF\r\n", Gbk, u"1\r\n饛靠\r\n"},
+        {"an encoded high surrogate, ED A0 80", "1\r\n\xED\xA0\x80\r\n", Western, u"1\r\ní\u00A0€\r\n"},
+        {"an encoded low surrogate, ED BF BF", "1\r\n\xED\xBF\xBF\r\n", Western, u"1\r\ní¿¿\r\n"},
+        {"U+110000, F4 90 80 80", "1\r\n\xF4\x90\x80\x80\r\n", Western, u"1\r\nô\u0090€€\r\n"},
+        {"a lead byte past F4, F5 80 80 80", "1\r\n\xF5\x80\x80\x80\r\n", Western, u"1\r\nõ€€€\r\n"},
+        {"a sequence cut short by a line end", "1\r\n\xE4\xBD\r\n", Gbk, u"1\r\n浣\r\n"},
+        {"a sequence cut short by the next one's lead", "1\r\n\xE4\xBD\xC3\xA9\r\n", Gbk, u"1\r\n浣茅\r\n"},
+        {"an encoded surrogate after a UTF-8 mark", "\xEF\xBB\xBF" "1\r\n\xED\xA0\x80\r\n",
+         FileEncoding{TextEncoding::Windows1252, true}, u"1\r\ní\u00A0€\r\n"},
+    };
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.name);
+        const bool marked = file.bytes.starts_with("\xEF\xBB\xBF");
+        EXPECT_EQ(decodeText(file.bytes, FileEncoding{TextEncoding::Utf8, marked}), std::nullopt)
+            << "no UTF-8: it would need a replacement character";
+        const std::optional<FileEncoding> found = detectEncoding(file.bytes);
+        ASSERT_EQ(describe(found), describe(file.encoding));
+        const std::optional<std::u16string> text = decodeText(file.bytes, *found);
+        ASSERT_TRUE(text);
+        EXPECT_EQ(*text, file.text);
+        EXPECT_EQ(decodeTextFile(file.bytes).lines, splitLines(file.text));
+        EXPECT_EQ(encodeText(*text, *found), file.bytes);
+    }
+}
+
+// A mark names the file's encoding, and units no UTF-32 or UTF-16 file can
+// hold (a surrogate or a code point past U+10FFFF in UTF-32, a unit cut off
+// at the end) make the file unreadable rather than read in part: it is
+// refused, in whatever encoding it is asked for.
+TEST(TextCodec, WideFilesWithUnitsTheirEncodingCannotHoldAreRefused)
+{
+    const FileEncoding Utf32LE{TextEncoding::Utf32LE, false}, Utf32BE{TextEncoding::Utf32BE, false};
+    const FileEncoding Utf32LEMark{TextEncoding::Utf32LE, true}, Utf32BEMark{TextEncoding::Utf32BE, true};
+    const FileEncoding Utf16LEMark{TextEncoding::Utf16LE, true}, Utf16BEMark{TextEncoding::Utf16BE, true};
+    const struct {
+        const char* name;
+        std::string bytes;
+        FileEncoding asked;
+    } files[] = {
+        {"UTF-32 LE holding a high surrogate", utf32(U"1\n") + "\x00\xD8\x00\x00"s, Utf32LE},
+        {"UTF-32 BE holding a low surrogate", utf32(U"1\n", true) + "\x00\x00\xDC\x00"s, Utf32BE},
+        {"UTF-32 LE with its mark holding a surrogate", "\xFF\xFE\0\0"s + utf32(U"你") + "\xFF\xDF\x00\x00"s,
+         Utf32LEMark},
+        {"UTF-32 BE past U+10FFFF", utf32(U"1\n", true) + "\x00\x11\x00\x00"s, Utf32BE},
+        {"UTF-32 LE cut off by two bytes", utf32(U"1\n你") + "a\0"s, Utf32LE},
+        {"UTF-32 BE with its mark cut off by a byte", "\0\0\xFE\xFF"s + utf32(U"1\n", true) + "\0"s, Utf32BEMark},
+        {"UTF-16 BE with its mark cut off by a byte", "\xFE\xFF"s + utf16(u"1\n你", true) + "\0"s, Utf16BEMark},
+        // without the mark these bytes would be good Windows-1252
+        {"a UTF-16 mark before an odd number of bytes", "\xFF\xFE" "ABC", Utf16LEMark},
+    };
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.name);
+        EXPECT_EQ(describe(detectEncoding(file.bytes)), "refused");
+        EXPECT_FALSE(decodeTextFile(file.bytes).decodable);
+        EXPECT_EQ(decodeText(file.bytes, file.asked), std::nullopt);
+    }
+}
+
 TEST(TextCodec, EveryTwoByteGbkCodeComesBackByteForByte)
 {
     int checked = 0;
