@@ -1,5 +1,7 @@
 #include "editor/Commands.h"
 
+#include "editor/PlayControl.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -123,6 +125,27 @@ TEST(KeyHandler, InsertionStandsTheVideoStill)
     // the other commands leave the speed to the pointer
     for (int32_t key : {'X', 'W', 'G'})
         EXPECT_EQ(FormKeyDown(key, false, 1, 6).playSpeed, std::nullopt) << key;
+}
+
+// Timing by speech goes on listening, and a round plays its stretch, from
+// whatever speed: these keys play at the normal speed. Snapping, switching
+// cuts and jumping between them leave the speed alone.
+TEST(KeyHandler, SpeechKeysPlayAtTheNormalSpeed)
+{
+    const struct {
+        int32_t key;
+        std::optional<int32_t> speed;
+    } rows[] = {
+        {'T', NormalPlaySpeed}, {'J', NormalPlaySpeed}, {'K', NormalPlaySpeed}, {'L', NormalPlaySpeed},
+        {'C', std::nullopt},    {'B', std::nullopt},    {'N', std::nullopt},    {'M', std::nullopt},
+    };
+    for (const auto& r : rows)
+        for (int32_t speed : {0, -3, NormalPlaySpeed}) {
+            const EditorEffect e = FormKeyDown(r.key, false, 1, speed);
+            EXPECT_EQ(e.playSpeed, r.speed) << char(r.key) << " at " << speed;
+            if (r.speed)
+                EXPECT_EQ(e.pointer, PointerShape::Arrow) << char(r.key) << " at " << speed;
+        }
 }
 
 TEST(Wheel, OneStepOfTheOutPoint)
@@ -288,6 +311,17 @@ struct Recorder {
         o.procFrontLine = [this] { calls.push_back("front"); };
         o.procBackLine = [this] { calls.push_back("back"); };
         o.setPreferPreviousLine = [this](bool on) { calls.push_back(on ? "prefer on" : "prefer off"); };
+        o.snapToSpeech = [this] { calls.push_back("snap to speech"); };
+        o.timeNextLine = [this] { calls.push_back("time next line"); };
+        o.playAround = [this](EditOp part) {
+            calls.push_back(part == EditOp::PlayBeforeIn ? "play before in"
+                            : part == EditOp::PlayLine   ? "play line"
+                            : part == EditOp::PlayAfterOut ? "play after out"
+                                                           : "play something else");
+        };
+        o.snapToCutsOnOff = [this] { calls.push_back("cuts on/off"); };
+        o.previousCut = [this] { calls.push_back("previous cut"); };
+        o.nextCut = [this] { calls.push_back("next cut"); };
         return o;
     }
 };
@@ -302,6 +336,33 @@ TEST(RunCommand, CallsTheNamedOperation)
     for (int32_t key : {'W', 'R', 'V', 'X', ' ', 'Q', 'E'})
         runCommand(keyCommand(key, 2), r.ops());
     EXPECT_EQ(r.calls, (Calls{"front", "back", "ins", "del", "move 0 4"}));
+
+    Recorder speech;
+    for (int32_t key : {'C', 'T', 'J', 'K', 'L', 'B', 'N', 'M'})
+        runCommand(keyCommand(key, 2), speech.ops());
+    EXPECT_EQ(speech.calls, (Calls{"snap to speech", "time next line", "play before in", "play line",
+                                   "play after out", "cuts on/off", "previous cut", "next cut"}));
+}
+
+// What a key changes in the timeline is one step of the history, so that
+// Ctrl+Z takes back that key's change and not the next one's with it.
+TEST(RunCommand, EveryKeyThatEditsIsOneStepOfTheHistory)
+{
+    for (int32_t key : {'C', 'T', 'V', 'X', 'E', 'A'}) {
+        TimelineArray timeline = {{100, 150, u"一"}, {FreeSlotFrame, FreeSlotFrame, u""}};
+        int32_t count = 1, texts = 1;
+        ByteArray marks(4000, 0);
+        TimelineState state{timeline, count, texts, marks, 25.0f};
+        UndoHistory history;
+        history.reset(state);
+        auto edit = [&] { timeline[0].EndFrame += 2; };
+        EditOperations ops;
+        ops.moveTimeLine = [&](int32_t, int32_t) { edit(); };
+        ops.procIns = ops.procDel = ops.snapToSpeech = ops.timeNextLine = edit;
+        ops.currentLine = [] { return 0; };
+        runRecorded(keyCommand(key, 2), ops, history, state);
+        EXPECT_EQ(history.undoableSteps(), 1u) << char(key);
+    }
 }
 
 TEST(RunCommand, PreviousLineFlagLastsOneMoveEvenWhenItThrows)

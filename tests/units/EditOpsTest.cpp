@@ -253,6 +253,32 @@ TEST(EditOpsInsert, FindsTheSlotBetweenTheLines)
     EXPECT_TRUE(hidden.wellKept());
 }
 
+// A planned line that reaches the neighbours' own frames (the previous
+// line's end, the next line's start) is put in a frame clear of each. The
+// current row is the empty slot after the last line, as after deleting it:
+// the new line's text goes with the new line all the same.
+TEST(EditOpsInsert, APlannedLineIsKeptOffItsNeighbours)
+{
+    const struct {
+        const char* what;
+        PlannedLine planned;
+        Frames inserted;
+    } cases[] = {
+        {"from the previous line's end frame", {50, 80, 1}, {51, 80}},
+        {"to the next line's start frame", {60, 100, 1}, {60, 99}},
+        {"from one neighbour to the other", {50, 100, 1}, {51, 99}},
+        {"a frame clear of both", {51, 99, 1}, {51, 99}},
+    };
+    for (const auto& c : cases) {
+        Project25 p({{10, 50}, {100, 150}});
+        const InsertResult r = insertPlannedLine(p.state, p.count, c.planned, Both, p.save);
+        EXPECT_EQ(r.CurrentLine, 1) << c.what;
+        EXPECT_EQ(p.lines(), (std::vector<Frames>{{10, 50}, c.inserted, {100, 150}})) << c.what;
+        EXPECT_EQ(p.textColumn(3), (Texts{u"t0", u"第2行", u"t1"})) << c.what;
+        EXPECT_TRUE(p.wellKept()) << c.what;
+    }
+}
+
 TEST(EditOpsInsert, EachCheckBoxChoice)
 {
     Project25 both({{10, 50}, {100, 150}, {200, 250}});

@@ -39,6 +39,14 @@ TEST(ShotSnap, InPointsOutPointsAndGapsAtTheirLimitsAndOneFrameBeyond)
         {"a line shorter than the rules allow keeps its ends", {{100, 109}}, 0, {104}, {100, 109}},
         {"an in-point never crosses the line before", {{0, 98}, {103, 150}}, 1, {97}, {103, 150}},
         {"an out-point never crosses the line after", {{50, 100}, {102, 150}}, 0, {110}, {50, 100}},
+        // the neighbours' own frames are theirs: a snapped end stops a frame short of them
+        {"an in-point never lands on the previous line's end frame", {{0, 97}, {103, 150}}, 1, {97}, {103, 150}},
+        {"an in-point lands on the frame after the previous line's end", {{0, 96}, {103, 150}}, 1, {97}, {97, 150}},
+        {"an out-point never lands on the next line's start", {{100, 103}, {108, 150}}, 0, {110}, {100, 103}},
+        {"an out-point lands on the frame before the next line's start", {{100, 103}, {109, 150}}, 0, {110},
+         {100, 108}},
+        {"a line snapped to exactly 8 frames", {{100, 109}}, 0, {101}, {101, 109}},
+        {"a gap is not closed where the line would stay under 8 frames", {{100, 103}, {109, 150}}, 0, {}, {100, 103}},
         {"no cuts and no neighbours: nothing moves", {{50, 100}}, 0, {}, {50, 100}},
     };
     for (const SnapCase& c : cases) {

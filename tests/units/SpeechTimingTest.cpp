@@ -72,6 +72,10 @@ TEST(SpeechTiming, TheNextLineGoesOnTheNextUntimedSpanWithinItsLimits)
         {"exactly 0.7 s of room is enough", {{120, 170}}, {{100, 105}}, 0, 5000, Frames{100, 118}},
         {"the film's end cuts it", {}, {{100, 160}}, 0, 130, Frames{100, 130}},
         {"no span left", {}, {{100, 160}}, 200, 5000, std::nullopt},
+        {"speech starting on the line before's end frame is timed already", {{50, 100}}, {{100, 160}, {300, 340}}, 0,
+         5000, Frames{300, 340}},
+        {"speech starting a frame after the line before is not", {{50, 100}}, {{101, 160}}, 0, 5000,
+         Frames{101, 160}},
     };
     for (const PlanCase& c : cases) {
         Timeline25 t(c.lines);
@@ -118,6 +122,10 @@ TEST(SpeechTiming, SnappingPutsEachEndOnTheNearestSpeechEdgeWithinASecond)
         {"a second and a frame away does not", {{0, 20}, {100, 160}, {400, 440}}, {{74, 186}}, {100, 160}},
         {"an onset over the line before stays", {{0, 95}, {100, 160}, {400, 440}}, {{90, 150}}, {100, 150}},
         {"an end over the line after stays", {{0, 20}, {100, 160}, {170, 240}}, {{100, 175}}, {100, 160}},
+        {"an onset on the line before's end frame stays", {{0, 95}, {100, 160}, {400, 440}}, {{95, 150}}, {100, 150}},
+        {"an onset on the frame after it snaps", {{0, 95}, {100, 160}, {400, 440}}, {{96, 150}}, {96, 150}},
+        {"an end on the line after's start stays", {{0, 20}, {100, 160}, {170, 240}}, {{100, 170}}, {100, 160}},
+        {"an end on the frame before it snaps", {{0, 20}, {100, 160}, {170, 240}}, {{100, 169}}, {100, 169}},
         {"both ends move together where one alone would be too short", {{0, 20}, {100, 110}, {400, 440}},
          {{105, 130}}, {105, 130}},
         {"a word too short for a line moves only one end", {{0, 20}, {100, 120}, {400, 440}}, {{118, 119}},
@@ -133,14 +141,60 @@ TEST(SpeechTiming, SnappingPutsEachEndOnTheNearestSpeechEdgeWithinASecond)
     }
 }
 
+// A second of reach is as many frames as the film has in a second.
+TEST(SpeechTiming, SnappingReachesASecondAtTheFilmsOwnRate)
+{
+    const struct {
+        float rate;
+        int32_t onset;
+        int32_t in;
+    } cases[] = {
+        {50.0f, 150, 150},   // 50 frames before the in-point
+        {50.0f, 149, 200},
+        {23.976f, 176, 176}, // 24 frames
+        {23.976f, 175, 200},
+    };
+    for (const auto& c : cases) {
+        TimelineArray timeline = {{200, 300, u""}};
+        int32_t count = 1, texts = 1;
+        ByteArray marks(40000, 0);
+        rebuildWaveMarks(marks, timeline, count, c.rate);
+        TimelineState state{timeline, count, texts, marks, c.rate};
+        snapToSpeech(state, 0, {{c.onset, 300}});
+        EXPECT_EQ(timeline[0].StartFrame, c.in) << c.rate << " fps, onset " << c.onset;
+    }
+}
+
 TEST(SpeechTiming, TheKeysReachALineWhoseEndsAreOutOfSight)
 {
-    const TimelineArray lines = {{100, 150, u""}, {200, 600, u""}, {700, 720, u""}};
-    EXPECT_EQ(lineForSpeechKeys(lines, 3, 2, 400), 2) << "the refresh's current line comes first";
-    EXPECT_EQ(lineForSpeechKeys(lines, 3, -1, 400), 1) << "a long line holding the position";
-    EXPECT_EQ(lineForSpeechKeys(lines, 3, -1, 640), 1) << "the nearest line after it ended";
-    EXPECT_EQ(lineForSpeechKeys(lines, 3, -1, 670), 2);
+    // three lines, then the free slots a text file's texts wait in
+    const TimelineArray lines = {{100, 150, u""},
+                                 {200, 600, u""},
+                                 {700, 720, u""},
+                                 {FreeSlotFrame, FreeSlotFrame, u"下一句"},
+                                 {FreeSlotFrame, FreeSlotFrame, u""}};
+    const struct {
+        const char* what;
+        int32_t count, currentLine, playPosition;
+        int32_t line;
+        PlayRound k;  // what K plays from there, the player at the position
+    } cases[] = {
+        {"the refresh's current line comes first", 3, 2, 400, 2, {700, 720, 400}},
+        {"a long line holding the position", 3, -1, 400, 1, {200, 600, 400}},
+        {"the nearest line after it ended", 3, -1, 640, 1, {200, 600, 640}},
+        {"the nearest line before it starts", 3, -1, 670, 2, {700, 720, 670}},
+        // the last line deleted: the current row is the empty slot after the
+        // last line until the next refresh, and C, J, K and L act on a line
+        {"the empty slot after the last line is no line", 3, 3, 400, 1, {200, 600, 400}},
+        {"nor is a slot further on", 3, 4, 710, 2, {700, 720, 710}},
+    };
+    for (const auto& c : cases) {
+        const int32_t line = lineForSpeechKeys(lines, c.count, c.currentLine, c.playPosition);
+        ASSERT_EQ(line, c.line) << c.what;
+        EXPECT_EQ(playRoundFor(PlayPart::Line, lines[size_t(line)], c.playPosition, 25.0f), c.k) << c.what;
+    }
     EXPECT_EQ(lineForSpeechKeys(lines, 0, -1, 670), -1);
+    EXPECT_EQ(lineForSpeechKeys(lines, 0, 0, 670), -1) << "no timed line at all";
 }
 
 TEST(SpeechTiming, ARoundPlaysItsStretchAndComesBackToWhereItStarted)
