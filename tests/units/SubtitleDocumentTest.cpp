@@ -317,7 +317,8 @@ TEST(SubtitleDocument, ShiftChangesOnlyTheTimes)
 }
 
 // Frames 0 .. 200000 written into a file and read back at the usual rates:
-// ASS holds centiseconds, WebVTT milliseconds, and each frame comes back.
+// ASS holds centiseconds, WebVTT milliseconds, and each frame comes back,
+// at 59.94 fps too, where a frame lasts less than two centiseconds.
 TEST(SubtitleDocument, FramesComeBackThroughTheFile)
 {
     const std::vector<std::pair<TimelineFormat, std::u16string>> files = {
@@ -327,7 +328,7 @@ TEST(SubtitleDocument, FramesComeBackThroughTheFile)
     };
     constexpr int32_t LastFrame = 200000;
     for (const auto& [format, empty] : files)
-        for (float rate : {23.976f, 24.0f, 25.0f, 29.97f}) {
+        for (float rate : {23.976f, 24.0f, 25.0f, 29.97f, 50.0f, 59.94f, 60.0f}) {
             SCOPED_TRACE(testing::Message() << (format == TimelineFormat::Ass ? "ASS" : "WebVTT") << " at " << rate);
             SubtitleDocument doc = SubtitleDocument::parse(format, empty);
             TimelineArray timeline;
@@ -382,6 +383,18 @@ TEST(SubtitleDocument, EditsChangeOnlyWhatTheyMust)
         {"a line before every kept one goes after the Format line, in the first style", TimelineFormat::Ass, Bilingual,
          [](TimelineArray& t) { t.insert(t.begin(), {25, 50, u"开场", NewEvent}); },
          {{u"Effect, Text\nComment:", u"Effect, Text\nDialogue: 0,0:00:01.00,0:00:02.00,中文,,0,0,0,,开场\nComment:"}}},
+        {"new lines at two places, each after its own neighbour", TimelineFormat::Ass, Bilingual,
+         [](TimelineArray& t) {
+             t = {t[0], {75, 90, u"第一处", NewEvent}, t[1], t[2], t[3], {93200, 93225, u"第二处", NewEvent}};
+         },
+         {{u"\\N第二行\n", u"\\N第二行\nDialogue: 0,0:00:03.00,0:00:03.60,中文,,0,0,0,,第一处\n"},
+          {u",,Tail, with, commas\n", u",,Tail, with, commas\nDialogue: 0,1:02:08.00,1:02:09.00,English,,0,0,0,,第二处\n"}}},
+        {"slots out of file order with new lines at two places keep both", TimelineFormat::Ass, Bilingual,
+         [](TimelineArray& t) {
+             t = {t[3], {250, 275, u"末尾新行", NewEvent}, t[0], {75, 90, u"第一处", NewEvent}, t[1], t[2]};
+         },
+         {{u"\\N第二行\n", u"\\N第二行\nDialogue: 0,0:00:03.00,0:00:03.60,中文,,0,0,0,,第一处\n"},
+          {u",,Tail, with, commas\n", u",,Tail, with, commas\nDialogue: 0,0:00:10.00,0:00:11.00,English,,0,0,0,,末尾新行\n"}}},
         {"a second slot naming the same event is a new line", TimelineFormat::Ass, Bilingual,
          [](TimelineArray& t) {
              t.push_back(t[0]);
