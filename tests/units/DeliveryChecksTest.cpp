@@ -69,13 +69,19 @@ TEST(DeliveryChecks, EveryRuleAtItsLimitAndOneFrameEitherSide)
         int32_t gap;  // to a second line after it; INT32_MAX for none
         uint32_t problems;
         const char* speed;
+        bool anyLength = false;  // lines of any length, for the speeds of long texts
     } cases[] = {
-        {"18 characters in 2 s: 9.0", 25.0f, 50, cjk(18), INT32_MAX, 0, "9.0字/秒"},
-        {"a frame less: 9.2", 25.0f, 49, cjk(18), INT32_MAX, TooFast, "9.2字/秒"},
-        {"a frame more: 8.8", 25.0f, 51, cjk(18), INT32_MAX, 0, "8.8字/秒"},
-        {"9.04 shows 9.0 and passes", 24.0f, 150, cjk(56) + u"a", INT32_MAX, 0, "9.0字/秒"},
-        {"9.10 shows 9.1 and breaks", 24.0f, 149, cjk(56) + u"a", INT32_MAX, TooFast, "9.1字/秒"},
+        {"18 characters in 2 s: 9.0", 25.0f, 50, cjk(18), INT32_MAX, 0, "9.0字/秒", true},
+        {"a frame less: 9.2", 25.0f, 49, cjk(18), INT32_MAX, TooFast, "9.2字/秒", true},
+        {"a frame more: 8.8", 25.0f, 51, cjk(18), INT32_MAX, 0, "8.8字/秒", true},
+        {"9.04 shows 9.0 and passes", 24.0f, 150, cjk(56) + u"a", INT32_MAX, 0, "9.0字/秒", true},
+        {"9.10 shows 9.1 and breaks", 24.0f, 149, cjk(56) + u"a", INT32_MAX, TooFast, "9.1字/秒", true},
         {"16 characters a line", 25.0f, 100, cjk(16) + u"^p" + cjk(2), INT32_MAX, 0, "4.5字/秒"},
+        {"16 characters on the second line", 25.0f, 100, cjk(2) + u"^p" + cjk(16), INT32_MAX, 0, "4.5字/秒"},
+        {"17 characters on the second line", 25.0f, 100, cjk(2) + u"^p" + cjk(17), INT32_MAX, LineTooLong,
+         "4.8字/秒"},
+        {"17 characters on the first line", 25.0f, 100, cjk(17) + u"^p" + cjk(2), INT32_MAX, LineTooLong,
+         "4.8字/秒"},
         {"17 characters a line", 25.0f, 100, cjk(17), INT32_MAX, LineTooLong, "4.3字/秒"},
         {"32 half-width a line", 25.0f, 100, std::u16string(32, u'a'), INT32_MAX, 0, "4.0字/秒"},
         {"33 half-width a line", 25.0f, 100, std::u16string(33, u'a'), INT32_MAX, LineTooLong, "4.1字/秒"},
@@ -99,8 +105,7 @@ TEST(DeliveryChecks, EveryRuleAtItsLimitAndOneFrameEitherSide)
         if (c.gap != INT32_MAX)
             lines.push_back({100 + c.frames + c.gap, 100 + c.frames + c.gap + 50, u"下一行"});
         const TimelineArray timeline = linesOf(lines);
-        const bool longText = readingHalves(c.text) > 2 * DeliveryRules{}.MaxLineCharacters && c.problems != LineTooLong;
-        const LineCheck check = checkLine(timeline, int32_t(lines.size()), 0, c.rate, longText ? wide : DeliveryRules{});
+        const LineCheck check = checkLine(timeline, int32_t(lines.size()), 0, c.rate, c.anyLength ? wide : DeliveryRules{});
         EXPECT_EQ(check.problems, c.problems) << problemText(check.problems);
         EXPECT_EQ(speedText(check.speedTenths), c.speed);
     }
@@ -116,6 +121,7 @@ TEST(DeliveryChecks, FixesStayInsideTheFreeTimeAroundEachLine)
         std::vector<TimelineEntry> before;
         std::vector<std::pair<int32_t, int32_t>> after;
         int32_t fixed;
+        int32_t mediaLength = 100000;
     } cases[] = {
         {"a short line grows at its end up to 2 frames before the next, then at its start",
          {{0, 40, u"甲"}, {100, 110, u"乙"}, {115, 165, u"丙"}},
@@ -138,11 +144,24 @@ TEST(DeliveryChecks, FixesStayInsideTheFreeTimeAroundEachLine)
         {"a line kept under 7 s: the gap after it stays",
          {{0, 170, u"甲"}, {180, 200, u"乙乙乙乙乙"}},
          {{0, 170}, {180, 200}}, 0},
+        // the film's end is the last line's limit, as the next line is the others'
+        {"a short last line grows up to the film's end, then at its start",
+         {{0, 40, u"甲"}, {985, 990, u"乙"}},
+         {{0, 40}, {980, 1000}}, 1, 1000},
+        {"a short last line that already ends with the film grows at its start",
+         {{0, 40, u"甲"}, {990, 1000, u"乙"}},
+         {{0, 40}, {980, 1000}}, 1, 1000},
+        {"a last line too fast for its text grows up to the film's end, then at its start",
+         {{0, 40, u"甲"}, {950, 990, cjk(18)}},
+         {{0, 40}, {950, 1000}}, 1, 1000},
+        {"the film's length unknown: the last line grows at its end",
+         {{0, 40, u"甲"}, {985, 990, u"乙"}},
+         {{0, 40}, {985, 1005}}, 1, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TimelineArray timeline = linesOf(c.before);
-        const auto fixes = fixTimeline(timeline, int32_t(c.before.size()), 25.0f, 100000, rules);
+        const auto fixes = fixTimeline(timeline, int32_t(c.before.size()), 25.0f, c.mediaLength, rules);
         EXPECT_EQ(int32_t(fixes.size()), c.fixed);
         for (size_t i = 0; i < c.after.size(); ++i) {
             EXPECT_EQ(timeline[i].StartFrame, c.after[i].first) << "line " << i;
