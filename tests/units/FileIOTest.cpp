@@ -142,3 +142,20 @@ TEST_F(FileIO, AFailedFlushOrRenameLeavesTheOldFile)
         EXPECT_EQ(namesInFolder(), std::vector<std::string>{"film.srt"}) << "a temporary file was left";
     }
 }
+
+// Written in place (a folder that takes no new file), the file is flushed
+// once it holds the new bytes and no more; a flush that fails is no save.
+TEST_F(FileIO, AFileWrittenInPlaceIsFlushedWithItsNewLength)
+{
+    const std::string film = dir + "/film.srt";
+    writeFileAtomically(film, "a longer old text than the new one");
+    watch.watching = true;
+    writeFileInPlace(film, "new bytes");
+    watch.watching = false;
+    EXPECT_EQ(watch.calls, std::vector<std::string>{"fsync " + film + " 9"});
+    EXPECT_EQ(readWholeFile(film), "new bytes");
+
+    watch.watching = true;
+    watch.failing = "fsync";
+    EXPECT_THROW(writeFileInPlace(film, "newer"), FileError);
+}
