@@ -1,12 +1,10 @@
 // The editor's command map: which key, wheel turn, mouse button or button of
 // the bottom row does what. Every handler returns an EditorEffect; its
-// command (an EditCommand) is carried out by runCommand, which hands it to
-// the editing operations, which look up the current line themselves and do
-// the edit.
+// command (an EditCommand) is carried out by the editor's session
+// (EditorSession.h).
 #pragma once
 
 #include "core/ProjectState.h"
-#include "core/UndoHistory.h"
 #include "editor/EditorEffect.h"
 #include "editor/EditorState.h"
 
@@ -183,58 +181,5 @@ enum class EditorButton : uint8_t { Help, Save, Back, Next };
 // and Next store the next page and close the editor (its closing saves the
 // timeline), Save saves and stays, Help shows the help window beside it.
 EditorEffect buttonAction(EditorButton button);
-
-// ---------------------------------------------------------------------------
-// Carrying a command out
-
-// The editing operations a command may call. The window builds them once,
-// over its project state, its WaveViewState and its CurrentLine:
-// - moveTimeLine: CurrentLine := moveTimeLine(state, view, player position,
-//   media length, moveTimeIn, moveTimeOut) (EditOps.h);
-// - procIns: procIns(state, CurrentLine, player position, the check boxes,
-//   save), CurrentLine := its CurrentLine;
-// - procDel: procDel(state, CurrentLine, the check boxes);
-// - procFrontLine, procBackLine: step the player to the frame they return
-//   (CurrentLine.h), by the difference from its position;
-// - setPreferPreviousLine: view.PreferPreviousLine := the flag;
-// - undo, redo: the project's UndoHistory (UndoHistory.h) on the timeline,
-//   the play position put on the line that changed;
-// - snapToSpeech, timeNextLine: SpeechTiming.h over the project's speech
-//   spans, timeNextLine stepping the player to the new line's in-point;
-// - playAround: a PlayRound (SpeechTiming.h) started from the player's
-//   position, which the play tick ends;
-// - snapToCutsOnOff: the check box that switches snapping to cuts, and with
-//   it the project's SnapToCuts;
-// - previousCut, nextCut: step the player to the cut ShotSnap.h finds.
-struct EditOperations {
-    std::function<void(int32_t moveTimeIn, int32_t moveTimeOut)> moveTimeLine;
-    std::function<void()> procIns;
-    std::function<void()> procDel;
-    std::function<void()> procFrontLine;
-    std::function<void()> procBackLine;
-    std::function<void(bool)> setPreferPreviousLine;
-    std::function<void()> undo;
-    std::function<void()> redo;
-    std::function<void()> snapToSpeech;
-    std::function<void()> timeNextLine;
-    std::function<void(EditOp part)> playAround;  // PlayBeforeIn, PlayLine or PlayAfterOut
-    std::function<void()> snapToCutsOnOff;
-    std::function<void()> previousCut;
-    std::function<void()> nextCut;
-    // The editor's current line, read after an insertion or a deletion: the
-    // slot where it happened, which the history cannot always tell (a text
-    // put in front of the same text).
-    std::function<int32_t()> currentLine;
-};
-
-// Calls the operation the command names. PreferPreviousLine is set only for
-// the one move and cleared afterwards, also when the move throws. None and
-// PlayPause call nothing.
-void runCommand(const EditCommand& command, const EditOperations& ops);
-
-// Carries the command out (runCommand) and records what it changed as one
-// step of the history; also when the command throws after changing something.
-void runRecorded(const EditCommand& command, const EditOperations& ops, UndoHistory& history,
-                 const TimelineState& state);
 
 }  // namespace vt

@@ -306,7 +306,6 @@ void TplayAndEdit::connectHandlers()
         keepMovesWhileEnabled(*control);
     for (QRadioButton* item : RadioGroup1Items)
         keepMovesWhileEnabled(*item);
-    operations_ = editOperations();
 }
 
 int TplayAndEdit::RadioGroup1ItemIndex() const
@@ -325,6 +324,7 @@ void TplayAndEdit::setRadioGroup1ItemIndex(int index)
 void TplayAndEdit::FormCreate()
 {
     player_ = createMediaPlayer();
+    session_ = std::make_unique<EditorSession>(Project, TimelineHistory, *player_, [this] { proSaveSrt(); });
     help_ = new THelp(this);
 }
 
@@ -351,11 +351,10 @@ void TplayAndEdit::FormShow()
         startSpeechSearch();
         startShotSearch();
     }
-    playRound_.reset();
-    WaveView.PreferPreviousLine = false;
+    session_->beginVisit();
     // the history goes on from the last visit, unless a load changed the timeline since
     if (live_)
-        TimelineHistory.follow(timelineStateOf(Project));
+        session_->followTimeline();
     Project.NextPage = Page::Quit;
     CheckBoxText->setChecked(!Project.TextFromTxtFile);
     ScrollBar1->setMinimum(1);
@@ -407,7 +406,7 @@ void TplayAndEdit::takeFilmSound()
     // placeholder's length no longer fit them, and taking one back would
     // leave the marks as long as the placeholder. The history starts over
     // (the timeline itself is untouched).
-    TimelineHistory.follow(timelineStateOf(Project));
+    session_->followTimeline();
 }
 
 // Waits for the decoding thread; what it delivered stays, the next visit
@@ -480,42 +479,10 @@ void TplayAndEdit::takeShots()
     shots_.reset();
 }
 
-void TplayAndEdit::snapToCuts()
-{
-    if (!CheckBoxCuts->isChecked() || CurrentLine < 0)
-        return;
-    TimelineState state = timelineStateOf(Project);
-    snapLineToCuts(state, CurrentLine, Project.ShotChanges);
-}
-
-// A round starts where the player is and comes back there.
-void TplayAndEdit::startPlayRound(EditOp part)
-{
-    playRound_.reset();
-    const int32_t position = playerPosition();
-    const int32_t line = lineForSpeechKeys(Project.Timeline, Project.TimelineCount, CurrentLine, position);
-    if (line < 0)
-        return;
-    const PlayPart which = part == EditOp::PlayBeforeIn ? PlayPart::BeforeIn
-                           : part == EditOp::PlayAfterOut ? PlayPart::AfterOut
-                                                          : PlayPart::Line;
-    playRound_ = playRoundFor(which, Project.Timeline[size_t(line)], position, Project.FrameRate);
-    stepTo(playRound_->From);
-}
-
 void TplayAndEdit::followPlayRound()
 {
-    if (!playRound_)
-        return;
-    switch (roundProgress(*playRound_, playerPosition(), PlaySpeed)) {
-    case RoundProgress::Playing: return;
-    case RoundProgress::Left: playRound_.reset(); return;
-    case RoundProgress::Ended: break;
-    }
-    const int32_t position = playerPosition();
-    const EditorEffect stand = endOfRound(*playRound_, position);
-    playRound_.reset();
-    apply(stand);
+    if (const std::optional<EditorEffect> stand = session_->followPlayRound(PlaySpeed))
+        apply(*stand);
 }
 
 // Restores what the last visit left, once: a later activation (the help
@@ -762,14 +729,14 @@ void TplayAndEdit::TimerForWavTimer()
         takeSpeech();
     if (shots_)
         takeShots();
-    WaveView.WaveWidth = PaintBoxWav->width();
+    session_->WaveView.WaveWidth = PaintBoxWav->width();
     const int32_t position = playerPosition();
-    CurrentLine = GetCurrLineNumb(Project.Timeline, Project.TimelineCount, Project.WaveMarks, Project.FrameRate,
-                                  WaveView, position);
+    session_->CurrentLine = GetCurrLineNumb(Project.Timeline, Project.TimelineCount, Project.WaveMarks, Project.FrameRate,
+                                  session_->WaveView, position);
     showPicture(ShowWav({Project.WaveSummary, Project.WaveMarks, Project.Timeline, Project.TimelineCount,
-                         Project.FrameRate, position, CurrentLine, TrackBar2->value(), &Project.SpeechSpans,
+                         Project.FrameRate, position, session_->CurrentLine, TrackBar2->value(), &Project.SpeechSpans,
                          &Project.ShotChanges, &Project.ShotKeyFrames, &Project.Rules},
-                        WaveView));
+                        session_->WaveView));
     if (pendingWavInterval_) {
         TimerForWav->setInterval(*pendingWavInterval_);
         pendingWavInterval_.reset();
@@ -784,7 +751,7 @@ void TplayAndEdit::FormMouseMove(int x, int y)
 void TplayAndEdit::FormMouseDown(MouseButton button, int y)
 {
     if (live_)
-        apply(vt::FormMouseDown(button, y, frameGeometry().height(), playerPosition(), Project.FrameRate, WaveView,
+        apply(vt::FormMouseDown(button, y, frameGeometry().height(), playerPosition(), Project.FrameRate, session_->WaveView,
                                 Project.WaveMarks));
 }
 
@@ -830,7 +797,7 @@ void TplayAndEdit::PaintBoxWavMouseMove(int x)
 void TplayAndEdit::PaintBoxWavMouseDown(MouseButton button)
 {
     if (live_)
-        apply(vt::PaintBoxWavMouseDown(button, WaveView, Project.FrameRate));
+        apply(vt::PaintBoxWavMouseDown(button, session_->WaveView, Project.FrameRate));
 }
 
 void TplayAndEdit::LabeltxtMouseMove()
@@ -843,8 +810,8 @@ void TplayAndEdit::LabeltxtDblClick()
     if (!live_)
         return;
     textEdit_ = beginTextEdit(Project.Timeline, Project.TimelineCount, Project.WaveMarks, Project.FrameRate,
-                              WaveView, playerPosition());
-    CurrentLine = textEdit_ ? textEdit_->Slot : -1;
+                              session_->WaveView, playerPosition());
+    session_->CurrentLine = textEdit_ ? textEdit_->Slot : -1;
     if (!textEdit_)
         return;
     TimerForPlay->setEnabled(false);
@@ -865,8 +832,7 @@ void TplayAndEdit::commitTypedText()
 {
     if (!textEdit_)
         return;
-    storeEditedText(Project.Timeline, CurrentLine, *textEdit_, Edit1->text().toStdU16String());
-    TimelineHistory.record(timelineStateOf(Project));
+    session_->storeText(*textEdit_, Edit1->text().toStdU16String());
     showUnsaved();
     textEdit_.reset();
     Edit1->hide();
@@ -930,9 +896,9 @@ void TplayAndEdit::apply(const EditorEffect& effect)
     if (effect.pulsePhase)
         PulsePhase = *effect.pulsePhase;
     if (effect.mouseOverWave)
-        WaveView.MouseOverWave = *effect.mouseOverWave;
+        session_->WaveView.MouseOverWave = *effect.mouseOverWave;
     if (effect.waveMouseX)
-        WaveView.WaveMouseX = *effect.waveMouseX;
+        session_->WaveView.WaveMouseX = *effect.waveMouseX;
     runEditCommand(effect.command);
     if (effect.playIntervalMs)
         TimerForPlay->setInterval(*effect.playIntervalMs);
@@ -989,7 +955,9 @@ void TplayAndEdit::runEditCommand(const EditCommand& command)
         return;
     // growing a full timeline saves it first; a failed save inserts nothing
     try {
-        runRecorded(command, operations_, TimelineHistory, timelineStateOf(Project));
+        const CommandOutcome outcome = session_->run(command, {columns(), CheckBoxCuts->isChecked()});
+        if (outcome.snapToCuts)
+            CheckBoxCuts->setChecked(*outcome.snapToCuts);
     } catch (const FileError& error) {
         showError(this, error);
     }
@@ -1092,89 +1060,6 @@ void TplayAndEdit::showUnsaved()
     setWindowModified(timelineUnsaved(Project));
 }
 
-// ---------------------------------------------------------------------------
-// The editing operations over the project
-
-EditOperations TplayAndEdit::editOperations()
-{
-    EditOperations ops;
-    ops.moveTimeLine = [this](int32_t moveTimeIn, int32_t moveTimeOut) {
-        TimelineState state = timelineStateOf(Project);
-        CurrentLine = vt::moveTimeLine(state, WaveView, playerPosition(), Project.VideoLengthFrames, moveTimeIn,
-                                       moveTimeOut);
-        snapToCuts();
-    };
-    ops.procIns = [this] {
-        TimelineState state = timelineStateOf(Project);
-        const InsertResult inserted =
-            vt::procIns(state, CurrentLine, playerPosition(), columns(), [this] { proSaveSrt(); });
-        CurrentLine = inserted.CurrentLine;
-        if (inserted.TimeInserted)
-            snapToCuts();
-    };
-    ops.procDel = [this] {
-        TimelineState state = timelineStateOf(Project);
-        vt::procDel(state, CurrentLine, columns());
-    };
-    ops.procFrontLine = [this] {
-        stepTo(vt::procFrontLine(Project.Timeline, Project.TimelineCount, playerPosition()));
-    };
-    ops.procBackLine = [this] {
-        stepTo(vt::procBackLine(Project.Timeline, Project.TimelineCount, playerPosition()));
-    };
-    ops.setPreferPreviousLine = [this](bool on) { WaveView.PreferPreviousLine = on; };
-    ops.currentLine = [this] { return CurrentLine; };
-    ops.snapToSpeech = [this] {
-        TimelineState state = timelineStateOf(Project);
-        const int32_t line = lineForSpeechKeys(Project.Timeline, Project.TimelineCount, CurrentLine, playerPosition());
-        if (vt::snapToSpeech(state, line, Project.SpeechSpans))
-            CurrentLine = line;
-    };
-    ops.timeNextLine = [this] {
-        TimelineState state = timelineStateOf(Project);
-        const InsertResult inserted = vt::timeNextLine(state, Project.SpeechSpans, CurrentLine, playerPosition(),
-                                                       Project.VideoLengthFrames, columns(), [this] { proSaveSrt(); });
-        CurrentLine = inserted.CurrentLine;
-        if (!inserted.TimeInserted)
-            return;
-        snapToCuts();
-        stepTo(Project.Timeline[size_t(inserted.CurrentLine)].StartFrame);
-    };
-    ops.playAround = [this](EditOp part) { startPlayRound(part); };
-    ops.snapToCutsOnOff = [this] { CheckBoxCuts->setChecked(!CheckBoxCuts->isChecked()); };
-    ops.previousCut = [this] { stepTo(vt::previousCut(Project.ShotChanges, playerPosition())); };
-    ops.nextCut = [this] { stepTo(vt::nextCut(Project.ShotChanges, playerPosition())); };
-    // a timeline changed behind the history's back starts it over rather
-    // than have old steps written over it
-    ops.undo = [this] {
-        TimelineState state = timelineStateOf(Project);
-        TimelineHistory.follow(state);
-        standOn(TimelineHistory.undo(state));
-    };
-    ops.redo = [this] {
-        TimelineState state = timelineStateOf(Project);
-        TimelineHistory.follow(state);
-        standOn(TimelineHistory.redo(state));
-    };
-    return ops;
-}
-
-// The play position goes to the line an undo or redo changed, so that the
-// user sees what came back.
-void TplayAndEdit::standOn(std::optional<StepPlace> place)
-{
-    if (!place)
-        return;
-    CurrentLine = place->slot;
-    stepTo(place->frame);
-}
-
-void TplayAndEdit::stepTo(std::optional<int32_t> frame)
-{
-    if (frame && player_->isOpen())
-        player_->step(clampToInt32(int64_t{*frame} - playerPosition()));
-}
-
 EditColumns TplayAndEdit::columns() const
 {
     return {CheckBoxTime->isChecked(), CheckBoxText->isChecked()};
@@ -1182,7 +1067,7 @@ EditColumns TplayAndEdit::columns() const
 
 int32_t TplayAndEdit::playerPosition() const
 {
-    return clampToInt32(player_->position());
+    return session_->playerPosition();
 }
 
 }  // namespace vt

@@ -6,6 +6,7 @@
 
 #include "editor/Commands.h"
 #include "editor/EditOps.h"
+#include "editor/EditorSession.h"
 #include "editor/EditorEffect.h"
 #include "editor/EditorState.h"
 #include "editor/SpeechTiming.h"
@@ -130,8 +131,6 @@ public:
     // The editor's globals, for as long as the window is open.
     int32_t PlaySpeed = 0;
     int32_t PulsePhase = 0;
-    WaveViewState WaveView;
-    int32_t CurrentLine = -1;
 
     // Handlers, named after control and event.
     void TimerForPlayTimer();
@@ -194,11 +193,8 @@ private:
     void stopFilmSound();
     void startSpeechSearch();
     void takeSpeech();
-    void startPlayRound(EditOp part);
     void startShotSearch();
     void takeShots();
-    // With snapping on, the line an edit left current onto the cuts near it.
-    void snapToCuts();
     void followPlayRound();
     void layOutPicture(int clientWidth, int pictureHeight);
     void rememberSettings();
@@ -218,9 +214,6 @@ private:
     // The title's "*" while the timeline differs from its file.
     void showUnsaved();
 
-    EditOperations editOperations();
-    void stepTo(std::optional<int32_t> frame);
-    void standOn(std::optional<StepPlace> place);
     EditColumns columns() const;
     int32_t playerPosition() const;
 
@@ -229,13 +222,12 @@ private:
     std::unique_ptr<FilmSoundSummary> filmSound_;
     // the speech in the sound, looked for while the window is open
     std::unique_ptr<SpeechSearch> speech_;
-    // a stretch played to check a line, then back to where it started
-    std::optional<PlayRound> playRound_;
     // the film's cuts, looked for while the window is open
     std::unique_ptr<ShotSearch> shots_;
     THelp* help_ = nullptr;
     KeyPreview* keyPreview_ = nullptr;
-    EditOperations operations_;
+    // the timeline being edited, the current line and the view, without a window
+    std::unique_ptr<EditorSession> session_;
     std::optional<TextEdit> textEdit_;
     // a slower refresh interval that waits until the refresh an input asked for has come
     std::optional<int> pendingWavInterval_;

@@ -17,6 +17,7 @@
 #include "filetools/SubtitleBlocks.h"
 #include "platform/Dialogs.h"
 #include "platform/Look.h"
+#include "core/TimelineChange.h"
 #include "platform/Messages.h"
 #include "platform/TimelineSave.h"
 #include "platform/QtText.h"
@@ -343,16 +344,16 @@ void TFileEdit::ButtonFixAllClick()
 {
     if (!live_)
         return;
-    // measured against the timeline as the editor left it
-    TimelineHistory.follow(timelineStateOf(Project));
-    const std::vector<DeliveryFix> fixes = fixTimeline(Project.Timeline, Project.TimelineCount, Project.FrameRate,
-                                                       Project.VideoLengthFrames, Project.Rules);
-    if (!fixes.empty()) {
-        rebuildWaveMarks(Project.WaveMarks, Project.Timeline, Project.TimelineCount, Project.FrameRate);
-        // one step of the editor's history: Ctrl+Z there takes the whole fix back
-        TimelineHistory.record(timelineStateOf(Project));
+    // one step of the editor's history: Ctrl+Z there takes the whole fix back
+    std::vector<DeliveryFix> fixes;
+    commitTimelineChange(Project, [&](TimelineState&) {
+        fixes = fixTimeline(Project.Timeline, Project.TimelineCount, Project.FrameRate, Project.VideoLengthFrames,
+                            Project.Rules);
+        if (!fixes.empty())
+            rebuildWaveMarks(Project.WaveMarks, Project.Timeline, Project.TimelineCount, Project.FrameRate);
+    });
+    if (!fixes.empty())
         setWindowModified(timelineUnsaved(Project));
-    }
     showChecks(fixes);
 }
 
@@ -501,18 +502,17 @@ void TFileEdit::Button4moveClick()
         focusBack(LabeledEdit4_2);
         return;
     }
-    // measured against the timeline as the editor left it
-    TimelineHistory.follow(timelineStateOf(Project));
+    // one step of the editor's history: Ctrl+Z there takes the shift back
     try {
-        shiftTimeline(Project.Timeline, Project.TimelineCount, *frames, ShiftRange(RadioGroup1ItemIndex()),
-                      Project.PlayPosition, Project.WaveMarks, Project.FrameRate);
+        commitTimelineChange(Project, [&](TimelineState&) {
+            shiftTimeline(Project.Timeline, Project.TimelineCount, *frames, ShiftRange(RadioGroup1ItemIndex()),
+                          Project.PlayPosition, Project.WaveMarks, Project.FrameRate);
+        });
     } catch (const UserError& error) {
         showError(this, error);
         focusBack(LabeledEdit4_1);
         return;
     }
-    // one step of the editor's history: Ctrl+Z there takes the shift back
-    TimelineHistory.record(timelineStateOf(Project));
     setWindowModified(timelineUnsaved(Project));
     showChecks();
     LabeledEdit4_1->setText(FileEditText::NoShift);

@@ -5,7 +5,7 @@
 #include "core/FrameRateText.h"
 #include "core/ProjectState.h"
 #include "core/TimelineState.h"
-#include "core/UndoHistory.h"
+#include "core/TimelineChange.h"
 #include "opening/Loader.h"
 #include "opening/Recovery.h"
 #include "platform/BesideEventLoop.h"
@@ -502,9 +502,7 @@ void TfileOpen::offerRecovery()
                 declineRecovery(*offer);
             return;
         }
-        TimelineHistory.reset(timelineStateOf(Project));
-        restoreRecoveredTimeline(Project, *offer);
-        TimelineHistory.record(timelineStateOf(Project));
+        commitNewTimeline(Project, [&](TimelineState&) { restoreRecoveredTimeline(Project, *offer); });
     } catch (const UserError& error) {
         // the project opens as its files hold it
         showError(this, error);

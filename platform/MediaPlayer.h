@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/Errors.h"
+#include "core/PlayerControl.h"
 
 #include <QRect>
 
@@ -20,7 +21,7 @@ public:
     using UserError::UserError;
 };
 
-class MediaPlayer {
+class MediaPlayer : public PlayerControl {
 public:
     enum class TimeFormat { Milliseconds, Frames };
 
@@ -32,7 +33,7 @@ public:
     virtual void open() = 0;
     // Releases the file; closing a closed player does nothing.
     virtual void close() = 0;
-    virtual bool isOpen() const = 0;
+    bool isOpen() const override = 0;
 
     virtual void setTimeFormat(TimeFormat format) = 0;
     virtual TimeFormat timeFormat() const = 0;
@@ -40,17 +41,17 @@ public:
     // Length and position in the current unit; frames count from 0.
     // length() throws MediaError on a closed player, position() does not.
     virtual int64_t length() const = 0;
-    virtual int64_t position() const = 0;
+    int64_t position() const override = 0;
 
     // These throw MediaError on a closed player.
-    virtual void play() = 0;   // while playing: goes on playing
-    virtual void pause() = 0;  // toggles: playing pauses, paused resumes, otherwise nothing
-    virtual void stop() = 0;   // stops playing; the position stays
+    void play() override = 0;   // while playing: goes on playing
+    void pause() override = 0;  // toggles: playing pauses, paused resumes, otherwise nothing
+    void stop() override = 0;   // stops playing; the position stays
     // Moves by frames (negative: backwards), exact in both directions, and
     // leaves the picture standing there. Returns at once; requests past
     // either end stop at the first or last frame. Media without video does
     // not step.
-    virtual void step(int32_t frames) = 0;
+    void step(int32_t frames) override = 0;
 
     // The video is drawn into the widget's client area, inside the display
     // rectangle; pointer events over the picture still reach the widget.

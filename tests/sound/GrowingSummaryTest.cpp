@@ -14,6 +14,9 @@
 #include "platform/FilmSound.h"
 #include "tests/support/SoundClips.h"
 
+#include "editor/EditorSession.h"
+#include "tests/support/StandingPlayer.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -103,48 +106,25 @@ protected:
     {
         if (summary)
             *delivery = deliver(*summary);
-        view.WaveWidth = 556;
-        currentLine = GetCurrLineNumb(state.Timeline, state.TimelineCount, state.WaveMarks, state.FrameRate, view,
-                                      position);
+        session.WaveView.WaveWidth = 556;
+        const int32_t position = session.playerPosition();
+        session.CurrentLine = GetCurrLineNumb(state.Timeline, state.TimelineCount, state.WaveMarks, state.FrameRate,
+                                              session.WaveView, position);
         ShowWav({state.WaveSummary, state.WaveMarks, state.Timeline, state.TimelineCount, state.FrameRate, position,
-                 currentLine, 0},
-                view);
+                 session.CurrentLine, 0},
+                session.WaveView);
     }
 
-    EditOperations operations()
-    {
-        EditOperations ops;
-        ops.moveTimeLine = [this](int32_t in, int32_t out) {
-            TimelineState s = timelineStateOf(state);
-            currentLine = moveTimeLine(s, view, position, state.VideoLengthFrames, in, out);
-        };
-        ops.procIns = [this] {
-            TimelineState s = timelineStateOf(state);
-            currentLine = procIns(s, currentLine, position, EditColumns{}, [] {}).CurrentLine;
-        };
-        ops.procDel = [this] {
-            TimelineState s = timelineStateOf(state);
-            procDel(s, currentLine, EditColumns{});
-        };
-        ops.procFrontLine = [this] {
-            if (auto frame = procFrontLine(state.Timeline, state.TimelineCount, position))
-                position = *frame;
-        };
-        ops.procBackLine = [this] {
-            if (auto frame = procBackLine(state.Timeline, state.TimelineCount, position))
-                position = *frame;
-        };
-        ops.setPreferPreviousLine = [this](bool on) { view.PreferPreviousLine = on; };
-        return ops;
-    }
+    // A key as the editor's session carries it out.
+    void press(int32_t key) { session.run(keyCommand(key, 3), {EditColumns{}, false}); }
 
     fs::path dir;
     std::string film, srt;
     ByteArray expected, placeholder;
     ProjectState state;
-    WaveViewState view;
-    int32_t currentLine = -1;
-    int32_t position = 0;
+    UndoHistory history;
+    testplayer::StandingPlayer player;
+    EditorSession session{state, history, player, [] {}};
 };
 
 void expectWellFormed(const ProjectState& state)
@@ -165,7 +145,6 @@ void expectWellFormed(const ProjectState& state)
 TEST_F(GrowingSummary, EditsWhileTheSoundArrivesAndTheWholeSummaryAtTheEnd)
 {
     load();
-    const EditOperations ops = operations();
     const int32_t keys[] = {VirtualKey::V, VirtualKey::F, VirtualKey::E, VirtualKey::R, VirtualKey::V,
                             VirtualKey::W, VirtualKey::S, VirtualKey::D, VirtualKey::X, VirtualKey::G,
                             VirtualKey::V, VirtualKey::A};
@@ -178,10 +157,10 @@ TEST_F(GrowingSummary, EditsWhileTheSoundArrivesAndTheWholeSummaryAtTheEnd)
         if (delivery.permille && summary->deliveredBytes() > 0)
             ++ticksWhileDecoding;
         const int32_t count = state.TimelineCount;
-        runCommand(keyCommand(keys[tick % std::size(keys)], 3), ops);
+        press(keys[tick % std::size(keys)]);
         inserted += state.TimelineCount > count;
         // the player runs on, and starts again at the film's end
-        position = (position + 4) % state.VideoLengthFrames;
+        player.at = (player.at + 4) % state.VideoLengthFrames;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     EXPECT_EQ(delivery.stage, FilmSoundSummary::Stage::Finished);
@@ -194,7 +173,7 @@ TEST_F(GrowingSummary, EditsWhileTheSoundArrivesAndTheWholeSummaryAtTheEnd)
     // and the editor goes on as with any summary
     for (int32_t key : keys) {
         refresh(nullptr, nullptr);
-        runCommand(keyCommand(key, 3), ops);
+        press(key);
     }
     expectWellFormed(state);
 }

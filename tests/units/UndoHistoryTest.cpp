@@ -6,6 +6,7 @@
 #include "core/SrtWriter.h"
 #include "core/SubtitleDocument.h"
 #include "core/TimeStrings.h"
+#include "core/TimelineChange.h"
 #include "core/UndoHistory.h"
 
 #include <gtest/gtest.h>
@@ -156,10 +157,10 @@ TEST(UndoHistory, UndoingAnInsertionStandsOnTheInsertedLine)
         // as the editor does it: the play position at 4 s, between the first
         // two lines, the second line current
         int32_t currentLine = 1;
-        EditOperations ops;
-        ops.procIns = [&] { currentLine = procIns(state, currentLine, 100, c.columns, [] {}).CurrentLine; };
-        ops.currentLine = [&] { return currentLine; };
-        runRecorded(EditCommand{EditOp::Insert}, ops, history, state);
+        commitTimelineChange(history, state, [&](TimelineState& s) {
+            currentLine = procIns(s, currentLine, 100, c.columns, [] {}).CurrentLine;
+            return currentLine;
+        });
         ASSERT_EQ(history.undoableSteps(), 1u);
         const std::optional<StepPlace> place = history.undo(state);
 

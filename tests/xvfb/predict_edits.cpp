@@ -19,6 +19,8 @@
 #include "editor/Commands.h"
 #include "editor/CurrentLine.h"
 #include "editor/EditOps.h"
+#include "editor/EditorSession.h"
+#include "tests/support/StandingPlayer.h"
 #include "editor/WaveView.h"
 #include "opening/Loader.h"
 
@@ -72,52 +74,31 @@ int main(int argc, char** argv)
         project.VideoLengthFrames = lengthFrames;
 
         // the editor as its first visit shows it, the pointer on the label
-        WaveViewState view;
-        view.WaveWidth = stripWidth;
-        int32_t currentLine = -1;
+        UndoHistory history;
+        testplayer::StandingPlayer player;
+        player.at = position;
+        EditorSession session(project, history, player,
+                              [] { throw std::runtime_error("the timeline array grew, which saves on its own"); });
+        session.WaveView.WaveWidth = stripWidth;
         int32_t playSpeed = 0;
-        const EditColumns columns{project.EditTimes, project.EditTexts};
+        const EditorControls controls{{project.EditTimes, project.EditTexts}, false};
         const int32_t stepItem = project.StepSizeIndex;
-
-        EditOperations ops;
-        ops.moveTimeLine = [&](int32_t moveTimeIn, int32_t moveTimeOut) {
-            TimelineState state = timelineStateOf(project);
-            currentLine = moveTimeLine(state, view, position, project.VideoLengthFrames, moveTimeIn, moveTimeOut);
-        };
-        ops.procIns = [&] {
-            TimelineState state = timelineStateOf(project);
-            currentLine = procIns(state, currentLine, position, columns, [] {
-                              throw std::runtime_error("the timeline array grew, which saves on its own");
-                          }).CurrentLine;
-        };
-        ops.procDel = [&] {
-            TimelineState state = timelineStateOf(project);
-            procDel(state, currentLine, columns);
-        };
-        ops.procFrontLine = [&] {
-            if (auto to = procFrontLine(project.Timeline, project.TimelineCount, position))
-                position = *to;
-        };
-        ops.procBackLine = [&] {
-            if (auto to = procBackLine(project.Timeline, project.TimelineCount, position))
-                position = *to;
-        };
-        ops.setPreferPreviousLine = [&](bool on) { view.PreferPreviousLine = on; };
 
         for (char key : keys) {
             // the refresh that runs before the next press
-            currentLine = GetCurrLineNumb(project.Timeline, project.TimelineCount, project.WaveMarks,
-                                          project.FrameRate, view, position);
+            const int32_t at = session.playerPosition();
+            session.CurrentLine = GetCurrLineNumb(project.Timeline, project.TimelineCount, project.WaveMarks,
+                                                  project.FrameRate, session.WaveView, at);
             ShowWav({project.WaveSummary, project.WaveMarks, project.Timeline, project.TimelineCount,
-                     project.FrameRate, position, currentLine, project.WaveScale},
-                    view);
+                     project.FrameRate, at, session.CurrentLine, project.WaveScale},
+                    session.WaveView);
             const int32_t virtualKey = key >= 'a' && key <= 'z' ? key - 'a' + 'A' : key;
             const EditorEffect effect = FormKeyDown(virtualKey, false, stepItem, playSpeed);
             if (effect.playSpeed)
                 playSpeed = *effect.playSpeed;
-            runCommand(effect.command, ops);
-            std::printf("%c: position %d, current line %d, %d lines\n", key, position, currentLine,
-                        project.TimelineCount);
+            session.run(effect.command, controls);
+            std::printf("%c: position %d, current line %d, %d lines\n", key, session.playerPosition(),
+                        session.CurrentLine, project.TimelineCount);
         }
 
         bool newTimeline = project.NewTimeline;

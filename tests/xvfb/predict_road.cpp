@@ -32,6 +32,8 @@
 #include "editor/Commands.h"
 #include "editor/CurrentLine.h"
 #include "editor/EditOps.h"
+#include "editor/EditorSession.h"
+#include "tests/support/StandingPlayer.h"
 #include "editor/WaveView.h"
 #include "filetools/Export.h"
 #include "filetools/Merge.h"
@@ -59,50 +61,22 @@ int fail(const std::string& what)
 // refresh, the play position, the speed level and the two columns.
 struct Editor {
     ProjectState& project;
-    WaveViewState view;
-    int32_t position = 0;
-    int32_t currentLine = -1;
+    UndoHistory history;
+    testplayer::StandingPlayer player;
+    EditorSession session{project, history, player,
+                          [] { throw std::runtime_error("the timeline array grew, which saves on its own"); }};
     int32_t playSpeed = 0;
     EditColumns columns;
 
     // the waveform refresh that runs between two inputs
     void refresh()
     {
-        currentLine = GetCurrLineNumb(project.Timeline, project.TimelineCount, project.WaveMarks, project.FrameRate,
-                                      view, position);
+        const int32_t position = session.playerPosition();
+        session.CurrentLine = GetCurrLineNumb(project.Timeline, project.TimelineCount, project.WaveMarks,
+                                              project.FrameRate, session.WaveView, position);
         ShowWav({project.WaveSummary, project.WaveMarks, project.Timeline, project.TimelineCount, project.FrameRate,
-                 position, currentLine, project.WaveScale},
-                view);
-    }
-
-    EditOperations operations()
-    {
-        EditOperations ops;
-        ops.moveTimeLine = [this](int32_t moveTimeIn, int32_t moveTimeOut) {
-            TimelineState state = timelineStateOf(project);
-            currentLine =
-                moveTimeLine(state, view, position, project.VideoLengthFrames, moveTimeIn, moveTimeOut);
-        };
-        ops.procIns = [this] {
-            TimelineState state = timelineStateOf(project);
-            currentLine = procIns(state, currentLine, position, columns, [] {
-                              throw std::runtime_error("the timeline array grew, which saves on its own");
-                          }).CurrentLine;
-        };
-        ops.procDel = [this] {
-            TimelineState state = timelineStateOf(project);
-            procDel(state, currentLine, columns);
-        };
-        ops.procFrontLine = [this] {
-            if (auto to = procFrontLine(project.Timeline, project.TimelineCount, position))
-                position = *to;
-        };
-        ops.procBackLine = [this] {
-            if (auto to = procBackLine(project.Timeline, project.TimelineCount, position))
-                position = *to;
-        };
-        ops.setPreferPreviousLine = [this](bool on) { view.PreferPreviousLine = on; };
-        return ops;
+                 position, session.CurrentLine, project.WaveScale},
+                session.WaveView);
     }
 
     void press(char key)
@@ -112,21 +86,21 @@ struct Editor {
         const EditorEffect effect = FormKeyDown(virtualKey, false, project.StepSizeIndex, playSpeed);
         if (effect.playSpeed)
             playSpeed = *effect.playSpeed;
-        runCommand(effect.command, operations());
-        std::printf("%c: position %d, current line %d, %d lines\n", key, position, currentLine,
-                    project.TimelineCount);
+        session.run(effect.command, {columns, false});
+        std::printf("%c: position %d, current line %d, %d lines\n", key, session.playerPosition(),
+                    session.CurrentLine, project.TimelineCount);
     }
 
     void appendText(const std::string& typed)
     {
         refresh();
         const auto edit = beginTextEdit(project.Timeline, project.TimelineCount, project.WaveMarks,
-                                        project.FrameRate, view, position);
+                                        project.FrameRate, session.WaveView, session.playerPosition());
         if (!edit)
             throw std::runtime_error("the double-click finds no current line");
-        currentLine = edit->Slot;
-        storeEditedText(project.Timeline, currentLine, *edit, edit->Text + fromUtf8(typed));
-        std::printf("text of line %d edited\n", currentLine);
+        session.CurrentLine = edit->Slot;
+        session.storeText(*edit, edit->Text + fromUtf8(typed));
+        std::printf("text of line %d edited\n", session.CurrentLine);
     }
 };
 
@@ -173,7 +147,7 @@ int main(int argc, char** argv)
         project.VideoLengthFrames = lengthFrames;
 
         Editor editor{project};
-        editor.view.WaveWidth = stripWidth;
+        editor.session.WaveView.WaveWidth = stripWidth;
         editor.columns = {project.EditTimes, project.EditTexts};
 
         auto argument = [&](size_t& i) -> const std::string& {
@@ -188,7 +162,7 @@ int main(int argc, char** argv)
             } else if (step == "size") {
                 project.StepSizeIndex = static_cast<int8_t>(std::atoi(argument(i).c_str()));
             } else if (step == "at") {
-                editor.position = std::atoi(argument(i).c_str());
+                editor.player.at = std::atoi(argument(i).c_str());
                 editor.playSpeed = 0;
             } else if (step == "keys") {
                 for (char key : argument(i))
