@@ -6,7 +6,7 @@
 // of the 10,000 lines, and "全部修正" on them.
 #include "core/DeliveryChecks.h"
 #include "core/FileIO.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "core/TextCodec.h"
 #include "filetools/Export.h"
 #include "filetools/FrameRateConversion.h"

@@ -17,7 +17,7 @@ void rememberContents(const std::string& path, std::string_view bytes);
 // loses nothing) or cannot be read (the save will say why).
 bool changedSinceRemembered(const std::string& path);
 
-// A fingerprint of the timeline (timelineFingerprint, core/SrtWriter.h) when
+// A fingerprint of the timeline (timelineFingerprint, core/TimelineWriter.h) when
 // it was loaded from or saved to path: a window shows whether the timeline
 // in memory still is that one.
 void rememberSavedTimeline(const std::string& path, uint64_t fingerprint);

@@ -3,7 +3,7 @@
 #include "core/FileIO.h"
 #include "core/Numbers.h"
 #include "core/ProjectState.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "editor/CurrentLine.h"
 #include "editor/PlayControl.h"
 #include "core/UndoHistory.h"

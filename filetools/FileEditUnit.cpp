@@ -6,7 +6,7 @@
 #include "core/FileIO.h"
 #include "core/FrameRateText.h"
 #include "core/ProjectState.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "core/TimeStrings.h"
 #include "core/TimelineState.h"
 #include "core/UndoHistory.h"

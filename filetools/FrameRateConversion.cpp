@@ -2,7 +2,7 @@
 
 #include "core/Errors.h"
 #include "core/FrameRateText.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "core/TimeStrings.h"
 
 #include <cmath>

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "core/ProjectState.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "core/TimelineBackup.h"
 
 #include <cstdint>

@@ -5,7 +5,7 @@
 // on its own) written in every encoding the reader knows, with every
 // line-end style.
 #include "core/SrtReader.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "core/TextCodec.h"
 #include "opening/Loader.h"
 

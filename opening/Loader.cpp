@@ -4,7 +4,7 @@
 #include "core/FileIO.h"
 #include "core/KnownContents.h"
 #include "core/SrtReader.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "core/SubtitleDocument.h"
 #include "core/TextCodec.h"
 #include "core/TimeStrings.h"

@@ -3,7 +3,7 @@
 #include "core/Coverage.h"
 #include "core/FileIO.h"
 #include "core/SrtReader.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "core/SubtitleDocument.h"
 #include "core/TextCodec.h"
 #include "core/TimelineRecovery.h"

@@ -1,7 +1,7 @@
 #include "platform/TimelineSave.h"
 
 #include "core/FileIO.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "core/TimelineRecovery.h"
 #include "platform/Dialogs.h"
 #include "platform/EndSignals.h"
@@ -36,7 +36,7 @@ std::optional<UntimedTexts> untimedOf(const ProjectState& project)
 
 void saveAs(QWidget* window, ProjectState& project, const std::string& fileName)
 {
-    proSaveSrt(project.Timeline, project.TimelineCount, project.FrameRate, fileName, project.TimelineEncoding,
+    saveTimelineFile(project.Timeline, project.TimelineCount, project.FrameRate, fileName, project.TimelineEncoding,
                project.NewTimeline, saveDialogue(window), project.TimelineFileDocument.get());
 }
 

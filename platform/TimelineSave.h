@@ -25,7 +25,7 @@ inline constexpr std::string_view MsgLeaveUnsavedAsk =
     "选“是”：离开，这次的修改不保存。\r"
     "选“否”：留下，修改都还在。";
 
-// The project's timeline saved (proSaveSrt). When it cannot be written
+// The project's timeline saved (saveTimelineFile). When it cannot be written
 // where it is, the user is offered a save dialog that starts in the home
 // folder with the timeline's name, and the file chosen becomes the
 // project's timeline. A failure is shown. True when it was saved. While a

@@ -4,7 +4,7 @@
 // number, so every check reads the frame from the picture the user sees.
 #include "analysis/SpeechSearch.h"
 #include "core/ProjectState.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "core/TextCodec.h"
 #include "editor/Commands.h"
 #include "editor/EditOps.h"

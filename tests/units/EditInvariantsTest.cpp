@@ -8,7 +8,7 @@
 // longer or different run (scripts/invariants-long).
 
 #include "core/Coverage.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "editor/CurrentLine.h"
 #include "editor/EditOps.h"
 #include "core/UndoHistory.h"

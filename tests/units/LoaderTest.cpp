@@ -2,7 +2,7 @@
 
 #include "core/FileIO.h"
 #include "core/SrtReader.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "core/TextCodec.h"
 #include "analysis/WaveSummary.h"
 #include "tests/support/NormalUser.h"

@@ -4,7 +4,7 @@
 // with the next save.
 #include "core/Coverage.h"
 #include "core/FileIO.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "core/SubtitleDocument.h"
 #include "core/TextCodec.h"
 #include "core/TimelineBackup.h"

@@ -4,7 +4,7 @@
 // copy of it is kept, and a tool's output never replaces a file the user had
 // without a copy or a question.
 #include "core/FileIO.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "core/TimelineBackup.h"
 #include "filetools/Export.h"
 #include "opening/Loader.h"

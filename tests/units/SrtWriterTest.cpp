@@ -1,4 +1,4 @@
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 
 #include "core/FileIO.h"
 #include "core/SrtReader.h"

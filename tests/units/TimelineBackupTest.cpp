@@ -1,7 +1,7 @@
 #include "core/TimelineBackup.h"
 
 #include "core/FileIO.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 // the first place that takes them. The copies carry the timeline's own
 // extension.
 #include "core/FileIO.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "core/TimelineBackup.h"
 #include "core/TimelineRecovery.h"
 #include "tests/support/NormalUser.h"

@@ -3,7 +3,7 @@
 #include "core/Coverage.h"
 #include "editor/Commands.h"
 #include "editor/EditOps.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "core/SubtitleDocument.h"
 #include "core/TimeStrings.h"
 #include "core/TimelineChange.h"

@@ -15,7 +15,7 @@
 //   KEYS           letters of the key table, e.g. WXVSEF
 //   OUT.srt        written as "保存" writes it; must not exist yet
 #include "core/Errors.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "editor/Commands.h"
 #include "editor/CurrentLine.h"
 #include "editor/EditOps.h"

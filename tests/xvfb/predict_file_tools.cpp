@@ -16,7 +16,7 @@
 //   OUT_TIMELINE   the timeline as saved on leaving; must not exist yet
 #include "core/Errors.h"
 #include "core/FrameRateText.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "filetools/Merge.h"
 #include "filetools/Shift.h"
 #include "filetools/SubtitleBlocks.h"

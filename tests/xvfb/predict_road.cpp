@@ -27,7 +27,7 @@
 #include "core/Errors.h"
 #include "core/FileIO.h"
 #include "core/FrameRateText.h"
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 #include "core/TextCodec.h"
 #include "editor/Commands.h"
 #include "editor/CurrentLine.h"

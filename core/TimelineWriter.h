@@ -1,5 +1,5 @@
-// Saving the timeline: as an SRT file, or back into the ASS/SSA or WebVTT
-// file it was read from.
+// Saving the timeline to its file: as an SRT file, or back into the ASS/SSA
+// or WebVTT file it was read from, whichever the timeline is.
 #pragma once
 
 #include "core/FileIO.h"
@@ -77,9 +77,18 @@ inline constexpr std::string_view MsgOtherVersionBeside = "被替换的那个版
 // timeline's autosaved copy (core/TimelineRecovery.h). On failure throws
 // FileError (core/FileIO.h) with the system's text and leaves newTimeline
 // alone.
-void proSaveSrt(const TimelineArray& timeline, int32_t timelineCount, float frameRate, const std::string& fileName,
-                FileEncoding encoding, bool& newTimeline, const SaveDialogue& dialogue = {},
-                const TimelineDocument* document = nullptr);
+void saveTimelineFile(const TimelineArray& timeline, int32_t timelineCount, float frameRate,
+                      const std::string& fileName, FileEncoding encoding, bool& newTimeline,
+                      const SaveDialogue& dialogue = {}, const TimelineDocument* document = nullptr);
+
+// The save by the name the screens have always called it by, whatever the
+// timeline's format.
+inline void proSaveSrt(const TimelineArray& timeline, int32_t timelineCount, float frameRate,
+                       const std::string& fileName, FileEncoding encoding, bool& newTimeline,
+                       const SaveDialogue& dialogue = {}, const TimelineDocument* document = nullptr)
+{
+    saveTimelineFile(timeline, timelineCount, frameRate, fileName, encoding, newTimeline, dialogue, document);
+}
 
 // A fingerprint of what a save of the timeline writes (the time-coded
 // slots' frames and texts, the rate), for telling unsaved changes apart

@@ -1,4 +1,4 @@
-#include "core/SrtWriter.h"
+#include "core/TimelineWriter.h"
 
 #include "core/FileIO.h"
 #include "core/KnownContents.h"
@@ -90,8 +90,9 @@ bool writeTimelineBytes(const std::string& fileName, std::string_view bytes)
 
 }  // namespace
 
-void proSaveSrt(const TimelineArray& timeline, int32_t timelineCount, float frameRate, const std::string& fileName,
-                FileEncoding encoding, bool& newTimeline, const SaveDialogue& dialogue, const TimelineDocument* document)
+void saveTimelineFile(const TimelineArray& timeline, int32_t timelineCount, float frameRate,
+                      const std::string& fileName, FileEncoding encoding, bool& newTimeline,
+                      const SaveDialogue& dialogue, const TimelineDocument* document)
 {
     std::u16string text = timelineText(timeline, timelineCount, frameRate, document);
     std::string bytes = encodeText(text, encoding);
