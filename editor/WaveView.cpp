@@ -2,6 +2,7 @@
 
 #include "core/Coverage.h"
 #include "core/DeliveryChecks.h"
+#include "core/FrameRate.h"
 #include "core/TimeStrings.h"
 
 #include <algorithm>
