@@ -1,10 +1,11 @@
 #include "core/Coverage.h"
 
+#include "core/FrameRate.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <stdexcept>
 
 namespace vt {
 
@@ -31,12 +32,6 @@ void fillSpan(ByteArray& marks, int32_t startFrame, int32_t endFrame, float fram
 }
 
 }  // namespace
-
-void requirePositiveFrameRate(float frameRate)
-{
-    if (!(frameRate > 0.0f) || !std::isfinite(frameRate))
-        throw std::invalid_argument("the frame rate must be a positive number, not " + std::to_string(frameRate));
-}
 
 int32_t summaryIndexOfFrame(int32_t frame, float frameRate)
 {

@@ -16,9 +16,8 @@ inline constexpr int32_t SummaryIndicesPerSecond = 200;
 // The shortest line the tidy pass and the editing operations leave, in frames.
 inline constexpr int32_t MinimumLineFrames = 8;
 
-// Throws std::invalid_argument unless the frame rate is a positive finite
-// number; every conversion below divides by it.
-void requirePositiveFrameRate(float frameRate);
+// The conversions below divide by the frame rate as given; an operation
+// checks it once with requirePositiveFrameRate before it converts.
 
 // truncate(frame x 200 / frameRate), in double precision, not clipped.
 int32_t summaryIndexOfFrame(int32_t frame, float frameRate);

@@ -171,7 +171,7 @@ std::string problemText(uint32_t problems)
     std::string text;
     for (const auto& [bit, name] : names)
         if (problems & bit)
-            text += (text.empty() ? "" : "、") + std::string(name);
+            text += std::string(text.empty() ? "" : ProblemSeparator) + name;
     return text;
 }
 

@@ -56,9 +56,12 @@ LineCheck checkLine(const TimelineArray& timeline, int32_t timelineCount, int32_
 std::vector<LineCheck> checkTimeline(const TimelineArray& timeline, int32_t timelineCount, float frameRate,
                                      const DeliveryRules& rules);
 
+// Between the reasons of a line that breaks more than one rule.
+inline constexpr std::string_view ProblemSeparator = "、";
+
 // The short reason shown for the problems, most serious first, in Chinese
 // ("太快" "太短" "太长" "离下一行太近" "空隙太小" "一行太长" "行数太多"),
-// joined with "、".
+// joined with ProblemSeparator.
 std::string problemText(uint32_t problems);
 
 // The reading speed as shown: "8.5字/秒".

@@ -1,7 +1,9 @@
 // The project state: everything one screen hands on to the next.
 // Plain process-wide data, read and written directly by the screens; the
-// logic functions take the pieces they work on as arguments instead, so that
-// tests (and, later, undo) can drive them on a state of their own.
+// logic functions take the pieces they work on as arguments instead (the
+// timeline's as a TimelineState), so that tests can drive them on a state of
+// their own and the undo history can take their changes back on the same
+// pieces.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "editor/Commands.h"
 
 #include "core/Coverage.h"
+#include "core/FrameRate.h"
 #include "core/Numbers.h"
 #include "editor/PlayControl.h"
 

@@ -1,6 +1,7 @@
 #include "editor/CurrentLine.h"
 
 #include "core/Coverage.h"
+#include "core/FrameRate.h"
 
 #include <algorithm>
 

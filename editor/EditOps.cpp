@@ -1,6 +1,7 @@
 #include "editor/EditOps.h"
 
 #include "core/Coverage.h"
+#include "core/FrameRate.h"
 #include "core/Numbers.h"
 
 #include <algorithm>

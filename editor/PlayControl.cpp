@@ -1,6 +1,6 @@
 #include "editor/PlayControl.h"
 
-#include "core/Coverage.h"
+#include "core/FrameRate.h"
 #include "core/Numbers.h"
 
 #include <algorithm>

@@ -1,6 +1,7 @@
 #include "editor/SpeechTiming.h"
 
 #include "core/Coverage.h"
+#include "core/FrameRate.h"
 #include "editor/PlayControl.h"
 
 #include <algorithm>

@@ -506,55 +506,109 @@ void TplayAndEdit::FormActivate()
         setOuterGeometry(*this, QRect(Project.EditorLeft, Project.EditorTop, Project.EditorWidth, Project.EditorHeight));
 }
 
+namespace {
+
+// Where FormResize puts the controls, in pixels. The rows keep their distance
+// from the client area's bottom edge, so a taller window gives the room to
+// the picture; across, a control is centred or keeps its distance from the
+// nearer side or from its neighbour.
+namespace Layout {
+
+// The picture ends this far above the bottom edge; the progress bar starts there.
+constexpr int PictureBandFromBottom = 250;
+constexpr int ProgressBarLeft = 1;
+
+// The time row: the play position's time, the current line's ends and
+// reading, the snap box and the saved sign.
+constexpr int TimeRowFromBottom = 236;
+// The play position's time sits this much lower, into the subtitle label's band.
+constexpr int PlayTimeDrop = 2;
+constexpr int SavedSignRightMargin = 8;
+constexpr int ReadingGapAfterOutPoint = 6;
+constexpr int ReadingGapBeforeSavedSign = 4;
+constexpr int ReadingHeight = 16;
+constexpr int SnapBoxGapBeforeTime = 6;
+constexpr int SnapBoxLeftmost = 2;
+
+// The subtitle label, and the text box in its place, a pixel in from each side.
+constexpr int SubtitleRowFromBottom = 220;
+constexpr int SubtitleInset = 1;
+
+// The strip row: the step sizes on the left, the strip centred, the scale on the right.
+constexpr int StripRowFromBottom = 192;
+constexpr int StepSizeLeft = 14;
+constexpr int StepSizeDrop = 2;
+constexpr int StripSideMargin = 64;
+// The speech band ends this far above the strip.
+constexpr int SpeechBandGap = 1;
+constexpr int ScaleFromRight = 64;
+// The scale reaches from the subtitle label's lower edge (designed 3 px
+// higher, into the label) down to 7 px below the strip.
+constexpr int ScaleRise = 4;
+constexpr int ScaleWidth = 32;
+constexpr int ScaleHeight = 139;
+
+// The bottom row: help and save on the left, back and next on the right,
+// the columns to edit a little left of the centre.
+constexpr int ButtonRowFromBottom = 45;
+constexpr int ButtonSideMargin = 63;
+constexpr int ButtonGap = 4;
+constexpr int EditColumnsLeftOfCentre = 6;
+constexpr int EditStyleDrop = 7;
+
+}  // namespace Layout
+
+}  // namespace
+
 void TplayAndEdit::FormResize()
 {
+    using namespace Layout;
     const int cw = width();
     const int ch = height();
-    const int y0 = ch - 250;
+    const int y0 = ch - PictureBandFromBottom;
     TrackBar1->move((cw - TrackBar1->width()) / 2, 0);
     runPlayer(PlayerCommand::play());
     layOutPicture(cw, y0);
     // it starts a pixel in, so it ends a pixel early to stay inside the window
-    ScrollBar1->setGeometry(1, y0, cw - 1, ScrollBar1->height());
+    ScrollBar1->setGeometry(ProgressBarLeft, y0, cw - ProgressBarLeft, ScrollBar1->height());
 
-    const int y1 = ch - 236;
+    const int y1 = ch - TimeRowFromBottom;
     const int arrowLeft = (cw - LabelArrow->width()) / 2;
-    LabelTime->move(cw / 4 - LabelTime->width(), y1 + 2);
+    LabelTime->move(cw / 4 - LabelTime->width(), y1 + PlayTimeDrop);
     LabelTimeIn->move(arrowLeft - LabelTimeIn->width(), y1);
     LabelArrow->move(arrowLeft, y1);
     LabelTimeOut->move((cw + LabelArrow->width()) / 2, y1);
-    LabelSaved->move(cw - 8 - LabelSaved->width(), y1);
+    LabelSaved->move(cw - SavedSignRightMargin - LabelSaved->width(), y1);
     // in the room between the out-point and the saved sign
-    const int readingLeft = LabelTimeOut->x() + LabelTimeOut->width() + 6;
-    LabelReading->setGeometry(readingLeft, y1, std::max(0, LabelSaved->x() - 4 - readingLeft), 16);
+    const int readingLeft = LabelTimeOut->x() + LabelTimeOut->width() + ReadingGapAfterOutPoint;
+    LabelReading->setGeometry(readingLeft, y1, std::max(0, LabelSaved->x() - ReadingGapBeforeSavedSign - readingLeft),
+                              ReadingHeight);
     // left of the play position's time, in the room the row leaves there
-    CheckBoxCuts->move(std::max(2, LabelTime->x() - 6 - CheckBoxCuts->width()), y1);
+    CheckBoxCuts->move(std::max(SnapBoxLeftmost, LabelTime->x() - SnapBoxGapBeforeTime - CheckBoxCuts->width()), y1);
 
-    const int y2 = ch - 220;
-    Labeltxt->setGeometry(1, y2, cw - 2, Labeltxt->height());
-    Edit1->setGeometry(1, y2, cw - 2, Edit1->height());
+    const int y2 = ch - SubtitleRowFromBottom;
+    Labeltxt->setGeometry(SubtitleInset, y2, cw - 2 * SubtitleInset, Labeltxt->height());
+    Edit1->setGeometry(SubtitleInset, y2, cw - 2 * SubtitleInset, Edit1->height());
 
-    const int y3 = ch - 192;
-    RadioGroup1->move(14, y3 + 2);
-    PaintBoxWav->setGeometry((cw - (cw - 128)) / 2, y3, cw - 128, WaveStripHeight);
+    const int y3 = ch - StripRowFromBottom;
+    RadioGroup1->move(StepSizeLeft, y3 + StepSizeDrop);
+    PaintBoxWav->setGeometry(StripSideMargin, y3, cw - 2 * StripSideMargin, WaveStripHeight);
     // in the gap between the strip and the bottom row
     PaintBoxWavProgress->setGeometry(PaintBoxWav->x(), y3 + WaveStripHeight, PaintBoxWav->width(),
                                      SummaryProgressHeight);
     // in the 4-pixel gap between the subtitle label and the strip
-    PaintBoxWavSpeech->setGeometry(PaintBoxWav->x(), y3 - SpeechBandHeight - 1, PaintBoxWav->width(),
+    PaintBoxWavSpeech->setGeometry(PaintBoxWav->x(), y3 - SpeechBandHeight - SpeechBandGap, PaintBoxWav->width(),
                                    SpeechBandHeight);
-    // from the subtitle label's lower edge (designed 3 px higher, into the
-    // label) down to 7 px below the strip
-    TrackBar2->setGeometry(cw - 64, y3 - 4, 32, 139);
+    TrackBar2->setGeometry(cw - ScaleFromRight, y3 - ScaleRise, ScaleWidth, ScaleHeight);
 
-    const int y4 = ch - 45;
-    ButtonHelp->move(63, y4);
-    ButtonSave->move(ButtonHelp->x() + ButtonHelp->width() + 4, y4);
-    const int xn = cw - ButtonNext->width() - 63;
-    ButtonBack->move(xn - ButtonBack->width() - 4, y4);
+    const int y4 = ch - ButtonRowFromBottom;
+    ButtonHelp->move(ButtonSideMargin, y4);
+    ButtonSave->move(ButtonHelp->x() + ButtonHelp->width() + ButtonGap, y4);
+    const int xn = cw - ButtonNext->width() - ButtonSideMargin;
+    ButtonBack->move(xn - ButtonBack->width() - ButtonGap, y4);
     ButtonNext->move(xn, y4);
-    const int xc = (cw - CheckBoxTime->width()) / 2 - 6;
-    LabelEditStyle->move(xc - LabelEditStyle->width(), y4 + 7);
+    const int xc = (cw - CheckBoxTime->width()) / 2 - EditColumnsLeftOfCentre;
+    LabelEditStyle->move(xc - LabelEditStyle->width(), y4 + EditStyleDrop);
     CheckBoxTime->move(xc, y4);
     CheckBoxText->move(xc + CheckBoxTime->width(), y4);
 }
@@ -618,7 +672,7 @@ void TplayAndEdit::resumeAfterFailedClose()
         ScrollBar1->setMaximum(clampToInt32(int64_t{Project.VideoLengthFrames} * 1031 / 1000));
         ScrollBar1->setPageStep(ScrollBar1->maximum() / 32);
         ScrollBar1->setValue(Project.PlayPosition);
-        layOutPicture(width(), height() - 250);
+        layOutPicture(width(), height() - Layout::PictureBandFromBottom);
     }
     Project.NextPage = Page::Quit;
     keyPreview_->setEnabled(true);

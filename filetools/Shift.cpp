@@ -2,6 +2,7 @@
 
 #include "core/Coverage.h"
 #include "core/Errors.h"
+#include "core/FrameRate.h"
 #include "core/Numbers.h"
 
 #include <algorithm>

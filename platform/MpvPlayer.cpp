@@ -10,7 +10,9 @@
 // decodes each group once, keeps what was shown and what lies just behind,
 // and plays on at the pace of the sound, which mpv plays alone with its
 // video switched off; a turn back is then a look-up. A film the cache gives
-// up on, and the frames it cannot make, are drawn by mpv as before.
+// up on, and the frames it cannot make, mpv draws itself: its video switched
+// on again, it reaches the frame by a frame step or an exact seek and renders
+// it in software.
 #include "platform/FrameCache.h"
 #include "platform/MediaPlayer.h"
 #include "platform/MpvClient.h"
@@ -577,7 +579,7 @@ void MpvPlayer::onCacheNews()
                 catchUpWhileStanding();
             }
         } else if (cache_->cannotMake(frame_)) {
-            // the cache gave up on this film or frame: mpv seeks as it always did
+            // the cache gave up on this film or frame: mpv seeks there exactly and draws it
             mpvFromCache();
         }
     }

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 using namespace vt;
 
 namespace {
@@ -43,7 +41,6 @@ TEST(Coverage, FramesAndIndicesTruncate)
     EXPECT_EQ(frameOfSummaryIndex(-9, 25.0f), -1);       // an index difference leftwards: toward zero
     EXPECT_EQ(frameOfSummaryIndex(920, 25.0f), 115);     // exactly, not a hair below
     EXPECT_EQ(frameOfSummaryIndex(1001, 23.976f), 119);  // 119.9999
-    EXPECT_THROW(requirePositiveFrameRate(0.0f), std::invalid_argument);
 }
 
 TEST(Coverage, TidyAndMarksOfALoadedTimeline)

@@ -1,4 +1,5 @@
 #include "core/Coverage.h"
+#include "core/DeliveryChecks.h"
 #include "editor/WaveView.h"
 
 #include <gtest/gtest.h>
@@ -210,4 +211,86 @@ TEST(WaveView, WaveIsCutAtTheStripEdges)
     EXPECT_EQ(column(100, -100, 10).Segments[1], (WaveSegment{54, 74, rgb(32, 128, 32)}));   // gain 0.1
     EXPECT_EQ(column(32, 24, 0).Segments[1], (WaveSegment{48, 52, rgb(32, 128, 32)}));      // above the baseline
     EXPECT_EQ(column(30, 30, 0).SegmentCount, 1);   // equal high and low: one colour
+}
+
+// The pale yellow marks whichever line is current; the other timed lines stay grey.
+TEST(WaveView, CurrentLineColourFollowsTheCurrentLine)
+{
+    constexpr uint32_t yellow = rgb(191, 191, 128), grey = rgb(96, 96, 80);
+    struct Row {
+        int32_t line;
+        int32_t inIndex, outIndex;
+        uint32_t line0First, line0Last, line1First, line1Last;   // columns 8, 16, 24, 28
+    };
+    const Row rows[] = {
+        {0, 16, 32, yellow, yellow, grey, grey},
+        {1, 48, 56, grey, grey, yellow, yellow},
+        {-1, -1, -1, grey, grey, grey, grey},
+    };
+    TwoLines t;
+    for (const Row& r : rows) {
+        const Refresh pic = t.show(summaryOf(40, 0, 0), 9, r.line);   // cursor band at columns 35..37
+        EXPECT_EQ(pic.view.CurrentInIndex, r.inIndex) << r.line;
+        EXPECT_EQ(pic.view.CurrentOutIndex, r.outIndex) << r.line;
+        EXPECT_EQ(top(pic, 8), r.line0First) << r.line;
+        EXPECT_EQ(top(pic, 16), r.line0Last) << r.line;
+        EXPECT_EQ(top(pic, 24), r.line1First) << r.line;
+        EXPECT_EQ(top(pic, 28), r.line1Last) << r.line;
+    }
+}
+
+// The labels show the current line's text, ends and reading, and only its:
+// the reading label names its most serious broken rule, the full list names all.
+TEST(WaveView, LabelsShowTheCurrentLine)
+{
+    // at 25 fps: line 0 ends a frame before line 1 starts, line 1 is ten
+    // characters in nine frames, line 2 breaks nothing
+    const TimelineArray timeline{{0, 50, u"你好"},
+                                 {51, 60, u"一二三四五六七八九十"},
+                                 {100, 150, u"好"},
+                                 {FreeSlotFrame, FreeSlotFrame, {}}};
+    ByteArray marks(2000, 0);
+    rebuildWaveMarks(marks, timeline, 3, 25.0f);
+    const ByteArray summary = summaryOf(1000, 0, 0);
+    const DeliveryRules rules;
+    auto at = [&](int32_t line) {   // play position 3 s, between lines 1 and 2
+        return refresh({summary, marks, timeline, 3, 25.0f, 75, line, 0, nullptr, nullptr, nullptr, &rules}, 100);
+    };
+    struct Row {
+        int32_t line;
+        std::u16string_view text;
+        const char* timeIn;
+        const char* timeOut;
+        int32_t speedTenths;
+        uint32_t problems;      // every rule the line breaks
+        uint32_t mostSerious;
+    };
+    const Row rows[] = {
+        {0, u"你好", "00:00:00,000", "00:00:02,000", 10, TooClose, TooClose},
+        {1, u"一二三四五六七八九十", "00:00:02,040", "00:00:02,400", 278, TooFast | TooShort, TooFast},
+        {2, u"好", "00:00:04,000", "00:00:06,000", 5, 0, 0},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.line);
+        const Refresh pic = at(r.line);
+        EXPECT_EQ(pic.LabelTime, "00:00:03,000");
+        EXPECT_EQ(pic.LabeltxtText, r.text);
+        EXPECT_TRUE(pic.ShowTimeLabels);
+        EXPECT_EQ(pic.LabelTimeIn, r.timeIn);
+        EXPECT_EQ(pic.LabelTimeOut, r.timeOut);
+        const std::string speed = speedText(r.speedTenths);
+        EXPECT_EQ(pic.LabelReading, r.problems ? speed + " " + problemText(r.mostSerious) : speed);
+        EXPECT_EQ(pic.LabelReadingAll, r.problems ? speed + " " + problemText(r.problems) : speed);
+        EXPECT_EQ(pic.ReadingBreaksRule, r.problems != 0);
+    }
+    for (int32_t line : {-1, 3}) {   // none, and the free slot past the used ones
+        SCOPED_TRACE(line);
+        const Refresh pic = at(line);
+        EXPECT_EQ(pic.LabeltxtText, NoSubtitleText);
+        EXPECT_FALSE(pic.ShowTimeLabels);
+        EXPECT_EQ(pic.LabelTimeIn, "");
+        EXPECT_EQ(pic.LabelReading, "");
+        EXPECT_EQ(pic.LabelReadingAll, "");
+        EXPECT_FALSE(pic.ReadingBreaksRule);
+    }
 }
