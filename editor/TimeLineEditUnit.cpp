@@ -270,12 +270,12 @@ void TplayAndEdit::connectHandlers()
 {
     TimerForPlay->onTimer = [this] { TimerForPlayTimer(); };
     TimerForWav->onTimer = [this] { TimerForWavTimer(); };
-    PaintBoxWav->onEnter = [this] { PaintBoxWavMouseEnter(); };
-    PaintBoxWav->onMove = [this](int x) { PaintBoxWavMouseMove(x); };
-    PaintBoxWav->onPress = [this](Qt::MouseButton button) {
+    connect(PaintBoxWav, &WaveStrip::entered, this, [this] { PaintBoxWavMouseEnter(); });
+    connect(PaintBoxWav, &WaveStrip::moved, this, [this](int x) { PaintBoxWavMouseMove(x); });
+    connect(PaintBoxWav, &WaveStrip::pressed, this, [this](Qt::MouseButton button) {
         if (auto b = mouseButtonOf(button))
             PaintBoxWavMouseDown(*b);
-    };
+    });
     Labeltxt->installEventFilter(this);
     connect(Edit1, &QLineEdit::returnPressed, this, [this] { Edit1KeyPress('\r'); });
     // every notification: arrows, page clicks, the thumb dragged and let go

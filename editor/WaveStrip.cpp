@@ -67,20 +67,17 @@ void WaveStrip::paintEvent(QPaintEvent*)
 void WaveStrip::enterEvent(QEnterEvent* event)
 {
     QWidget::enterEvent(event);
-    if (onEnter)
-        onEnter();
+    emit entered();
 }
 
 void WaveStrip::mouseMoveEvent(QMouseEvent* event)
 {
-    if (onMove)
-        onMove(int(event->position().x()));
+    emit moved(int(event->position().x()));
 }
 
 void WaveStrip::mousePressEvent(QMouseEvent* event)
 {
-    if (onPress)
-        onPress(event->button());
+    emit pressed(event->button());
 }
 
 SummaryProgressBar::SummaryProgressBar(QWidget* parent) : QWidget(parent)

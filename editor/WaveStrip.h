@@ -8,13 +8,14 @@
 #include <QImage>
 #include <QWidget>
 
-#include <functional>
 #include <optional>
 #include <vector>
 
 namespace vt {
 
 class WaveStrip : public QWidget {
+    Q_OBJECT
+
 public:
     explicit WaveStrip(QWidget* parent);
 
@@ -27,9 +28,10 @@ public:
     // What the strip shows, as last painted.
     const QImage& picture() const { return picture_; }
 
-    std::function<void()> onEnter;
-    std::function<void(int x)> onMove;
-    std::function<void(Qt::MouseButton button)> onPress;
+signals:
+    void entered();
+    void moved(int x);
+    void pressed(Qt::MouseButton button);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
