@@ -53,20 +53,11 @@ trap 'leave_work "" "${pids[@]}"' EXIT
 XDG_STATE_HOME="$work/state" XDG_CACHE_HOME="$work/cache" "$build/veltrana" "$work/film.mp4" >"$work/program.log" 2>&1 &
 pids+=("$!")
 
-
-win="$(wait_window '^Veltrana时间轴$')" || fail "the open-project screen did not appear"
-sleep 1
+wait_open_screen
+sleep 0.5
 xdotool mousemove --window "$win" 615 428 click 1
 xdotool mousemove 1270 1010
-editor=""
-for _ in $(seq 1 150); do
-  for w in $(xdotool search --onlyvisible --name 'Veltrana时间轴' 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$w")"
-    if [ "$WIDTH" != 694 ]; then editor="$w"; break 2; fi
-  done
-  sleep 0.2
-done
-[ -n "$editor" ] || fail "the editor did not come up"
+editor="$(wait_editor)" || fail "the editor did not come up"
 eval "$(xdotool getwindowgeometry --shell "$editor")"
 # the picture band: the client's height less 250, the film's shape, centred
 ph=$((HEIGHT - 250)); pw=$((ph * 16 / 9)); px=$((X + (WIDTH - pw) / 2)); py=$Y

@@ -63,33 +63,13 @@ ticks_by_priority() {
     awk '{ sub(/^.*\) /, ""); if ($17 + 0 > 0) low += $12 + $13; else normal += $12 + $13 } END { print normal + 0, low + 0 }'
 }
 
-win="$(wait_window '^Veltrana时间轴$')" || fail "the open-project screen did not appear"
-sleep 0.5
-xdotool mousemove --window "$win" 615 122 click 1
-dialog="$(wait_window '^指定$')" || fail "\"指定\" opened no dialog"
-sleep 0.5
-xdotool mousemove --window "$dialog" 60 60
-sleep 0.2
-xdotool type --delay 2 "$work/film.mp4"
-sleep 0.3
-xdotool key Return
-for _ in $(seq 1 50); do
-  xdotool search --onlyvisible --name '^指定$' >/dev/null 2>&1 || break
-  sleep 0.2
-done
+wait_open_screen
+pick_film "$work/film.mp4"
 sleep 1
 xdotool mousemove --window "$win" 615 428 click 1
 # off both windows until the editor is up
 xdotool mousemove 2390 1190
-editor=""
-for _ in $(seq 1 150); do
-  for w in $(xdotool search --onlyvisible --name 'Veltrana时间轴' 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$w")"
-    if [ "$WIDTH" != 694 ]; then editor="$w"; break 2; fi
-  done
-  sleep 0.2
-done
-[ -n "$editor" ] || fail "the editor did not come up"
+editor="$(wait_editor)" || fail "the editor did not come up"
 eval "$(xdotool getwindowgeometry --shell "$editor")"
 [ "$X" -ge 684 ] || fail "the editor at $X,$Y would overlap mpv's window"
 

@@ -7,6 +7,7 @@
 // with ffmpeg. A plain harness, not Google Benchmark: the spread matters as
 // much as the middle, so it prints percentiles.
 // Usage: bench_editor_key_latency [PRESSES]   (default 200 of each key)
+#include "bench/support/Percentiles.h"
 #include "core/ProjectState.h"
 #include "editor/PlayControl.h"
 #include "editor/TimeLineEditUnit.h"
@@ -65,14 +66,7 @@ bool makeProject(const fs::path& dir)
     return bool(srt);
 }
 
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t i = std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5));
-    return v[i];
-}
+using vt::bench::percentile;
 
 // Paint events of the strip and the in-point label, timed, with what each
 // showed at that moment.

@@ -10,17 +10,17 @@
 // and kept there for the next run.
 #include "analysis/FilmSoundSummary.h"
 #include "analysis/SpeechSearch.h"
+#include "bench/support/CollectingReporter.h"
+#include "bench/support/Percentiles.h"
 #include "platform/FilmSound.h"
 #include "platform/VoiceActivity.h"
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <thread>
 #include <vector>
 
@@ -113,26 +113,6 @@ void BM_FirstTenSeconds(benchmark::State& state)
 }
 BENCHMARK(BM_FirstTenSeconds)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(10);
 
-class CollectingReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.run_name.function_name].push_back(run.GetAdjustedRealTime());
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, std::vector<double>> times;
-};
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -159,13 +139,13 @@ int main(int argc, char** argv)
     // warm the page cache so both sides read from memory
     std::system(("cat '" + gFilm + "' > /dev/null").c_str());
 
-    CollectingReporter reporter;
+    vt::bench::CollectingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    const double ffmpeg = median(reporter.times["BM_FfmpegNull"]);
-    const double summary = median(reporter.times["BM_FilmSoundSummary"]);
-    const double first = median(reporter.times["BM_FirstTenSeconds"]);
+    const double ffmpeg = vt::bench::median(reporter.times["BM_FfmpegNull"]);
+    const double summary = vt::bench::median(reporter.times["BM_FilmSoundSummary"]);
+    const double first = vt::bench::median(reporter.times["BM_FirstTenSeconds"]);
     std::printf("\nfilm: %.1f MB, %d s of 44.1 kHz stereo AAC\n", double(fs::file_size(gFilm)) / 1e6, Seconds);
     if (ffmpeg > 0 && summary > 0)
         std::printf("median ffmpeg -vn -f null: %.0f ms, median background summary: %.0f ms, ratio %.2fx "

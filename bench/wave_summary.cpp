@@ -5,16 +5,16 @@
 // folder) at start and deleted at the end. After the runs the program prints
 // the ratio of the medians and the peak resident memory of the process.
 #include "analysis/WaveSummary.h"
+#include "bench/support/CollectingReporter.h"
+#include "bench/support/Percentiles.h"
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sys/resource.h>
 #include <vector>
 
@@ -104,27 +104,6 @@ void BM_summarizeWav(benchmark::State& state)
 }
 BENCHMARK(BM_summarizeWav)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
 
-// Keeps every repetition's wall time, besides printing as usual.
-class CollectingReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.run_name.function_name].push_back(run.GetAdjustedRealTime());
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, std::vector<double>> times;
-};
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -142,13 +121,13 @@ int main(int argc, char** argv)
     // warm the page cache so both sides read from memory
     std::system(("cat '" + gWav + "' > /dev/null").c_str());
 
-    CollectingReporter reporter;
+    vt::bench::CollectingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    double cat = median(reporter.times["BM_Cat"]);
-    double ws = median(reporter.times["BM_CreateWS"]);
-    double summary = median(reporter.times["BM_summarizeWav"]);
+    double cat = vt::bench::median(reporter.times["BM_Cat"]);
+    double ws = vt::bench::median(reporter.times["BM_CreateWS"]);
+    double summary = vt::bench::median(reporter.times["BM_summarizeWav"]);
     rusage usage {};
     ::getrusage(RUSAGE_SELF, &usage);
     std::printf("\nfile: %.2f GB\n", double(fs::file_size(gWav)) / 1e9);

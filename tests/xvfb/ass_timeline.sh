@@ -10,11 +10,8 @@
 # Run under xvfb-run; $1 = build folder.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-build="$(cd "${1:-build}" && pwd)"
-work="$(mktemp -d /tmp/veltrana-xvfb-XXXXXX)"
-pid=""
-source tests/xvfb/lib/windows.bash
-trap 'leave_work ass_timeline.log "$pid"' EXIT
+source tests/xvfb/lib/work.bash
+start_work ass_timeline "${1:-build}"
 
 mkdir "$work/film"
 ffmpeg -v error -y -f lavfi -i "testsrc2=s=160x90:r=25:d=6" -c:v libx264 -preset ultrafast -pix_fmt yuv420p \
@@ -32,13 +29,8 @@ ass() {  # the script, with the first event's times and text given
 ass '0:00:01.00' '0:00:02.00' '{\an8}你好\N世界' >"$work/film/film.ass"
 ass '0:00:00.84' '0:00:01.84' '{\an8}你好\N世界 OK' >"$work/expected.ass"
 
-(cd "$work/film" && exec env XDG_STATE_HOME="$work/state" XDG_CACHE_HOME="$work/cache" "$build/veltrana" film.mp4 \
-  >>"$work/program.log" 2>&1) &
-pid=$!
-win="$(wait_window '^Veltrana时间轴$')" || fail "the open-project screen did not appear"
-sleep 0.5
-xdotool mousemove --window "$win" 300 30
-xdotool key Return
+launch env -C "$work/film" XDG_STATE_HOME="$work/state" XDG_CACHE_HOME="$work/cache" "$build/veltrana" film.mp4
+enter_on_open_screen
 editor="$(wait_editor)" || fail "the editor did not come up (the film's ASS timeline was not taken)"
 cw=684; ch=562
 label_x=$((cw / 2)); label_y=$((ch - 208))

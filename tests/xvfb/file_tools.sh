@@ -11,18 +11,11 @@
 # Run under xvfb-run; $1 = build folder.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-build="$(cd "${1:-build}" && pwd)"
-shots="$build/screenshots"
-work="$(mktemp -d /tmp/veltrana-xvfb-XXXXXX)"
-mkdir -p "$shots"
-[ -x "$build/predict_file_tools" ] || { echo "$build/predict_file_tools is missing: build the target predict_file_tools"; exit 1; }
-
-scripts/make-demo "$work/demo" >/dev/null
-# the prediction loads its own copy, so that the program builds film.ws itself
-mkdir "$work/predict"
-ln -s "$work/demo/film.avi" "$work/predict/film.avi"
-ln -s "$work/demo/film.wav" "$work/predict/film.wav"
-cp "$work/demo/film.srt" "$work/predict/film.srt"
+source tests/xvfb/lib/work.bash
+start_work file_tools "${1:-build}"
+need_built predict_file_tools
+make_demo
+demo_for_prediction
 # the second file: fewer entries than the timeline, one of two lines and one
 # without text, in the other language
 second="$work/english.srt"
@@ -41,17 +34,12 @@ for i in $(seq 1 18); do
 done
 seconds="-0.5"
 
-XDG_STATE_HOME="$work/state" "$build/veltrana" >"$work/program.log" 2>&1 &
-pid=$!
-source tests/xvfb/lib/windows.bash
-trap 'leave_work file_tools.log $pid' EXIT
-
+launch env XDG_STATE_HOME="$work/state" "$build/veltrana"
 
 sw=1280; sh=1024
-# the editor's client area, centred on the screen (there is no window
-# manager), and its "  下一步 >", which the pointer's coming reveals
-cw=684; ch=562
-ex=$(((sw - cw) / 2)); ey=$(((sh - ch) / 2))
+# the editor's "  下一步 >", which the pointer's coming reveals, in the
+# client coordinates of the editor at its design size (684x562)
+ch=562
 next_x=576; next_y=$((ch - 33))
 # places on the file-tools screen, in its client coordinates: the five tabs
 # along the bar, and each control at its design place within its page,
@@ -61,48 +49,20 @@ tab_x=(109 221 333 445 557)
 px=56; py=82
 shot() { import -window root -crop "694x472+${tx}+${ty}" +repage "$shots/$1"; }
 
-win="$(wait_window '^Veltrana时间轴$')" || fail "the open-project screen did not appear"
-sleep 0.5
-xdotool mousemove --window "$win" 615 122 click 1
-dialog="$(wait_window '^指定$')" || fail "\"指定\" opened no dialog"
-sleep 0.5
-xdotool mousemove --window "$dialog" 60 60
-sleep 0.2
-xdotool type --delay 2 "$work/demo/film.avi"
-sleep 0.3
-xdotool key Return
+wait_open_screen
+pick_film "$work/demo/film.avi"
 wait_gone "$dialog" || fail "the video's dialog did not close"
 sleep 1
 
 # " 下一步 >"; the pointer goes at once to the picture, clear of the waveform
 xdotool mousemove --window "$win" 615 428 click 1
-xdotool mousemove $((ex + 450)) $((ey + ch - 244))
-editor=""
-for _ in $(seq 1 150); do
-  for w in $(xdotool search --onlyvisible --name 'Veltrana时间轴' 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$w")"
-    if [ "$WIDTH" != 694 ]; then editor="$w"; break 2; fi
-  done
-  sleep 0.2
-done
-[ -n "$editor" ] || fail "the editor did not come up"
+pointer_to_play_spot
+editor="$(wait_editor)" || fail "the editor did not come up"
 sleep 1.5
 
 # "  下一步 >" comes up under the pointer; the editor saves and the file tools show
-xdotool mousemove --window "$editor" $((next_x - 2)) "$next_y"
-sleep 0.3
-xdotool mousemove --window "$editor" "$next_x" "$next_y"
-sleep 0.3
-xdotool click 1
-tools=""
-for _ in $(seq 1 50); do
-  for w in $(xdotool search --onlyvisible --name '^Veltrana时间轴  ' 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$w")"
-    if [ "$WIDTH" = 694 ]; then tools="$w"; break 2; fi
-  done
-  sleep 0.2
-done
-[ -n "$tools" ] || fail "the file tools did not come up"
+press_revealed "$next_x" "$next_y"
+tools="$(wait_tools)" || fail "the file tools did not come up"
 sleep 0.5
 [ "$(xdotool getwindowname "$tools")" = "Veltrana时间轴  $work/demo/film.srt" ] \
   || fail "the caption is \"$(xdotool getwindowname "$tools")\", not the timeline file's"
@@ -119,12 +79,7 @@ xdotool mousemove --window "$tools" "${tab_x[2]}" "$tab_y" click 1
 sleep 0.3
 xdotool mousemove --window "$tools" $((px + 435 + 40)) $((py + 171 + 12)) click 1
 dialog="$(wait_other_window "$tools")" || fail "\"指定\" opened no dialog"
-sleep 0.5
-xdotool mousemove --window "$dialog" 60 60
-sleep 0.2
-xdotool type --delay 2 "$second"
-sleep 0.3
-xdotool key Return
+type_path "$dialog" "$second"
 wait_gone "$dialog" || fail "the second file's dialog did not close"
 sleep 0.3
 xdotool mousemove --window "$tools" $((px + 454 + 8)) $((py + 126 + 8)) click 1
@@ -165,8 +120,7 @@ xdotool search --onlyvisible --name '^Veltrana时间轴  ' | grep -qx "$tools" |
 
 # "保存退出" saves and ends the program
 xdotool mousemove --window "$tools" $((553 + 44)) $((416 + 12)) click 1
-for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
-kill -0 $pid 2>/dev/null && fail "the program did not end after \"保存退出\""
+wait_end "$pid" 50 || fail "the program did not end after \"保存退出\""
 
 length_frames=3000  # the demo: 120 s at 25 frames a second
 XDG_STATE_HOME="$work/state-predict" "$build/predict_file_tools" "$work/predict/film.avi" 25 $length_frames \

@@ -10,10 +10,8 @@
 # Run under xvfb-run; $1 = build folder.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-build="$(cd "${1:-build}" && pwd)"
-shots="$build/screenshots"
-work="$(mktemp -d /tmp/veltrana-xvfb-XXXXXX)"
-mkdir -p "$shots"
+source tests/xvfb/lib/work.bash
+start_work open_project "${1:-build}"
 
 ffmpeg -v error -y -f lavfi -i "testsrc2=size=640x360:rate=24000/1001" -f lavfi -i "sine=frequency=300" \
   -frames:v 240 -c:v mpeg4 -q:v 4 -c:a pcm_s16le -shortest "$work/film.avi"
@@ -21,13 +19,8 @@ ffmpeg -v error -y -i "$work/film.avi" -vn -c:a pcm_s16le -fflags +bitexact -fla
 printf '1\r\n00:00:01,000 --> 00:00:02,000\r\n你好\r\n\r\n2\r\n00:00:03,000 --> 00:00:04,500\r\n世界\r\n\r\n' >"$work/film.srt"
 echo "not a film" >"$work/notes.avi"
 
-pid=""
-source tests/xvfb/lib/windows.bash
-trap 'leave_work open_project.log "$pid"' EXIT
-
 start() {  # the program's arguments; runs it in the work folder
-  (cd "$work" && exec env XDG_STATE_HOME="$work/state" "$@" >>"$work/program.log" 2>&1) &
-  pid=$!
+  launch env -C "$work" XDG_STATE_HOME="$work/state" "$@"
 }
 # The program's visible windows other than those given. In the C locale Qt
 # writes the old-style window name in Latin-1, so windows are found by the
@@ -53,12 +46,7 @@ expect_own_window() {  # window, what
 }
 close_and_expect_end() {  # window
   "$build/close_window" "$1" || fail "the window does not take the close box's request"
-  for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
-  kill -0 $pid 2>/dev/null && fail "the program did not end when its window was closed"
-  local status=0
-  wait $pid || status=$?
-  pid=""
-  [ "$status" = 0 ] || fail "the program ended with status $status"
+  expect_end pid "when its window was closed"
 }
 wait_editor() {  # the program's window that is not the 694x472 open-project screen
   for _ in $(seq 1 100); do
@@ -102,8 +90,7 @@ expect_own_window "$notice" "the notice"
 xdotool windowfocus "$notice"
 sleep 0.3
 xdotool key Escape
-for _ in $(seq 1 25); do xdotool search --onlyvisible --name '^申明$' >/dev/null 2>&1 || break; sleep 0.2; done
-xdotool search --onlyvisible --name '^申明$' >/dev/null 2>&1 && fail "Esc did not hide the notice"
+wait_no_window '^申明$' 25 || fail "Esc did not hide the notice"
 
 # Tab from the video box to "指定", and Enter opens the file dialog
 xdotool windowfocus "$win"
@@ -114,15 +101,8 @@ dialog="$(wait_window '^指定$')" || fail "Tab and Enter on \"指定\" opened n
 sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$dialog")"
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$shots/open-project-dialog.png"
-xdotool mousemove --window "$dialog" 60 60
-sleep 0.2
-xdotool type --delay 2 "$work/film.avi"
-sleep 0.3
-xdotool key Return
-for _ in $(seq 1 50); do
-  xdotool search --onlyvisible --name '^指定$' >/dev/null 2>&1 || break
-  sleep 0.2
-done
+type_path "$dialog" "$work/film.avi"
+wait_no_window '^指定$' || true
 sleep 1
 eval "$(xdotool getwindowgeometry --shell "$win")"
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$shots/open-project-picked.png"

@@ -16,23 +16,16 @@
 # Run under xvfb-run; $1 = build folder.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-build="$(cd "${1:-build}" && pwd)"
-shots="$build/screenshots"
-work="$(mktemp -d /tmp/veltrana-xvfb-XXXXXX)"
-mkdir -p "$shots"
-for tool in predict_road close_window; do
-  [ -x "$build/$tool" ] || { echo "$build/$tool is missing: build the target $tool"; exit 1; }
-done
+source tests/xvfb/lib/work.bash
+start_work project_road "${1:-build}"
+need_built predict_road close_window
 
 # the film, its WAV and its text file; the timeline is yet to be made
-scripts/make-demo "$work/demo" >/dev/null
+make_demo
 rm "$work/demo/film.srt"
 film="$work/demo/film.avi"
 timeline="$work/demo/film.srt"
-# the prediction loads its own copy, so that the program builds film.ws itself
-mkdir "$work/predict"
-ln -s "$film" "$work/predict/film.avi"
-ln -s "$work/demo/film.wav" "$work/predict/film.wav"
+demo_for_prediction
 # the spare file, in GBK as a Chinese system writes it: an entry of two
 # lines, and fewer entries than the timeline will have after the exports
 spare="$work/spare.srt"
@@ -43,10 +36,7 @@ second="$work/english.srt"
 printf '1\r\n00:00:01,000 --> 00:00:02,000\r\nHello\r\n\r\n2\r\n00:00:03,000 --> 00:00:04,000\r\nSecond line\r\n\r\n3\r\n00:00:05,000 --> 00:00:06,000\r\nThird\r\n\r\n' >"$second"
 typed='^p--OK'
 
-XDG_STATE_HOME="$work/state" "$build/veltrana" >"$work/program.log" 2>&1 &
-pid=$!
-source tests/xvfb/lib/windows.bash
-trap 'leave_work project_road.log $pid' EXIT
+launch env XDG_STATE_HOME="$work/state" "$build/veltrana"
 
 crop() { import -window root -crop "$1" +repage "$2"; }
 keys() {  # letters, pressed one by one; a waveform refresh runs between two
@@ -57,8 +47,7 @@ keys() {  # letters, pressed one by one; a waveform refresh runs between two
 }
 
 # --- the open-project screen ------------------------------------------------
-win="$(wait_window '^Veltrana时间轴$')" || fail "the open-project screen did not appear"
-sleep 0.5
+wait_open_screen
 xdotool mousemove --window "$win" 615 122 click 1        # "指定"
 answer_dialog "$win" "$film"
 sleep 0.7
@@ -197,11 +186,7 @@ keys g
 
 # the close box: the editor saves and the program ends
 "$build/close_window" "$editor" || fail "the editor did not take the close box's message"
-status=0
-for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
-kill -0 $pid 2>/dev/null && fail "the program did not end when the editor's close box was used"
-wait $pid || status=$?
-[ "$status" = 0 ] || fail "the program ended with status $status"
+expect_end pid "when the editor's close box was used" 50
 
 # --- what the program wrote, against the prediction --------------------------
 length_frames=3000  # the demo: 120 s at 25 frames a second

@@ -7,53 +7,23 @@
 # exactly the bytes it held before. Run under xvfb-run; $1 = build folder.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-build="$(cd "${1:-build}" && pwd)"
-shots="$build/screenshots"
-work="$(mktemp -d /tmp/veltrana-xvfb-XXXXXX)"
-mkdir -p "$shots"
+source tests/xvfb/lib/work.bash
+start_work refuse_timeline "${1:-build}"
 
 ffmpeg -v error -y -f lavfi -i "testsrc2=size=320x180:rate=25" -frames:v 50 -c:v mpeg4 -q:v 4 "$work/film.avi"
-pid=""
-source tests/xvfb/lib/windows.bash
-trap 'leave_work refuse_timeline.log "$pid"' EXIT
-
 
 # $1: a name for the screenshot; film.srt holds the file to refuse
 refuse() {
   cp "$work/film.srt" "$work/before.srt"
   rm -rf "$work/state"
-
-  XDG_STATE_HOME="$work/state" "$build/veltrana" >"$work/program.log" 2>&1 &
-  pid=$!
-
-  win="$(wait_window '^Veltrana时间轴$')" || fail "the open-project screen did not appear"
-  sleep 0.5
-  xdotool mousemove --window "$win" 615 122 click 1
-  dialog="$(wait_window '^指定$')" || fail "\"指定\" opened no dialog"
-  sleep 0.5
-  xdotool mousemove --window "$dialog" 60 60
-  sleep 0.2
-  xdotool type --delay 2 "$work/film.avi"
-  sleep 0.3
-  xdotool key Return
-  for _ in $(seq 1 50); do
-    xdotool search --onlyvisible --name '^指定$' >/dev/null 2>&1 || break
-    sleep 0.2
-  done
+  launch env XDG_STATE_HOME="$work/state" "$build/veltrana"
+  wait_open_screen
+  pick_film "$work/film.avi"
   sleep 1
 
   # " 下一步 >": a message box (a second window of the program's name) comes up
   xdotool mousemove --window "$win" 615 428 click 1
-  box=""
-  for _ in $(seq 1 50); do
-    for w in $(xdotool search --onlyvisible --name '^Veltrana时间轴$' 2>/dev/null); do
-      [ "$w" != "$win" ] && { box="$w"; break 2; }
-    done
-    sleep 0.2
-  done
-  [ -n "$box" ] || fail "no message came up"
-  eval "$(xdotool getwindowgeometry --shell "$box")"
-  [ "$WIDTH" != 694 ] || fail "the window that came up is the size of the open-project screen, not a message"
+  wait_message_over "$win" "no message came up"
   sleep 0.5
   import -window root "$shots/refused-timeline-$1.png"
 
@@ -68,15 +38,10 @@ refuse() {
   sleep 0.5
   xdotool search --onlyvisible --name '^Veltrana时间轴$' | grep -qx "$win" || fail "Esc closed the open-project screen"
   "$build/close_window" "$win" || fail "the screen does not take the close box's request"
-  for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
-  kill -0 $pid 2>/dev/null && fail "the program did not end when its screen was closed"
-  status=0
-  wait $pid || status=$?
-  [ "$status" = 0 ] || fail "the program ended with status $status"
+  expect_end pid "when its screen was closed" 50
 
   cmp -s "$work/film.srt" "$work/before.srt" || fail "film.srt changed"
   [ ! -e "$work/state/veltrana/backups" ] || [ -z "$(ls -A "$work/state/veltrana/backups")" ] || fail "a backup was made, so something was saved"
-  pid=""
   echo "$1: refused with a message, the screen stayed (Esc too), the close box ended the program (status 0), film.srt unchanged"
 }
 

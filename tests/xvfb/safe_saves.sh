@@ -13,12 +13,11 @@
 # Every file is compared byte for byte at the end. Run under xvfb-run; $1 = build folder.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-build="$(cd "${1:-build}" && pwd)"
-shots="$build/screenshots"
-work="$(mktemp -d /tmp/veltrana-xvfb-XXXXXX)"
-mkdir -p "$shots"
+source tests/xvfb/lib/work.bash
+start_work safe_saves "${1:-build}"
+shot_prefix=safe-saves-
 
-scripts/make-demo "$work/demo" >/dev/null
+make_demo
 demo="$work/demo"
 printf '1\r\n00:00:01,000 --> 00:00:02,000\r\nHello\r\n\r\n2\r\n00:00:03,000 --> 00:00:04,000\r\nWorld\r\n\r\n' >"$demo/english.srt"
 printf 'My own script, typed by hand.\r\n' >"$demo/english.txt"
@@ -27,22 +26,6 @@ cp "$work/old.srt" "$work/old.before"
 cp "$demo/english.txt" "$work/script.before"
 printf 'a file, not a folder' >"$work/blocker"
 
-pid=""
-source tests/xvfb/lib/windows.bash
-trap 'leave_work safe_saves.log "$pid"' EXIT
-
-# a message or a question over the window given: answered with a key
-answer_box() {  # window, key, screenshot name
-  local box
-  box="$(wait_other_window "$1")" || fail "no message came up ($3)"
-  sleep 0.5
-  import -window root "$shots/safe-saves-$3.png"
-  xdotool mousemove --window "$box" 10 10
-  sleep 0.2
-  xdotool key "$2"
-  wait_gone "$box" || fail "the message ($3) did not close"
-  sleep 0.3
-}
 no_box_over() {  # window: nothing else of the program's is showing
   sleep 1
   for w in $(xdotool search --all --onlyvisible --pid "$pid" --name '.' 2>/dev/null); do
@@ -50,19 +33,17 @@ no_box_over() {  # window: nothing else of the program's is showing
   done
 }
 
-sw=1280; sh=1024
-cw=684; ch=562
-ex=$(((sw - cw) / 2)); ey=$(((sh - ch) / 2))
+# places in the editor at its design size (684x562) and on the file tools,
+# in their client coordinates
+ch=562
 save_x=188; next_x=576; bottom_y=$((ch - 33))
 tab_y=65; exports_tab_x=445
 px=56; py=82
 
 
 start_program() {  # state folder
-  XDG_STATE_HOME="$1" "$build/veltrana" >"$work/program.log" 2>&1 &
-  pid=$!
-  win="$(wait_window '^Veltrana时间轴$')" || fail "the open-project screen did not appear"
-  sleep 0.5
+  launch env XDG_STATE_HOME="$1" "$build/veltrana"
+  wait_open_screen
   xdotool mousemove --window "$win" 615 122 click 1        # "指定" the film; film.srt comes with it
   answer_dialog "$win" "$demo/film.avi"
   sleep 0.4
@@ -70,21 +51,13 @@ start_program() {  # state folder
 
 open_editor() {
   xdotool mousemove --window "$win" 615 428 click 1        # " 下一步 >"
-  xdotool mousemove $((ex + 450)) $((ey + ch - 244))
+  pointer_to_play_spot
   editor="$(wait_editor)" || { import -window root "$shots/safe-saves-no-editor.png"; fail "the editor did not come up"; }
   sleep 1.5
 }
 
-wait_tools() {
-  tools=""
-  for _ in $(seq 1 50); do
-    for w in $(xdotool search --onlyvisible --name '^Veltrana时间轴  ' 2>/dev/null); do
-      eval "$(xdotool getwindowgeometry --shell "$w")"
-      if [ "$WIDTH" = 694 ]; then tools="$w"; break 2; fi
-    done
-    sleep 0.2
-  done
-  [ -n "$tools" ] || fail "the file tools did not come up: leaving the editor was refused"
+reach_tools() {
+  tools="$(wait_tools)" || fail "the file tools did not come up: leaving the editor was refused"
   sleep 0.5
 }
 
@@ -101,12 +74,7 @@ save_and_quit() {
   xdotool mousemove --window "$tools" 557 "$tab_y" click 1
   sleep 0.3
   xdotool mousemove --window "$tools" $((553 + 44)) $((416 + 12)) click 1
-  for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
-  kill -0 $pid 2>/dev/null && fail "the program did not end after \"保存退出\""
-  local status=0
-  wait $pid || status=$?
-  pid=""
-  [ "$status" = 0 ] || fail "the program ended with status $status"
+  expect_end pid "after \"保存退出\"" 50
 }
 
 # --- 1. no backup can be kept ------------------------------------------------
@@ -120,7 +88,7 @@ cmp -s "$work/old.srt" "$work/old.before" || fail "\"新建\" emptied old.srt th
 open_editor
 press_revealed "$next_x" "$bottom_y"                       # "  下一步 >" saves the timeline
 answer_box "$editor" Return no-backup
-wait_tools
+reach_tools
 export_text
 answer_box "$tools" Escape export-without-backup           # english.txt exists, no copy possible: "否"
 cmp -s "$demo/english.txt" "$work/script.before" || fail "the export replaced english.txt though the user said no"
@@ -140,7 +108,7 @@ printf '1\r\n00:00:05,000 --> 00:00:06,000\r\nwritten by another program\r\n\r\n
 cp "$demo/film.srt" "$work/other.srt"
 press_revealed "$next_x" "$bottom_y"                       # "  下一步 >": the save asks first
 answer_box "$editor" Return changed-on-disk                # "是": that version is backed up, then replaced
-wait_tools
+reach_tools
 export_text                                                # english.txt is copied to the backups, no question
 for _ in $(seq 1 25); do cmp -s "$demo/english.txt" "$work/script.before" || break; sleep 0.2; done
 no_box_over "$tools"

@@ -8,11 +8,8 @@
 # Run under xvfb-run; $1 = build folder.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-build="$(cd "${1:-build}" && pwd)"
-work="$(mktemp -d /tmp/veltrana-xvfb-XXXXXX)"
-pid=""
-source tests/xvfb/lib/windows.bash
-trap 'leave_work shot_snap.log "$pid"' EXIT
+source tests/xvfb/lib/work.bash
+start_work shot_snap "${1:-build}"
 
 mkdir "$work/film"
 ffmpeg -v error -y -f lavfi -i "testsrc2=s=160x90:r=25:d=4" -f lavfi -i "smptebars=s=160x90:r=25:d=4" \
@@ -21,13 +18,8 @@ ffmpeg -v error -y -f lavfi -i "testsrc2=s=160x90:r=25:d=4" -f lavfi -i "smpteba
 printf '1\r\n00:00:06,000 --> 00:00:07,000\r\nlast\r\n\r\n' >"$work/film/film.srt"
 cache="$work/cache/veltrana"
 
-(cd "$work/film" && exec env XDG_STATE_HOME="$work/state" XDG_CACHE_HOME="$work/cache" "$build/veltrana" film.mp4 \
-  >>"$work/program.log" 2>&1) &
-pid=$!
-win="$(wait_window '^Veltrana时间轴$')" || fail "the open-project screen did not appear"
-sleep 0.5
-xdotool mousemove --window "$win" 300 30
-xdotool key Return
+launch env -C "$work/film" XDG_STATE_HOME="$work/state" XDG_CACHE_HOME="$work/cache" "$build/veltrana" film.mp4
+enter_on_open_screen
 editor="$(wait_editor)" || fail "the editor did not come up"
 sw=1280; sh=1024; cw=684; ch=562
 save_x=188; row_y=$((ch - 33))
@@ -39,7 +31,6 @@ compgen -G "$cache/*.shots" >/dev/null || fail "the editor never finished lookin
 sleep 0.5  # the next refresh takes them
 
 line_of() { tr -d '\r' <"$work/film/film.srt" | grep -m1 -- '-->' || true; }
-keys() { for key in "$@"; do xdotool key "$key"; sleep 0.4; done; }
 save() {
   press_revealed "$save_x" "$row_y"
   sleep 0.6
@@ -47,11 +38,11 @@ save() {
   sleep 0.4
 }
 
-keys b m v s
+press_keys b m v s
 save
 first="$(line_of)"
 [[ "$first" == "00:00:04,000 --> "* ]] || fail "with snapping on, the line moved near the cut does not start on it: $first"
-keys b s
+press_keys b s
 save
 second="$(line_of)"
 [[ "$second" == "00:00:03,840 --> "* ]] || fail "with snapping off, S did not move the line 4 frames: $second"
