@@ -2,6 +2,8 @@
 
 #include "core/FileIO.h"
 
+#include "tests/support/Scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -29,9 +31,7 @@ class Export : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string tmpl = (fs::temp_directory_path() / "veltrana-export-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
+        dir = scratch::freshDir("export");
     }
     void TearDown() override { fs::remove_all(dir); }
 

@@ -6,6 +6,8 @@
 // to fail here, as a full disk or a vanished folder would.
 #include "core/FileIO.h"
 
+#include "tests/support/Scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -76,9 +78,7 @@ class FileIO : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string tmpl = (fs::temp_directory_path() / "veltrana-fileio-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = fs::canonical(tmpl).string();
+        dir = fs::canonical(scratch::freshDir("fileio")).string();
     }
     void TearDown() override
     {

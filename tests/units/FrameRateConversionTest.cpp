@@ -3,6 +3,8 @@
 #include "core/Errors.h"
 #include "core/FileIO.h"
 
+#include "tests/support/Scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -20,9 +22,7 @@ class FrameRateConversion : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string tmpl = (fs::temp_directory_path() / "veltrana-conversion-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
+        dir = scratch::freshDir("conversion");
         srt = (dir / "film.srt").string();
         writeFileAtomically(srt, Before);
         timeline = {{25000, 25050, u"你好"}, {FreeSlotFrame, FreeSlotFrame, {}}};

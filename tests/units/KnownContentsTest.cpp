@@ -5,6 +5,8 @@
 
 #include "core/FileIO.h"
 
+#include "tests/support/Scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -19,9 +21,7 @@ class KnownContents : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string tmpl = (fs::temp_directory_path() / "veltrana-known-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
+        dir = scratch::freshDir("known");
     }
     void TearDown() override { fs::remove_all(dir); }
 

@@ -7,6 +7,8 @@
 #include "analysis/WaveSummary.h"
 #include "tests/support/NormalUser.h"
 
+#include "tests/support/Scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -68,9 +70,7 @@ class Loader : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string tmpl = (fs::temp_directory_path() / "loader-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
+        dir = scratch::freshDir("loader");
         request.VideoFileName = write("film.avi", "not looked at");
         request.WavFileName = path("film.wav");
         request.TimelineFileName = path("film.srt");
@@ -394,9 +394,7 @@ public:
     {
         const char* was = std::getenv("XDG_CACHE_HOME");
         before_ = was ? was : "";
-        std::string tmpl = (fs::temp_directory_path() / "loader-cache-XXXXXX").string();
-        if (::mkdtemp(tmpl.data()))
-            folder_ = tmpl;
+        folder_ = scratch::freshDir("loader-cache").string();
         ::chmod(folder_.c_str(), 0777);
         ::setenv("XDG_CACHE_HOME", folder_.c_str(), 1);
     }

@@ -3,6 +3,8 @@
 #include "core/FileIO.h"
 #include "opening/Loader.h"
 
+#include "tests/support/Scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -23,9 +25,7 @@ class Merge : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string tmpl = (fs::temp_directory_path() / "veltrana-merge-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
+        dir = scratch::freshDir("merge");
     }
     void TearDown() override { fs::remove_all(dir); }
 

@@ -11,6 +11,8 @@
 #include "core/TimelineRecovery.h"
 #include "opening/Recovery.h"
 
+#include "tests/support/Scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -274,9 +276,7 @@ class RecoveryFolder : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string tmpl = (fs::temp_directory_path() / "veltrana-recovery-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
+        dir = scratch::freshDir("recovery");
         ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
         ::unsetenv("XDG_RUNTIME_DIR");
         srt = (dir / "film.srt").string();

@@ -9,6 +9,8 @@
 #include "filetools/Export.h"
 #include "opening/Loader.h"
 
+#include "tests/support/Scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,9 +33,7 @@ class SafeOverwrite : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string tmpl = (fs::temp_directory_path() / "overwrite-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
+        dir = scratch::freshDir("overwrite");
         useBackups(true);
         film = (dir / "film.srt").string();
     }

@@ -5,6 +5,8 @@
 #include "core/TextCodec.h"
 #include "core/TimeStrings.h"
 
+#include "tests/support/Scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -32,9 +34,7 @@ protected:
     void SetUp() override
     {
         // a folder of each test's own: what one test saved is not another's file
-        std::string tmpl = (fs::temp_directory_path() / "veltrana-srtwriter-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
+        dir = scratch::freshDir("srtwriter");
     }
     void TearDown() override { fs::remove_all(dir); }
 

@@ -6,6 +6,8 @@
 #include "filetools/Export.h"
 #include "filetools/Merge.h"
 
+#include "tests/support/Scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -23,9 +25,7 @@ class ToolRefusals : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string tmpl = (fs::temp_directory_path() / "veltrana-refusals-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
+        dir = scratch::freshDir("refusals");
         put("film.srt", "1\r\n00:00:01,000 --> 00:00:03,000\r\n你好\r\n\r\n");
         put("good.srt", "1\r\n00:00:01,000 --> 00:00:02,000\r\nhello\r\n\r\n");
         put("out.srt", "an earlier output");

@@ -3,6 +3,8 @@
 #include "core/FileIO.h"
 #include "core/TimelineWriter.h"
 
+#include "tests/support/Scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,9 +22,7 @@ class TimelineBackup : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string tmpl = (fs::temp_directory_path() / "backup-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
+        dir = scratch::freshDir("backup");
         ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
     }
     void TearDown() override { fs::remove_all(dir); }

@@ -10,6 +10,8 @@
 #include "core/TimelineRecovery.h"
 #include "tests/support/NormalUser.h"
 
+#include "tests/support/Scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -33,9 +35,7 @@ class TimelineSave : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string tmpl = (fs::temp_directory_path() / "timeline-save-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
+        dir = scratch::freshDir("timeline-save");
         ::chmod(dir.c_str(), 0755);  // the user nobody passes through it
         ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
         ::unsetenv("XDG_RUNTIME_DIR");

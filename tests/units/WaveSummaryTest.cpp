@@ -2,6 +2,8 @@
 
 #include "core/FileIO.h"
 
+#include "tests/support/Scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -93,9 +95,7 @@ class TempDir : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string tmpl = (fs::temp_directory_path() / "wavesummary-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
+        dir = scratch::freshDir("wavesummary");
     }
     void TearDown() override { fs::remove_all(dir); }
 
