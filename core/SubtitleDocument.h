@@ -14,14 +14,17 @@
 // every line end) goes back as it was read.
 #pragma once
 
-#include "core/Errors.h"
+#include "core/AssDocument.h"
+#include "core/DocumentText.h"
 #include "core/ProjectState.h"
+#include "core/WebVttDocument.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 namespace vt {
@@ -36,43 +39,19 @@ enum class TimelineFormat : int8_t { Srt, Ass, WebVtt };
 // anything else -> Srt. The text is already decoded, without its byte-order mark.
 TimelineFormat timelineFormatOf(std::u16string_view text);
 
-struct DocumentEvent {
-    int32_t StartMs = 0;
-    int32_t EndMs = 0;
-    std::u16string Text;     // as the editor shows it (textAsShown)
-    int32_t LineNumber = 0;  // 1-based: the Dialogue: line (ASS), the timing line (WebVTT)
-};
-
-// An ASS events line with fewer fields than its Format line names (or a
-// Dialogue line before any [Events] Format and not readable by the default
-// format), or a Format line that names no Text, or no Start or End before
-// it (Text takes the rest of the line): the message names the line like a
-// broken SRT time line.
-class EventLineError : public UserError {
-public:
-    EventLineError(int32_t lineNumber, std::u16string_view line);
-    int32_t lineNumber() const { return lineNumber_; }
-
-private:
-    int32_t lineNumber_;
-};
-
-// After MsgTimeLinePrefix (core/SrtReader.h) and the 1-based line number.
-inline constexpr char MsgEventLineMiddle[] = " 行的字段不全：";
-
 class SubtitleDocument {
 public:
     SubtitleDocument() = default;  // an empty Srt document
 
     // format: Ass or WebVtt. text: the whole decoded file, line ends as read
     // (CR LF, LF, lone CR, mixed), no byte-order mark. Throws SrtTimeLineError
-    // for a time that does not parse, EventLineError as above; both name the
-    // 1-based line number in the text.
+    // for a time that does not parse, EventLineError (core/AssDocument.h);
+    // both name the 1-based line number in the text.
     static SubtitleDocument parse(TimelineFormat format, std::u16string text);
 
-    TimelineFormat format() const { return format_; }
+    TimelineFormat format() const;
     // Dialogue events (not Comment: ones) / cues, in file order.
-    const std::vector<DocumentEvent>& events() const { return events_; }
+    const std::vector<DocumentEvent>& events() const { return file_.events; }
 
     // The file's text with the timeline's time-coded slots 0 .. timelineCount - 1:
     //  - a slot whose Source names an event not named by an earlier slot
@@ -89,45 +68,9 @@ public:
     std::u16string apply(const TimelineArray& timeline, int32_t timelineCount, float frameRate) const;
 
 private:
-    friend class DocumentReader;
-    friend class DocumentWriter;
-
-    // Offsets into text_, [begin, end).
-    struct Span {
-        size_t begin = 0;
-        size_t end = 0;
-    };
-    // Where one event lies in text_.
-    struct EventPlace {
-        Span start, end;      // the two times, without the blanks around them
-        Span text;            // ASS: the Text field; WebVTT: the payload, first line to last (no line end)
-        size_t leadEnd = 0;   // end of the override blocks / tags at the text's start, kept by an edit
-        Span removal;         // what removing the event takes out
-        size_t after = 0;     // where events placed after it go
-        // ASS: the fields after "Dialogue:" and the Format they follow (-1: the usual one)
-        size_t fieldsBegin = 0;
-        int32_t format = -1;
-        // WebVTT: the end of the timing line, and whether lines of text follow it
-        size_t timingEnd = 0;
-        bool hasPayload = false;
-    };
-    // What an ASS Format line names, in its order.
-    enum class AssField : int8_t { Layer, Marked, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text, Other };
-    using AssFormat = std::vector<AssField>;
-
-    TimelineFormat format_ = TimelineFormat::Srt;
-    std::u16string text_;
-    std::vector<DocumentEvent> events_;
-    std::vector<EventPlace> places_;
-    std::vector<AssFormat> formats_;
-    std::u16string_view lineEnd_ = u"\r\n";  // the one the file uses most, for new lines
-    // Events placed before every event of the file go at headAt_, after the
-    // lines of headLines_ (the [Events] section and its Format, for an ASS
-    // file that has none), in the Format headFormat_.
-    size_t headAt_ = 0;
-    std::vector<std::u16string> headLines_;
-    int32_t headFormat_ = -1;
-    std::u16string firstStyle_;  // ASS: the first style's name, "Default" if there is none
+    DocumentText file_;
+    // What the file's format keeps beside its events' places; nothing for Srt.
+    std::variant<std::monostate, AssLayout, WebVttLayout> layout_;
 };
 
 // The ASS/SSA or WebVTT document of a file: its bytes and what
