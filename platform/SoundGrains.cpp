@@ -44,7 +44,7 @@ struct SoundGrains::Decoder {
     int inFormat = -1;
     int rate = 0;
     double timeBase = 0.0;
-    double start = 0.0;
+    double frameZero = 0.0;  // when frame 0's picture is shown, on the file's clock
 
     ~Decoder()
     {
@@ -55,7 +55,7 @@ struct SoundGrains::Decoder {
         av_packet_free(&packet);
     }
 
-    bool open(const std::string& path)
+    bool open(const std::string& path, double fps)
     {
         auto bestAudio = [](const AVFormatContext& f) {
             return av_find_best_stream(const_cast<AVFormatContext*>(&f), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
@@ -70,9 +70,19 @@ struct SoundGrains::Decoder {
         av_channel_layout_default(&outLayout, std::min(2, codec->ch_layout.nb_channels));
         rate = codec->sample_rate;
         timeBase = av_q2d(input.stream()->time_base);
-        // the player counts time from the file's start, as libavformat names it
-        const AVFormatContext* format = input.format();
-        start = format->start_time == AV_NOPTS_VALUE ? 0.0 : double(format->start_time) / AV_TIME_BASE;
+        // The player counts time from the file's start, as libavformat names
+        // it: frame n is the picture nearest n / fps after it. The pictures'
+        // own time stamps may lie off that grid (an MPEG-TS's by the sound
+        // encoder's delay, 10 ms for MPEG audio), and a picture is shown,
+        // and heard, from its own.
+        AVFormatContext* format = input.format();
+        frameZero = format->start_time == AV_NOPTS_VALUE ? 0.0 : double(format->start_time) / AV_TIME_BASE;
+        const int video = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+        if (video >= 0 && format->streams[video]->start_time != AV_NOPTS_VALUE) {
+            const AVStream& pictures = *format->streams[video];
+            const double first = double(pictures.start_time) * av_q2d(pictures.time_base) - frameZero;
+            frameZero += first - std::floor(first * fps + 0.5) / fps;
+        }
         packet = av_packet_alloc();
         frame = av_frame_alloc();
         return packet && frame && timeBase > 0.0;
@@ -296,7 +306,7 @@ bool SoundGrains::waitPlayed(int32_t frame, int timeoutMs, Played& played) const
 bool SoundGrains::makeGrain(int32_t frame, std::vector<int16_t>& samples)
 {
     const int count = decoder_->rate * GrainMs / 1000;
-    if (!decoder_->read(decoder_->start + frame / fps_, count, samples))
+    if (!decoder_->read(decoder_->frameZero + frame / fps_, count, samples))
         return false;
     const int channels = decoder_->outLayout.nb_channels;
     const int fade = std::max(1, int(decoder_->rate * FadeSeconds));
@@ -324,7 +334,7 @@ void SoundGrains::run()
         decoder_ = std::move(decoder);
     }
     const char* device = std::getenv("VELTRANA_SOUND_DEVICE");
-    const bool ok = fps_ > 0.0 && decoder_->open(path_) &&
+    const bool ok = fps_ > 0.0 && decoder_->open(path_, fps_) &&
                     output->open(device && *device ? device : "default", decoder_->rate,
                                  decoder_->outLayout.nb_channels);
     std::unique_lock lock(mutex_);

@@ -37,7 +37,8 @@ public:
         std::vector<int16_t> samples;  // interleaved, as played
     };
 
-    // Frame n lies n / fps seconds after the file's start, as the player counts.
+    // Frame n is the picture the player shows nearest n / fps seconds after
+    // the file's start; its grain starts at that picture's own time.
     SoundGrains(std::string path, double fps);
     ~SoundGrains();
     SoundGrains(const SoundGrains&) = delete;

@@ -290,19 +290,24 @@ TEST_F(MediaPlayerTest, ASingleFramesStepPlaysTheSoundUnderThatFrame)
         player->setFileName(film);
         player->open();
         // a seek (a click on the waveform), single frames either way, a jump
-        // back, play; only the single frames sound
+        // back, play, a single frame's step out of play; only the single
+        // frames' steps while nothing plays sound
         const struct {
-            int step;
+            int step;  // 0: play a while and pause
+            bool whilePlaying;
             bool sounds;
-        } moves[] = {{+120, false}, {+1, true}, {-1, true}, {-1, true}, {-40, false}, {+1, true}, {0, false}, {-1, true}};
+        } moves[] = {{+120, false, false}, {+1, false, true}, {-1, false, true}, {-1, false, true},
+                     {-40, false, false},  {+1, false, true}, {0, false, false},  {-1, false, true},
+                     {+1, true, false},    {+1, false, true}};
         for (const auto& m : moves) {
-            if (m.step == 0) {
+            if (m.step == 0 || m.whilePlaying) {
                 player->play();
                 pumpEvents(300);
-                player->pause();
-            } else {
-                player->step(m.step);
             }
+            if (m.step == 0)
+                player->pause();
+            else
+                player->step(m.step);
             ASSERT_TRUE(player->waitUntilSettled(10000));
             if (m.sounds)
                 grains.push_back(int32_t(player->position()));
