@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -88,6 +89,7 @@ TEST_F(SpeechSpansFilm, EverySentenceToThePictureFrameCleanAndUnderNoise)
             const clips::Score score = clips::score(found, sound.film.sentences);
             EXPECT_EQ(score.missed, 0);
             EXPECT_EQ(score.onsetsWithin, 5) << "onsets off by (ms): " << testing::PrintToString(score.onsetErrors);
+            EXPECT_EQ(score.onsetsLate, 0) << "onsets off by (ms): " << testing::PrintToString(score.onsetErrors);
             EXPECT_EQ(score.endsWithin, 5) << "ends off by (ms): " << testing::PrintToString(score.endErrors);
             EXPECT_EQ(score.inSilence, 0);
             EXPECT_EQ(score.bridging, 0);
@@ -109,6 +111,7 @@ TEST_F(SpeechSpansFilm, SentencesUnderMusicAsLoudAsThemselves)
     EXPECT_EQ(score.bridging, 0);
     EXPECT_EQ(score.spans, 5) << "one span a sentence";
     EXPECT_GE(score.onsetsWithin, 4) << "onsets off by (ms): " << testing::PrintToString(score.onsetErrors);
+    EXPECT_EQ(score.onsetsLate, 0) << "onsets off by (ms): " << testing::PrintToString(score.onsetErrors);
     EXPECT_GE(score.endsWithin, 4) << "ends off by (ms): " << testing::PrintToString(score.endErrors);
 }
 
@@ -126,10 +129,18 @@ TEST_F(SpeechSpansFilm, NothingWithoutSpeech)
         const char* name;
         clips::SpeechFilm film;
     };
+    // a knock of 150 ms at 3 s, the noise 20 dB louder for that long: shorter than any word
+    auto knocked = [](clips::SpeechFilm sound) {
+        const int64_t from = 3 * int64_t(sound.format.sampleRate), to = from + sound.format.sampleRate * 15 / 100;
+        for (int64_t i = from * sound.format.channels; i < to * sound.format.channels; ++i)
+            sound.samples[size_t(i)] = int16_t(std::clamp(sound.samples[size_t(i)] * 10, -32768, 32767));
+        return sound;
+    };
     const Sound sounds[] = {
         {"digital silence", silence},
         {"pink noise", alone(clips::Background::PinkNoise)},
         {"brown noise", alone(clips::Background::BrownNoise)},
+        {"a knock in pink noise", knocked(alone(clips::Background::PinkNoise))},
     };
     for (const Sound& sound : sounds)
         for (Detector detector : {Detector::WebRtc, Detector::EnergyGate}) {
