@@ -101,6 +101,66 @@ TEST_F(ShotChanges, EveryHardCutOnItsFrameAndNothingElse)
     }
 }
 
+// Movement and small changes of light are no cuts, and movement soon after
+// a cut does not hide it: short films of two or three shots, their cuts
+// known to the frame.
+TEST_F(ShotChanges, MovementAndFlickerAroundCuts)
+{
+    using clips::Look;
+    const int w = Width, h = Height;
+    struct Case {
+        const char* name;
+        clips::Rate rate;
+        std::vector<clips::Shot> shots;
+    };
+    // a shot of the same place seen the other way round: the same light, spread alike, another pattern
+    auto mirrored = [](clips::Shot shot) {
+        shot.graph.insert(shot.graph.rfind("[out]"), ",hflip");
+        return shot;
+    };
+    auto wall = [&](const char* colour, int32_t frames, const clips::Rate& r) {
+        return clips::Shot{"color=c=" + std::string(colour) + ":s=" + clips::size(w, h) + ":r=" + r.text() + clips::Tidy +
+                               "[out]",
+                           frames};
+    };
+    auto cases = [&](const clips::Rate& r) {
+        return std::vector<Case>{
+            {"the camera jolted up for two frames", r,
+             {clips::plainShot(Look::Automaton, 1, 12, w, h, r), clips::tiltShot(Look::TestPattern, 2, 24, 10, 2, 0.07, w, h, r)}},
+            {"a tilt of half a second", r,
+             {clips::tiltShot(Look::Fractal, 3, 30, 6, 12, 0.07, w, h, r), clips::plainShot(Look::Bars, 0, 12, w, h, r)}},
+            {"the camera jolted aside for two frames", r,
+             {clips::plainShot(Look::Gradient, 4, 12, w, h, r), clips::panShot(Look::Fractal, 5, 24, 10, 2, 0.05, w, h, r)}},
+            {"a pan from the film's first picture", r,
+             {clips::panShot(Look::Fractal, 0, 24, 0, 24, 0.12, w, h, r), clips::plainShot(Look::Bars, 1, 12, w, h, r)}},
+            {"a cut with a fast pan 4 frames into the new shot", r,
+             {clips::plainShot(Look::Fractal, 9, 15, w, h, r), clips::panShot(Look::Fractal, 2, 24, 3, 21, 0.12, w, h, r)}},
+            {"a cut with a fast pan 5 frames into the new shot", r,
+             {clips::plainShot(Look::Fractal, 9, 15, w, h, r), clips::panShot(Look::Fractal, 2, 24, 4, 20, 0.12, w, h, r)}},
+            {"a cut to the same place mirrored, a whip pan 4 frames into it", r,
+             {clips::panShot(Look::TestPattern, 3, 15, 99, 0, 0.2, w, h, r),
+              mirrored(clips::panShot(Look::TestPattern, 3, 24, 3, 12, 0.2, w, h, r))}},
+            {"a cut to the same place mirrored, a whip pan 5 frames into it", r,
+             {clips::panShot(Look::TestPattern, 3, 15, 99, 0, 0.2, w, h, r),
+              mirrored(clips::panShot(Look::TestPattern, 3, 24, 4, 12, 0.2, w, h, r))}},
+            {"a cut between two plain walls, one lighter", r, {wall("0x505050", 12, r), wall("0x707070", 12, r)}},
+            {"a dark wall whose grain flickers four times a second", r,
+             {clips::darkShot(Look::TestPattern, 6, 12, w, h, r), clips::flickerShot(7, 40, 4, w, h, r),
+              clips::darkShot(Look::Fractal, 8, 12, w, h, r)}},
+        };
+    };
+    for (const clips::Rate& rate : {clips::Film25, clips::Film2997})
+        for (const Case& c : cases(rate)) {
+            SCOPED_TRACE(std::string(c.name) + " at " + rate.text() + " fps");
+            const clips::Film film = clips::makeFilm(dir, "movement.mp4", c.rate, c.shots);
+            ASSERT_FALSE(film.path.empty()) << "ffmpeg could not make the film";
+            std::atomic<bool> cancel{false};
+            std::unique_ptr<PictureSource> pictures = openFilmPictures(film.path, rate.fps(), cancel);
+            ASSERT_TRUE(pictures);
+            EXPECT_EQ(findShotChanges(*pictures, rate.fps(), cancel), film.truth.cuts);
+        }
+}
+
 // The editor may look at a stretch around where the user stands first: the
 // pictures from a frame in the middle (decoding from the key frame before
 // it) are numbered as in the whole film, and give the same cuts after it.

@@ -179,6 +179,33 @@ inline Shot panShot(Look look, int variant, int32_t frames, int32_t at, int32_t 
             frames, Event::Pan, at, length};
 }
 
+// The camera tilting: a window as tall as a third of a still picture of the
+// look moving down it (up, for odd variants) by `step` of its own heights
+// every frame, from `at` for `length` frames. Counted with the pans.
+inline Shot tiltShot(Look look, int variant, int32_t frames, int32_t at, int32_t length, double step, int w, int h,
+                     const Rate& rate)
+{
+    const int bigH = h * 3;
+    const std::string px = std::to_string(step * h);
+    const std::string moved = "clip(n-" + std::to_string(at) + "\\,0\\," + std::to_string(length) + ")*" + px;
+    const std::string y = variant % 2 == 1 ? std::to_string(bigH - h) + "-" + moved : moved;
+    return {lookChain(look, variant, w, bigH, rate) + ",trim=end_frame=1,loop=loop=-1:size=1,crop=" +
+                std::to_string(w) + ":" + std::to_string(h) + ":x=0:y='" + y + "'" + Tidy + "[out]",
+            frames, Event::Pan, at, length};
+}
+
+// A dark, nearly flat picture (a wall at night) whose faint grain changes
+// `perSecond` times a second and holds in between, as a flickering light or
+// an encoder's refreshed grain does: a small change now and then, each time
+// to a picture not seen before. Counted as dark.
+inline Shot flickerShot(int variant, int32_t frames, int perSecond, int w, int h, const Rate& rate)
+{
+    return {"color=c=0x161616:s=" + size(w, h) + ":r=" + std::to_string(perSecond) +
+                ",format=yuv420p,noise=alls=6:allf=t:all_seed=" + std::to_string(variant) + ",fps=" + rate.text() +
+                Tidy + "[out]",
+            frames, Event::None, 0, 0, true};
+}
+
 // A gradient that drifts while its light falls to half over `length`
 // frames, as a sunset or a lamp dimmed does.
 inline Shot slowShot(int variant, int32_t frames, int w, int h, const Rate& rate)
