@@ -200,8 +200,9 @@ TEST(SpeechSpans, AVoiceInOneChannelOfStereoIsHeard)
 
 // Under a steady hiss the sound shows where a voice starts and ends, and the
 // part of its rise and fade the hiss hides is added (so the edges move out,
-// at most 50 ms before and 120 ms after); but never before the sound's
-// first sample or after its last, and a click stays a click.
+// at most 50 ms before and 120 ms after, besides the 20 ms by which the 40 ms
+// loudness window blurs a faint edge); but never before the sound's first
+// sample or after its last, and a click stays a click.
 TEST(SpeechSpans, UnderSteadyNoise)
 {
     struct Case {
@@ -212,7 +213,8 @@ TEST(SpeechSpans, UnderSteadyNoise)
         int32_t laterBy = 0;    // how much later it may end
     };
     const Case cases[] = {
-        {"a word", {{1000, 2500}}, {{1000, 2500}}, 50, 120},
+        {"a word", {{1000, 2500}}, {{1000, 2500}}, 50 + 20, 120 + 20},
+        {"a quiet word, a few dB above the hiss", {{1000, 2500, sineAt(-43)}}, {{1000, 2500}}, 50 + 20, 120 + 20},
         {"a click of 150 ms", {{1500, 1650}}, {}},
         {"from the first sample", {{0, 800}}, {{0, 800}}, 0, 120},
         {"up to the last sample", {{2200, 3000}}, {{2200, 3000}}, 50, 0},
