@@ -1,5 +1,7 @@
 #include "analysis/SpeechSpans.h"
 
+#include "analysis/SoundSignal.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -112,15 +114,6 @@ constexpr int32_t BridgeMs = 200;
 // Shorter stretches are clicks, knocks and breaths, not speech.
 constexpr int32_t ShortestSpanMs = 200;
 
-// The cut-off of the low-pass before the rate falls to 16 kHz, as a share of
-// the lower Nyquist frequency, and the filter's length in zero crossings of
-// its sinc each side: speech and the detector need nothing above 7 kHz, and
-// the sound is long, so the filter is kept short.
-constexpr double CutoffShare = 0.875;
-constexpr int ZeroCrossings = 8;
-constexpr double KaiserBeta = 7.0;
-constexpr int32_t MaxPhases = 1024;
-
 // The loudness looked at passes above this: hum and rumble, the
 // low-frequency part of most film backgrounds, hold little of a voice.
 constexpr double HighPassHz = 200.0;
@@ -133,187 +126,7 @@ inline float dB(double power)
     return power > 1e-20 ? float(10.0 * std::log10(power)) : -200.0f;
 }
 
-// ---- a growing buffer that forgets its front ----
-
-// Values indexed by their absolute position in the sound; the front is
-// dropped once nothing will look at it again, so memory follows the lag and
-// not the sound's length.
-template <class T>
-class Trail {
-public:
-    void push(T v) { values_.push_back(v); }
-    int64_t begin() const { return base_; }
-    int64_t end() const { return base_ + int64_t(values_.size()); }
-    T at(int64_t i) const { return values_[size_t(i - base_)]; }
-    void forgetBefore(int64_t i)
-    {
-        const int64_t n = std::clamp<int64_t>(i - base_, 0, int64_t(values_.size()));
-        // amortised: move the tail only once the dead front is as long as it
-        if (n > 4096 && n * 2 >= int64_t(values_.size())) {
-            values_.erase(values_.begin(), values_.begin() + n);
-            base_ += n;
-        }
-    }
-
-private:
-    std::vector<T> values_;
-    int64_t base_ = 0;
-};
-
-// ---- any rate to 16 kHz ----
-
-double besselI0(double x)
-{
-    double sum = 1, term = 1;
-    for (int k = 1; k < 30; ++k) {
-        term *= (x / (2 * k)) * (x / (2 * k));
-        sum += term;
-    }
-    return sum;
-}
-
-// A polyphase windowed-sinc resampler centred on each output sample, so the
-// 16 kHz sound keeps the source's timing to the sample.
-class Resampler {
-public:
-    explicit Resampler(int32_t rate) : rate_(rate)
-    {
-        if (rate == Rate)
-            return;
-        const int32_t g = std::gcd(rate, Rate);
-        up_ = Rate / g;
-        down_ = rate / g;
-        phases_ = std::min(up_, MaxPhases);
-        const double cutoff = CutoffShare * std::min(rate, Rate) / 2;
-        const double half = ZeroCrossings / (2 * cutoff);  // seconds either side
-        reach_ = int32_t(std::ceil(half * rate)) + 1;
-        taps_ = 2 * reach_;
-        table_.resize(size_t(phases_) * size_t(taps_));
-        const double norm = besselI0(KaiserBeta);
-        for (int32_t p = 0; p < phases_; ++p) {
-            float* row = &table_[size_t(p) * size_t(taps_)];
-            const double frac = double(p) / phases_;
-            double sum = 0;
-            for (int32_t j = 0; j < taps_; ++j) {
-                const double t = (j - reach_ + 1 - frac) / rate;  // seconds from the output sample
-                const double x = t / half;
-                double h = 0;
-                if (std::abs(x) < 1) {
-                    const double a = 2 * cutoff * t;
-                    const double sinc = a == 0 ? 1 : std::sin(std::numbers::pi * a) / (std::numbers::pi * a);
-                    h = sinc * besselI0(KaiserBeta * std::sqrt(1 - x * x)) / norm;
-                }
-                row[j] = float(h);
-                sum += h;
-            }
-            // every phase passes a constant unchanged, or the sound would ripple at the phase rate
-            for (int32_t j = 0; j < taps_; ++j)
-                row[j] = float(row[j] / sum);
-        }
-        // the samples before the sound are silence
-        pending_.assign(size_t(reach_ - 1), 0.0f);
-        base_ = -(reach_ - 1);
-    }
-
-    // Appends mono samples and writes the 16 kHz samples they complete.
-    void push(std::span<const float> mono, std::vector<float>& out)
-    {
-        received_ += int64_t(mono.size());
-        if (rate_ == Rate) {
-            out.insert(out.end(), mono.begin(), mono.end());
-            return;
-        }
-        pending_.insert(pending_.end(), mono.begin(), mono.end());
-        produce(std::numeric_limits<int64_t>::max(), out);
-    }
-
-    // The last samples, with silence after the sound.
-    void finish(std::vector<float>& out)
-    {
-        if (rate_ == Rate)
-            return;
-        pending_.insert(pending_.end(), size_t(reach_ + 1), 0.0f);
-        // as many as the sound's length at 16 kHz, rounded up
-        produce((received_ * up_ + down_ - 1) / down_, out);
-    }
-
-private:
-    void produce(int64_t limit, std::vector<float>& out)
-    {
-        const int64_t available = base_ + int64_t(pending_.size());
-        while (next_ < limit) {
-            const int64_t position = next_ * down_;
-            const int64_t whole = position / up_;
-            if (whole + reach_ >= available)
-                break;
-            const int32_t phase = int32_t(int64_t(position % up_) * phases_ / up_);
-            const float* x = &pending_[size_t(whole - reach_ + 1 - base_)];
-            const float* h = &table_[size_t(phase) * size_t(taps_)];
-            // four sums side by side, so the adds need not wait for each other
-            float s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-            int32_t j = 0;
-            for (; j + 4 <= taps_; j += 4) {
-                s0 += x[j] * h[j];
-                s1 += x[j + 1] * h[j + 1];
-                s2 += x[j + 2] * h[j + 2];
-                s3 += x[j + 3] * h[j + 3];
-            }
-            for (; j < taps_; ++j)
-                s0 += x[j] * h[j];
-            out.push_back((s0 + s1) + (s2 + s3));
-            ++next_;
-        }
-        const int64_t keepFrom = next_ * down_ / up_ - reach_ + 1;
-        if (keepFrom - base_ > 65536) {
-            pending_.erase(pending_.begin(), pending_.begin() + (keepFrom - base_));
-            base_ = keepFrom;
-        }
-    }
-
-    int32_t rate_;
-    int32_t up_ = 1, down_ = 1, phases_ = 1;
-    int32_t reach_ = 0, taps_ = 0;
-    std::vector<float> table_;
-    std::vector<float> pending_;  // input from sample base_ on
-    int64_t base_ = 0;
-    int64_t next_ = 0;            // the next 16 kHz sample to write
-    int64_t received_ = 0;
-};
-
 // ---- loudness ----
-
-// A second-order Butterworth high-pass.
-class HighPass {
-public:
-    HighPass()
-    {
-        const double w = 2 * std::numbers::pi * HighPassHz / Rate;
-        const double alpha = std::sin(w) / std::sqrt(2.0);
-        const double a0 = 1 + alpha;
-        b0_ = float((1 + std::cos(w)) / 2 / a0);
-        b1_ = float(-(1 + std::cos(w)) / a0);
-        b2_ = b0_;
-        a1_ = float(-2 * std::cos(w) / a0);
-        a2_ = float((1 - alpha) / a0);
-    }
-    float operator()(float x)
-    {
-        float y = b0_ * x + b1_ * x1_ + b2_ * x2_ - a1_ * y1_ - a2_ * y2_;
-        // in digital silence the output dies away into subnormal numbers,
-        // which the processor computes many times slower; nothing that small is heard
-        if (std::abs(y) < 1e-6f)
-            y = 0;
-        x2_ = x1_;
-        x1_ = x;
-        y2_ = y1_;
-        y1_ = y;
-        return y;
-    }
-
-private:
-    float b0_, b1_, b2_, a1_, a2_;
-    float x1_ = 0, x2_ = 0, y1_ = 0, y2_ = 0;
-};
 
 // Loudness over a window of frames centred on one, kept as a histogram in
 // half-dB steps, so that a frame costs the same however wide the window: the
@@ -501,7 +314,7 @@ std::vector<double> centredMeans(const std::vector<double>& values, int32_t widt
 }  // namespace
 
 struct SpeechFinder::Parts {
-    Parts(SoundFormat f, std::unique_ptr<VoiceDecider> d) : format(f), decider(std::move(d)), resampler(f.sampleRate)
+    Parts(SoundFormat f, std::unique_ptr<VoiceDecider> d) : format(f), decider(std::move(d)), resampler(f.sampleRate, Rate)
     {
         window.resize(size_t(SpectrumWindowSamples));
         double windowPower = 0;
@@ -516,7 +329,7 @@ struct SpeechFinder::Parts {
     SoundFormat format;
     std::unique_ptr<VoiceDecider> decider;
     Resampler resampler;
-    HighPass highPass;
+    HighPass highPass{HighPassHz, Rate};
     LoudnessWindow loudness;    // every frame's
     LoudnessWindow unheard;     // the frames the detector hears no speech in
 
