@@ -111,6 +111,9 @@ std::string shownName(const std::string& path);
 // loses whole characters.
 std::string companionName(std::string_view path, std::string_view ending);
 
+// The local date and time to the second, for a file's name: 20261210-143005.
+std::string localTimeForName();
+
 // The program's folder inside one of the user's XDG base folders: $variable/veltrana,
 // or $HOME/homeFallback/veltrana when the variable is unset or empty; empty
 // when neither is set. Nothing is created.

@@ -55,16 +55,6 @@ std::string hex(uint64_t value)
     return text;
 }
 
-std::string timestampForName()
-{
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-    return text;
-}
-
 std::string runtimeFolder()
 {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -336,7 +326,7 @@ std::string rescueTimeline(const TimelineArray& timeline, int32_t timelineCount,
     }
     const std::string bytes = encodeText(timelineText(timeline, timelineCount, frameRate, document), encoding);
     const fs::path timelinePath(fileName);
-    const std::string name = timelinePath.stem().string() + std::string(RescueInfix) + timestampForName() +
+    const std::string name = timelinePath.stem().string() + std::string(RescueInfix) + localTimeForName() +
                              copyExtension(fileName);
     std::vector<std::string> folders;
     if (const char* home = std::getenv("HOME"); home && *home)

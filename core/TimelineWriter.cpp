@@ -20,16 +20,6 @@ namespace vt {
 
 namespace {
 
-std::string nowForName()
-{
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-    return text;
-}
-
 // Another program's version of the timeline, about to be replaced: into the
 // backup folder, else beside the timeline, whose folder the save is about to
 // write in anyway. Returns what the user is to be told (empty: nothing);
@@ -41,7 +31,7 @@ std::string keepOtherVersion(const std::string& fileName)
         return {};
     std::filesystem::path path(linkTarget(fileName));
     std::filesystem::path beside =
-        path.parent_path() / (path.stem().string() + std::string(OtherVersionInfix) + nowForName() +
+        path.parent_path() / (path.stem().string() + std::string(OtherVersionInfix) + localTimeForName() +
                               path.extension().string());
     writeFileAtomically(beside.string(), readWholeFile(fileName));
     return kept.notice + "\r" + std::string(MsgOtherVersionBeside) + shownName(beside.string());
