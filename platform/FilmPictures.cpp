@@ -1,5 +1,6 @@
 #include "platform/FilmPictures.h"
 
+#include "platform/FfmpegDecode.h"
 #include "platform/FfmpegInput.h"
 
 extern "C" {
@@ -20,13 +21,6 @@ extern "C" {
 namespace vt {
 
 namespace {
-
-std::string ffmpegText(int err)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(err, text, sizeof text);
-    return text;
-}
 
 std::string formatName(int format)
 {
@@ -204,12 +198,6 @@ class FfmpegPictures final : public PictureSource {
 public:
     FfmpegPictures(const std::atomic<bool>& cancel, double fps) : cancel_(cancel), fps_(fps) {}
 
-    ~FfmpegPictures() override
-    {
-        av_frame_free(&frame_);
-        av_packet_free(&packet_);
-    }
-
     // False when the file offers no pictures this source can decode.
     bool open(const std::string& path, int32_t width, int64_t fromFrame)
     {
@@ -219,23 +207,20 @@ public:
         };
         if (!(fps_ > 0.0) || width <= 0 || !input_.open(path, cancel_, mainPictureStream, setup))
             return false;
-        file_ = input_.format();
-        decoder_ = input_.decoder();
-        stream_ = input_.streamIndex();
-        if (decoder_->width <= 0 || decoder_->height <= 0)
+        const AVCodecContext* decoder = input_.decoder();
+        if (decoder->width <= 0 || decoder->height <= 0)
             return false;
-        grid_.emplace(*file_, *input_.stream(), fps_);
-        width_ = std::min(width, int32_t(decoder_->width));
-        height_ = shrunkHeight(width_, *decoder_, *input_.stream());
+        grid_.emplace(*input_.format(), *input_.stream(), fps_);
+        width_ = std::min(width, int32_t(decoder->width));
+        height_ = shrunkHeight(width_, *decoder, *input_.stream());
         shrinker_ = std::make_unique<LumaShrinker>(width_, height_);
         luma_.resize(size_t(width_) * size_t(height_));
         from_ = std::max<int64_t>(0, fromFrame);
         last_ = from_ - 1;
         if (from_ > 0)
             seekTo(from_);
-        packet_ = av_packet_alloc();
-        frame_ = av_frame_alloc();
-        return packet_ && frame_;
+        decoding_.emplace(input_);
+        return decoding_->ready();
     }
 
     int32_t width() const override { return width_; }
@@ -243,62 +228,32 @@ public:
 
     std::optional<SmallPicture> next() override
     {
-        while (!cancel_.load(std::memory_order_relaxed)) {
-            const int got = avcodec_receive_frame(decoder_, frame_);
-            if (got == 0) {
-                std::optional<SmallPicture> picture = take(*frame_);
-                av_frame_unref(frame_);
+        const auto decodable = [this](const AVPacket& packet) { return this->decodable(packet); };
+        for (;;) {
+            switch (decoding_->next(cancel_, decodable)) {
+            case PacketDecoder::Next::Frame: {
+                AVFrame* frame = decoding_->frame();
+                std::optional<SmallPicture> picture = take(*frame);
+                av_frame_unref(frame);
                 if (picture)
                     return picture;
-                continue;
+                break;
             }
-            if (got == AVERROR_EOF)
-                return std::nullopt;
-            if (got != AVERROR(EAGAIN))
-                continue;  // a picture that does not decode is skipped, as FFmpeg's own tools do
-            if (inputEnded_)
-                return std::nullopt;  // the decoder cannot be drained any further
-            feedDecoder();
+            case PacketDecoder::Next::Ended:
+            case PacketDecoder::Next::Stopped: return std::nullopt;
+            case PacketDecoder::Next::Unreadable:
+                throw PictureError("无法读取影片的画面：" + ffmpegText(decoding_->error()));
+            }
         }
-        return std::nullopt;
     }
 
 private:
     void seekTo(int64_t frame)
     {
         const int64_t ts = grid_->timestampBefore(frame);
-        if (avformat_seek_file(file_, stream_, INT64_MIN, ts, ts, 0) >= 0)
+        if (avformat_seek_file(input_.format(), input_.streamIndex(), INT64_MIN, ts, ts, 0) >= 0)
             awaitingKey_ = true;
         // otherwise the film is decoded from where it stands, its start
-    }
-
-    // One packet of the picture stream into the decoder, or the end of the
-    // input once the file has none left.
-    void feedDecoder()
-    {
-        for (;;) {
-            const int read = av_read_frame(file_, packet_);
-            if (read == AVERROR_EOF || read == AVERROR_EXIT) {
-                endInput();
-                return;
-            }
-            if (read < 0) {
-                // a damaged or cut-off file: what was read so far is the film
-                if (avio_feof(file_->pb)) {
-                    endInput();
-                    return;
-                }
-                throw PictureError("无法读取影片的画面：" + ffmpegText(read));
-            }
-            const bool ours = packet_->stream_index == stream_ && decodable(*packet_);
-            if (ours) {
-                // a packet the decoder refuses is skipped, as FFmpeg's own tools do
-                (void)avcodec_send_packet(decoder_, packet_);
-            }
-            av_packet_unref(packet_);
-            if (ours)
-                return;
-        }
     }
 
     // After a seek, the packets before the first key frame refer to
@@ -312,12 +267,6 @@ private:
         awaitingKey_ = false;
         keyPts_ = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
         return true;
-    }
-
-    void endInput()
-    {
-        inputEnded_ = true;
-        avcodec_send_packet(decoder_, nullptr);
     }
 
     // The frame a picture is shown on, when it is one to hand over: a
@@ -349,11 +298,7 @@ private:
     const std::atomic<bool>& cancel_;
     const double fps_;
     FfmpegInput input_;
-    AVFormatContext* file_ = nullptr;
-    AVCodecContext* decoder_ = nullptr;
-    AVPacket* packet_ = nullptr;
-    AVFrame* frame_ = nullptr;
-    int stream_ = -1;
+    std::optional<PacketDecoder> decoding_;
     std::optional<FrameGrid> grid_;
     int32_t width_ = 0;
     int32_t height_ = 0;
@@ -363,7 +308,6 @@ private:
     int64_t last_ = -1;
     bool awaitingKey_ = false;
     int64_t keyPts_ = AV_NOPTS_VALUE;
-    bool inputEnded_ = false;
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "platform/FilmSound.h"
 
+#include "platform/FfmpegDecode.h"
 #include "platform/FfmpegInput.h"
 
 extern "C" {
@@ -11,6 +12,7 @@ extern "C" {
 }
 
 #include <bit>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,36 +24,13 @@ namespace {
 // file keeps it: the second byte of two.
 static_assert(std::endian::native == std::endian::little, "samples are handed on as a WAV file holds them");
 
-std::string ffmpegText(int err)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(err, text, sizeof text);
-    return text;
-}
-
-// The layout a frame really has; one that names only a channel count gets
-// FFmpeg's usual layout for it, as FFmpeg's own command line does.
-AVChannelLayout layoutOf(const AVChannelLayout& given)
-{
-    AVChannelLayout layout{};
-    if (given.order == AV_CHANNEL_ORDER_UNSPEC)
-        av_channel_layout_default(&layout, given.nb_channels);
-    else
-        av_channel_layout_copy(&layout, &given);
-    return layout;
-}
-
 class FfmpegSound final : public SoundSource {
 public:
     explicit FfmpegSound(const std::atomic<bool>& cancel) : cancel_(cancel) {}
 
     ~FfmpegSound() override
     {
-        swr_free(&swr_);
-        av_channel_layout_uninit(&inLayout_);
         av_channel_layout_uninit(&outLayout_);
-        av_frame_free(&frame_);
-        av_packet_free(&packet_);
     }
 
     // False when the file offers no sound this source can decode.
@@ -66,25 +45,23 @@ public:
         auto timeBase = [](AVCodecContext& c, const AVStream& s) { c.pkt_timebase = s.time_base; };
         if (!input_.open(path, cancel_, firstAudio, timeBase))
             return false;
-        file_ = input_.format();
-        decoder_ = input_.decoder();
-        stream_ = input_.streamIndex();
+        const AVFormatContext* file = input_.format();
+        const AVCodecContext* decoder = input_.decoder();
         const AVStream* stream = input_.stream();
-        const int channels = decoder_->ch_layout.nb_channels;
-        if (channels <= 0 || decoder_->sample_rate <= 0)
+        const int channels = decoder->ch_layout.nb_channels;
+        if (channels <= 0 || decoder->sample_rate <= 0)
             return false;
         if (channels > 2)
             av_channel_layout_default(&outLayout_, 2);  // what `ffmpeg -ac 2` asks for
         else
-            outLayout_ = layoutOf(decoder_->ch_layout);
-        format_ = {outLayout_.nb_channels, decoder_->sample_rate};
+            outLayout_ = layoutOf(decoder->ch_layout);
+        format_ = {outLayout_.nb_channels, decoder->sample_rate};
         if (stream->duration > 0)
             duration_ = av_rescale_q(stream->duration, stream->time_base, AVRational{1, 1000000});
-        else if (file_->duration > 0)
-            duration_ = file_->duration;
-        packet_ = av_packet_alloc();
-        frame_ = av_frame_alloc();
-        return packet_ && frame_;
+        else if (file->duration > 0)
+            duration_ = file->duration;
+        decoding_.emplace(input_);
+        return decoding_->ready();
     }
 
     SoundFormat format() const override { return format_; }
@@ -92,97 +69,37 @@ public:
 
     std::span<const int16_t> next() override
     {
-        while (!cancel_.load(std::memory_order_relaxed)) {
-            const int got = avcodec_receive_frame(decoder_, frame_);
-            if (got == 0) {
-                std::span<const int16_t> samples = convert(*frame_);
-                av_frame_unref(frame_);
+        for (;;) {
+            switch (decoding_->next(cancel_)) {
+            case PacketDecoder::Next::Frame: {
+                AVFrame* frame = decoding_->frame();
+                std::span<const int16_t> samples = convert(*frame);
+                av_frame_unref(frame);
                 if (!samples.empty())
                     return samples;
-                continue;
+                break;
             }
-            if (got == AVERROR_EOF)
-                return drainResampler();
-            if (got != AVERROR(EAGAIN))
-                continue;  // a frame that does not decode is skipped, as FFmpeg's own tools do
-            if (inputEnded_)
-                return drainResampler();  // the decoder cannot be drained any further
-            feedDecoder();
+            case PacketDecoder::Next::Ended: return drainResampler();
+            case PacketDecoder::Next::Stopped: return {};
+            case PacketDecoder::Next::Unreadable:
+                throw SoundError("无法读取影片的声音：" + ffmpegText(decoding_->error()));
+            }
         }
-        return {};
     }
 
 private:
-    // One packet of the sound stream into the decoder, or the end of the
-    // input once the file has none left.
-    void feedDecoder()
-    {
-        for (;;) {
-            const int read = av_read_frame(file_, packet_);
-            if (read == AVERROR_EOF || read == AVERROR_EXIT) {
-                endInput();
-                return;
-            }
-            if (read < 0) {
-                // a damaged or cut-off file: what was read so far is the sound
-                if (avio_feof(file_->pb)) {
-                    endInput();
-                    return;
-                }
-                throw SoundError("无法读取影片的声音：" + ffmpegText(read));
-            }
-            const bool ours = packet_->stream_index == stream_;
-            if (ours) {
-                // a packet the decoder refuses is skipped, as FFmpeg's own tools do
-                (void)avcodec_send_packet(decoder_, packet_);
-            }
-            av_packet_unref(packet_);
-            if (ours)
-                return;
-        }
-    }
-
-    void endInput()
-    {
-        inputEnded_ = true;
-        avcodec_send_packet(decoder_, nullptr);
-    }
-
-    // Sets the resampler up for the frame's format; again when it changes
-    // in the middle of the sound (the output keeps its first rate and layout).
-    bool prepareResampler(const AVFrame& frame)
-    {
-        AVChannelLayout layout = layoutOf(frame.ch_layout);
-        const bool same = swr_ && frame.format == inFormat_ && frame.sample_rate == inRate_ &&
-                          av_channel_layout_compare(&layout, &inLayout_) == 0;
-        if (same) {
-            av_channel_layout_uninit(&layout);
-            return true;
-        }
-        swr_free(&swr_);
-        av_channel_layout_uninit(&inLayout_);
-        inLayout_ = layout;
-        inFormat_ = frame.format;
-        inRate_ = frame.sample_rate;
-        if (swr_alloc_set_opts2(&swr_, &outLayout_, AV_SAMPLE_FMT_S16, format_.sampleRate, &inLayout_,
-                                AVSampleFormat(inFormat_), inRate_, 0, nullptr) < 0 ||
-            swr_init(swr_) < 0) {
-            swr_free(&swr_);
-            return false;
-        }
-        return true;
-    }
-
     std::span<const int16_t> convert(const AVFrame& frame)
     {
-        if (frame.nb_samples <= 0 || !prepareResampler(frame))
+        // the output keeps its first rate and layout should the sound's change midway
+        if (frame.nb_samples <= 0 || !resampler_.prepare(frame, outLayout_, format_.sampleRate))
             return {};  // a frame the resampler cannot take is skipped like one that does not decode
-        const int room = swr_get_out_samples(swr_, frame.nb_samples);
+        SwrContext* swr = resampler_.get();
+        const int room = swr_get_out_samples(swr, frame.nb_samples);
         if (room <= 0)
             return {};
         samples_.resize(size_t(room) * size_t(format_.channels));
         auto* out = reinterpret_cast<uint8_t*>(samples_.data());
-        const int made = swr_convert(swr_, &out, room, const_cast<const uint8_t**>(frame.extended_data),
+        const int made = swr_convert(swr, &out, room, const_cast<const uint8_t**>(frame.extended_data),
                                      frame.nb_samples);
         if (made < 0)
             throw SoundError("无法转换影片的声音：" + ffmpegText(made));
@@ -192,15 +109,16 @@ private:
     // What the resampler still holds once the sound has ended; then nothing.
     std::span<const int16_t> drainResampler()
     {
-        if (!swr_ || drained_)
+        SwrContext* swr = resampler_.get();
+        if (!swr || drained_)
             return {};
         drained_ = true;
-        const int room = swr_get_out_samples(swr_, 0);
+        const int room = swr_get_out_samples(swr, 0);
         if (room <= 0)
             return {};
         samples_.resize(size_t(room) * size_t(format_.channels));
         auto* out = reinterpret_cast<uint8_t*>(samples_.data());
-        const int made = swr_convert(swr_, &out, room, nullptr, 0);
+        const int made = swr_convert(swr, &out, room, nullptr, 0);
         if (made <= 0)
             return {};
         return {samples_.data(), size_t(made) * size_t(format_.channels)};
@@ -208,20 +126,12 @@ private:
 
     const std::atomic<bool>& cancel_;
     FfmpegInput input_;
-    AVFormatContext* file_ = nullptr;
-    AVCodecContext* decoder_ = nullptr;
-    SwrContext* swr_ = nullptr;
-    AVPacket* packet_ = nullptr;
-    AVFrame* frame_ = nullptr;
-    int stream_ = -1;
-    AVChannelLayout inLayout_{};
+    std::optional<PacketDecoder> decoding_;
+    SoundConverter resampler_;
     AVChannelLayout outLayout_{};
-    int inFormat_ = -1;
-    int inRate_ = 0;
     SoundFormat format_;
     int64_t duration_ = 0;
     std::vector<int16_t> samples_;
-    bool inputEnded_ = false;
     bool drained_ = false;
 };
 

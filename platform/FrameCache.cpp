@@ -1,5 +1,6 @@
 #include "platform/FrameCache.h"
 
+#include "platform/FfmpegDecode.h"
 #include "platform/FfmpegInput.h"
 
 extern "C" {
@@ -14,6 +15,7 @@ extern "C" {
 #include <cmath>
 
 #include <new>
+#include <optional>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -143,9 +145,8 @@ bool fullRange(const AVFrame& f)
 struct FrameCache::Decoder {
     FfmpegInput input;
     AVFormatContext* format = nullptr;
-    AVCodecContext* codec = nullptr;
-    AVPacket* packet = nullptr;
-    AVFrame* frame = nullptr;
+    std::optional<PacketDecoder> decoding;
+    AVFrame* frame = nullptr;  // the decoder's, where each frame is received
     SwsContext* sws = nullptr;
     int swsSpace = -1;
     bool swsFull = false;
@@ -163,14 +164,11 @@ struct FrameCache::Decoder {
     int32_t reseekFor = -1;  // the last seek landed after this frame: go to the key before keyDts
     int64_t reseekTs = 0;
     bool fromStart = false;
-    bool flushed = false;
     int32_t lastKey = -1;
 
     ~Decoder()
     {
         sws_freeContext(sws);
-        av_frame_free(&frame);
-        av_packet_free(&packet);
     }
 
     bool open(const std::string& path, const std::atomic<bool>& stop)
@@ -190,14 +188,13 @@ struct FrameCache::Decoder {
         if (!input.open(path, stop, bestVideo, threads))
             return false;
         format = input.format();
-        codec = input.decoder();
         stream = input.streamIndex();
-        packet = av_packet_alloc();
-        frame = av_frame_alloc();
+        decoding.emplace(input);
+        frame = decoding->frame();
         timeBase = av_q2d(input.stream()->time_base);
         // the player counts time from the file's start, as libavformat names it
         start = format->start_time == AV_NOPTS_VALUE ? 0.0 : double(format->start_time) / AV_TIME_BASE;
-        return packet && frame && timeBase > 0.0;
+        return decoding->ready() && timeBase > 0.0;
     }
 
     // False when the file cannot be seeked at all.
@@ -215,10 +212,9 @@ struct FrameCache::Decoder {
         if (fromStart && avformat_seek_file(format, stream, INT64_MIN, first, first, 0) < 0 &&
             av_seek_frame(format, stream, first, AVSEEK_FLAG_BACKWARD) < 0)
             return false;
-        avcodec_flush_buffers(codec);
+        decoding->flush();
         awaitingKey = true;
         fresh = true;
-        flushed = false;
         keyPts = keyDts = AV_NOPTS_VALUE;
         seekedFor = target;
         return true;
@@ -230,31 +226,38 @@ struct FrameCache::Decoder {
     // decoder is told the input ended, and the next read finds it Ended.
     Read readPacket(const std::atomic<bool>& stop)
     {
-        if (flushed)
+        if (decoding->inputEnded())
             return stop ? Read::Stopped : Read::Ended;
-        int rc = av_read_frame(format, packet);
-        if (rc >= 0) {
-            bool take = packet->stream_index == stream;
-            if (take && awaitingKey) {
-                take = (packet->flags & AV_PKT_FLAG_KEY) != 0;
-                if (take) {
-                    keyPts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-                    keyDts = packet->dts != AV_NOPTS_VALUE ? packet->dts : keyPts;
-                    awaitingKey = false;
-                }
-            }
-            if (take)
-                rc = avcodec_send_packet(codec, packet);
-            av_packet_unref(packet);
-            if (take && rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA)
-                return Read::Broken;
-            return Read::Fed;
+        switch (decoding->readPacket([this](const AVPacket& p) { return decodable(p); })) {
+        case PacketDecoder::Read::Sent: {
+            // damaged data is the decoder's to skip; anything else it refuses, it cannot go on from
+            const int rc = decoding->error();
+            return rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA ? Read::Broken : Read::Fed;
         }
-        if (rc == AVERROR_EXIT || stop)
+        case PacketDecoder::Read::Passed: return Read::Fed;
+        case PacketDecoder::Read::Stopped: return Read::Stopped;
+        case PacketDecoder::Read::Ended:
+        case PacketDecoder::Read::Unreadable: break;
+        }
+        if (stop)
             return Read::Stopped;
-        avcodec_send_packet(codec, nullptr);
-        flushed = true;
+        // a read that fails ends the film there: what was read is still decoded
+        decoding->endInput();
         return Read::Fed;
+    }
+
+    // After a seek, packets up to the first key frame refer to pictures the
+    // decoder never saw; the key frame's times place what follows.
+    bool decodable(const AVPacket& p)
+    {
+        if (!awaitingKey)
+            return true;
+        if (!(p.flags & AV_PKT_FLAG_KEY))
+            return false;
+        keyPts = p.pts != AV_NOPTS_VALUE ? p.pts : p.dts;
+        keyDts = p.dts != AV_NOPTS_VALUE ? p.dts : keyPts;
+        awaitingKey = false;
+        return true;
     }
 
     // The frame number a time stamp names; false when it lies off the grid.
@@ -634,7 +637,7 @@ bool FrameCache::receiveFrames(Worker& worker, bool& ended, bool& news)
 {
     Decoder& d = *worker.decoder;
     for (;;) {
-        const int rc = avcodec_receive_frame(d.codec, d.frame);
+        const int rc = d.decoding->receive();
         if (rc == AVERROR(EAGAIN))
             return true;
         if (rc == AVERROR_EOF) {

@@ -1,5 +1,6 @@
 #include "platform/SoundGrains.h"
 
+#include "platform/FfmpegDecode.h"
 #include "platform/FfmpegInput.h"
 
 extern "C" {
@@ -16,6 +17,7 @@ extern "C" {
 #include <cmath>
 #include <cstdlib>
 #include <climits>
+#include <optional>
 
 namespace vt {
 
@@ -36,23 +38,16 @@ void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 struct SoundGrains::Decoder {
     std::atomic<bool> stop{false};
     FfmpegInput input;
-    AVPacket* packet = nullptr;
-    AVFrame* frame = nullptr;
-    SwrContext* swr = nullptr;
+    std::optional<PacketDecoder> decoding;
+    SoundConverter resampler;
     AVChannelLayout outLayout{};
-    AVChannelLayout inLayout{};
-    int inFormat = -1;
     int rate = 0;
     double timeBase = 0.0;
     double frameZero = 0.0;  // when frame 0's picture is shown, on the file's clock
 
     ~Decoder()
     {
-        swr_free(&swr);
-        av_channel_layout_uninit(&inLayout);
         av_channel_layout_uninit(&outLayout);
-        av_frame_free(&frame);
-        av_packet_free(&packet);
     }
 
     bool open(const std::string& path, double fps)
@@ -83,9 +78,8 @@ struct SoundGrains::Decoder {
             const double first = double(pictures.start_time) * av_q2d(pictures.time_base) - frameZero;
             frameZero += first - std::floor(first * fps + 0.5) / fps;
         }
-        packet = av_packet_alloc();
-        frame = av_frame_alloc();
-        return packet && frame && timeBase > 0.0;
+        decoding.emplace(input);
+        return decoding->ready() && timeBase > 0.0;
     }
 
     // The samples of the film's sound from `from` seconds of the file's time
@@ -95,31 +89,25 @@ struct SoundGrains::Decoder {
         const int channels = outLayout.nb_channels;
         out.assign(size_t(count) * size_t(channels), 0);
         AVFormatContext* format = input.format();
-        AVCodecContext* codec = input.decoder();
         const int stream = input.streamIndex();
         const auto ts = static_cast<int64_t>(std::floor((from - PrerollSeconds) / timeBase));
         if (avformat_seek_file(format, stream, INT64_MIN, ts, ts, 0) < 0 &&
             av_seek_frame(format, stream, ts, AVSEEK_FLAG_BACKWARD) < 0)
             return false;
-        avcodec_flush_buffers(codec);
+        decoding->flush();
         const int64_t first = std::llround(from * rate);  // the grain's first sample, on the file's clock
         // Time stamps in whole milliseconds (Matroska's) would move each
         // frame by up to half a millisecond and tear the sound: once placed,
         // frames follow one another, unless a stamp says a piece is missing.
         const int64_t slack = rate / 100;
         int64_t next = INT64_MIN;
-        bool ended = false;
-        while (!ended) {
-            const int rc = av_read_frame(format, packet);
-            if (rc < 0) {
-                avcodec_send_packet(codec, nullptr);
-                ended = true;
-            } else {
-                if (packet->stream_index == stream)
-                    (void)avcodec_send_packet(codec, packet);  // a damaged packet is skipped
-                av_packet_unref(packet);
-            }
-            while (avcodec_receive_frame(codec, frame) == 0) {
+        // only the input's own stop flag cuts a read short, as the grains close:
+        // the grain then keeps what was decoded, as at the film's end
+        static const std::atomic<bool> never{false};
+        for (;;) {
+            switch (decoding->next(never)) {
+            case PacketDecoder::Next::Frame: {
+                AVFrame* frame = decoding->frame();
                 const int64_t pts = frame->best_effort_timestamp;
                 bool past = false;
                 if (pts != AV_NOPTS_VALUE && frame->nb_samples > 0) {
@@ -132,35 +120,16 @@ struct SoundGrains::Decoder {
                 av_frame_unref(frame);
                 if (past)
                     return true;
+                break;
+            }
+            case PacketDecoder::Next::Ended: return true;
+            case PacketDecoder::Next::Stopped:
+            case PacketDecoder::Next::Unreadable:
+                // a damaged file ends the grain where it ends: what was read is drained
+                decoding->endInput();
+                break;
             }
         }
-        return true;
-    }
-
-    // The resampler for the frame's format, made again only when it changes;
-    // same rate in and out: it only converts, and holds nothing back.
-    bool prepareResampler(const AVFrame& f)
-    {
-        AVChannelLayout layout{};
-        if (f.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
-            av_channel_layout_default(&layout, f.ch_layout.nb_channels);
-        else
-            av_channel_layout_copy(&layout, &f.ch_layout);
-        if (swr && f.format == inFormat && av_channel_layout_compare(&layout, &inLayout) == 0) {
-            av_channel_layout_uninit(&layout);
-            return true;
-        }
-        swr_free(&swr);
-        av_channel_layout_uninit(&inLayout);
-        inLayout = layout;
-        inFormat = f.format;
-        if (swr_alloc_set_opts2(&swr, &outLayout, AV_SAMPLE_FMT_S16, rate, &inLayout, AVSampleFormat(inFormat), rate,
-                                0, nullptr) < 0 ||
-            swr_init(swr) < 0) {
-            swr_free(&swr);
-            return false;
-        }
-        return true;
     }
 
     // Copies what of the frame (its first sample at offset from the grain's
@@ -171,12 +140,13 @@ struct SoundGrains::Decoder {
             return true;
         if (offset + f.nb_samples <= 0)
             return false;
-        if (f.sample_rate != rate || !prepareResampler(f))
+        // same rate in and out: the resampler only converts, and holds nothing back
+        if (f.sample_rate != rate || !resampler.prepare(f, outLayout, rate))
             return false;
         const int channels = outLayout.nb_channels;
         std::vector<int16_t> converted(size_t(f.nb_samples) * size_t(channels));
         auto* dst = reinterpret_cast<uint8_t*>(converted.data());
-        const int made = swr_convert(swr, &dst, f.nb_samples, const_cast<const uint8_t**>(f.extended_data),
+        const int made = swr_convert(resampler.get(), &dst, f.nb_samples, const_cast<const uint8_t**>(f.extended_data),
                                      f.nb_samples);
         for (int i = 0; i < made; ++i) {
             const int64_t at = offset + i;
