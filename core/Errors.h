@@ -18,6 +18,22 @@ public:
 // UTF-8 text for a message: control characters (a CR, a tab, an escape left
 // in a file name or a line of a file) are shown as their visible pictures
 // (␍, ␉, ␛), so a message box shows one line, as it was.
+// A message's text with every "%1" replaced by argument.
+inline std::string fillIn(std::string_view text, std::string_view argument)
+{
+    std::string out;
+    for (size_t at = 0; at < text.size();) {
+        const size_t mark = text.find("%1", at);
+        if (mark == std::string_view::npos) {
+            out.append(text.substr(at));
+            break;
+        }
+        out.append(text.substr(at, mark - at)).append(argument);
+        at = mark + 2;
+    }
+    return out;
+}
+
 inline std::string printable(std::string_view utf8)
 {
     std::string out;

@@ -19,14 +19,6 @@ namespace vt {
 
 namespace {
 
-std::string filledIn(std::string_view text, const std::string& value)
-{
-    std::string out(text);
-    for (size_t at = out.find("%1"); at != std::string::npos; at = out.find("%1", at + value.size()))
-        out.replace(at, 2, value);
-    return out;
-}
-
 std::optional<UntimedTexts> untimedOf(const ProjectState& project)
 {
     if (!project.TextFromTxtFile)
@@ -103,9 +95,9 @@ bool mayLeaveUnsaved(QWidget* window, const ProjectState& project)
                 rescueTimeline(project.Timeline, project.TimelineCount, project.FrameRate, project.TimelineFileName,
                                project.TimelineEncoding, untimed ? &*untimed : nullptr,
                                project.TimelineFileDocument.get());
-            std::fputs(filledIn(MsgRescuedTo, place).c_str(), stderr);
+            std::fputs(fillIn(MsgRescuedTo, place).c_str(), stderr);
         } catch (const FileError& error) {
-            std::fputs(filledIn(MsgRescueFailed, error.what()).c_str(), stderr);
+            std::fputs(fillIn(MsgRescueFailed, error.what()).c_str(), stderr);
         }
         return true;
     }

@@ -73,21 +73,6 @@ std::string existingFile(std::string_view arg, std::string_view missing, std::st
 
 }  // namespace
 
-std::string fillIn(std::string_view text, std::string_view argument)
-{
-    std::string out;
-    for (size_t at = 0; at < text.size();) {
-        const size_t mark = text.find("%1", at);
-        if (mark == std::string_view::npos) {
-            out.append(text.substr(at));
-            break;
-        }
-        out.append(text.substr(at, mark - at)).append(argument);
-        at = mark + 2;
-    }
-    return out;
-}
-
 CommandLine readCommandLine(int argc, char** argv)
 {
     CommandLine command;

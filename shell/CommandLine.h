@@ -4,6 +4,8 @@
 // -display, -style ...) are passed over and handed on to QApplication.
 #pragma once
 
+#include "core/Errors.h"  // fillIn
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -119,7 +121,5 @@ struct CommandLine {
 // Reads argv left to right; the first option that answers or refuses wins.
 CommandLine readCommandLine(int argc, char** argv);
 
-// text with every "%1" replaced by argument.
-std::string fillIn(std::string_view text, std::string_view argument);
 
 }  // namespace vt

@@ -174,7 +174,7 @@ TEST_F(Session, ARoundPlaysTheLineAndComesBack)
 {
     player.at = 300;
     key(VirtualKey::K);
-    ASSERT_EQ(player.steps, std::vector<int32_t>{-100});  // to the current line's... the nearest line's in-point
+    ASSERT_EQ(player.steps, std::vector<int32_t>{-100});  // to the in-point of the line nearest 300
     EXPECT_FALSE(session.followPlayRound(NormalPlaySpeed).has_value());
     player.at = 260;
     const std::optional<EditorEffect> stand = session.followPlayRound(NormalPlaySpeed);
